@@ -1,0 +1,291 @@
+// The document model: what every reader produces and the RTF writer consumes.
+//
+// Plain data, no behaviour. Formatting is stored *resolved*: every paragraph and
+// run carries its effective properties (style inheritance and document defaults
+// already applied by the reader), plus the index of the style it came from so the
+// writer can name it. That keeps the writer simple and makes a write/read round
+// trip comparable field by field.
+//
+// Units: lengths in twips (1/1440 inch) unless a field says otherwise; font sizes
+// in half-points; colours as 0xRRGGBB. Text is UTF-8.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <variant>
+#include <vector>
+
+namespace orvane::model {
+
+using Twips = std::int32_t;
+using Rgb = std::uint32_t;  // 0xRRGGBB
+
+// ---------------------------------------------------------------------------
+// Fonts
+
+enum class FontFamily { Nil, Roman, Swiss, Modern, Script, Decor, Tech, Bidi };
+
+struct Font {
+    std::string name;          // face name, e.g. "Times New Roman"
+    FontFamily family = FontFamily::Nil;
+    int charset = 0;           // Windows charset number (0 ANSI, 2 symbol, 204 Cyrillic, ...)
+    int pitch = 0;             // 0 default, 1 fixed, 2 variable
+    std::string altName;       // alternative face name, may be empty
+};
+
+// ---------------------------------------------------------------------------
+// Character formatting (effective values)
+
+enum class Underline { None, Single, Words, Double, Dotted, Dash, DotDash, DotDotDash, Thick, Wave };
+enum class VerticalAlign { Baseline, Superscript, Subscript };
+
+struct CharProps {
+    int font = 0;                      // index into Document::fonts (Latin text)
+    std::optional<int> eastAsiaFont;   // index into Document::fonts for East Asian text
+    std::optional<int> complexFont;    // index into Document::fonts for complex scripts
+    int sizeHalfPoints = 24;           // 12 pt
+    bool bold = false;
+    bool italic = false;
+    Underline underline = Underline::None;
+    bool strike = false;
+    bool doubleStrike = false;
+    std::optional<Rgb> color;          // none: automatic
+    std::optional<Rgb> highlight;      // none: no highlight
+    std::optional<Rgb> shading;        // run background, none: clear
+    VerticalAlign verticalAlign = VerticalAlign::Baseline;
+    bool caps = false;
+    bool smallCaps = false;
+    bool hidden = false;
+    bool rtl = false;                  // right-to-left run
+    Twips spacing = 0;                 // character spacing expansion (+) or condensing (-)
+    int lang = 0;                      // Windows language id, 0 unknown
+    std::optional<int> charStyle;      // index into Document::styles (a character style)
+
+    bool operator==(const CharProps&) const = default;
+};
+
+// ---------------------------------------------------------------------------
+// Paragraph formatting (effective values)
+
+enum class Alignment { Left, Center, Right, Justify, Distribute };
+enum class LineRule { Auto, AtLeast, Exact };
+enum class TabKind { Left, Center, Right, Decimal, Bar };
+enum class TabLeader { None, Dots, Hyphens, Underline, ThickLine, Equals, MiddleDots };
+
+struct TabStop {
+    Twips position = 0;
+    TabKind kind = TabKind::Left;
+    TabLeader leader = TabLeader::None;
+    bool operator==(const TabStop&) const = default;
+};
+
+struct ListRef {
+    int listId = 0;   // index into Document::lists
+    int level = 0;    // 0..8
+    bool operator==(const ListRef&) const = default;
+};
+
+struct ParaProps {
+    std::optional<int> style;      // index into Document::styles (a paragraph style)
+    Alignment alignment = Alignment::Left;
+    Twips leftIndent = 0;
+    Twips rightIndent = 0;
+    Twips firstLineIndent = 0;     // negative for a hanging indent
+    Twips spaceBefore = 0;
+    Twips spaceAfter = 0;
+    // Line spacing: with LineRule::Auto, 240ths of a line (240 single, 480 double);
+    // with AtLeast/Exact, twips.
+    int lineSpacing = 240;
+    LineRule lineRule = LineRule::Auto;
+    bool keepNext = false;
+    bool keepLines = false;
+    bool pageBreakBefore = false;
+    bool widowControl = true;
+    bool rtl = false;              // right-to-left paragraph
+    std::optional<int> outlineLevel;  // 0..8 for headings
+    std::vector<TabStop> tabs;
+    std::optional<ListRef> list;
+    std::optional<Rgb> shading;    // paragraph background
+
+    bool operator==(const ParaProps&) const = default;
+};
+
+// ---------------------------------------------------------------------------
+// Inline content
+
+struct Inline;
+
+// A run of text with one set of character properties. The text may hold '\t'
+// (a tab) and '\n' (a line break inside the paragraph).
+struct TextRun {
+    std::string text;
+    CharProps props;
+};
+
+enum class BreakKind { Page, Column };
+struct Break {
+    BreakKind kind = BreakKind::Page;
+    CharProps props;
+};
+
+// A field: its instruction (e.g. "PAGE", "HYPERLINK \"https://...\"") and the
+// result it last showed. Hyperlinks are HYPERLINK fields.
+struct Field {
+    std::string instruction;
+    std::vector<Inline> result;
+};
+
+enum class ImageFormat { Png, Jpeg, Emf, Wmf };
+struct Image {
+    ImageFormat format = ImageFormat::Png;
+    std::string data;              // the picture's bytes as stored
+    Twips width = 0;               // displayed size
+    Twips height = 0;
+    int pixelWidth = 0;            // natural size, 0 unknown
+    int pixelHeight = 0;
+};
+
+struct Bookmark {
+    std::string name;
+    bool start = true;             // false: the bookmark's end
+};
+
+struct Inline {
+    std::variant<TextRun, Break, Field, Image, Bookmark> value;
+};
+
+// ---------------------------------------------------------------------------
+// Blocks
+
+struct Block;
+
+struct Paragraph {
+    ParaProps props;
+    CharProps markProps;           // the paragraph mark's character properties
+    std::vector<Inline> content;
+};
+
+enum class VMerge { None, Start, Continue };
+enum class CellVAlign { Top, Center, Bottom };
+
+struct TableCell {
+    Twips width = 0;
+    int gridSpan = 1;              // columns covered horizontally
+    VMerge vmerge = VMerge::None;
+    CellVAlign valign = CellVAlign::Top;
+    std::optional<Rgb> shading;
+    bool borders = true;           // draw single borders around the cell
+    std::vector<Block> blocks;
+};
+
+struct TableRow {
+    std::vector<TableCell> cells;
+    Twips height = 0;              // 0: automatic; negative: exact
+    bool header = false;           // repeated at the top of each page
+};
+
+struct Table {
+    std::vector<TableRow> rows;
+    Twips indent = 0;
+    Alignment alignment = Alignment::Left;
+};
+
+struct Block {
+    std::variant<Paragraph, Table> value;
+};
+
+// ---------------------------------------------------------------------------
+// Lists (numbering definitions)
+
+enum class NumberFormat { Decimal, UpperRoman, LowerRoman, UpperLetter, LowerLetter, Ordinal, Bullet, None };
+
+struct ListLevel {
+    NumberFormat format = NumberFormat::Decimal;
+    int start = 1;
+    // Level text with placeholders %1..%9 for the levels' numbers, e.g. "%1.%2."
+    // For bullets, the bullet character itself.
+    std::string text;
+    Twips leftIndent = 0;
+    Twips firstLineIndent = 0;
+    std::optional<int> font;       // index into Document::fonts (bullet fonts)
+};
+
+struct List {
+    std::vector<ListLevel> levels; // up to 9
+};
+
+// ---------------------------------------------------------------------------
+// Styles
+
+enum class StyleType { Paragraph, Character, Table };
+
+struct Style {
+    std::string name;
+    StyleType type = StyleType::Paragraph;
+    std::optional<int> basedOn;    // index into Document::styles
+    std::optional<int> next;       // index into Document::styles
+    ParaProps para;                // effective paragraph properties of the style
+    CharProps chars;               // effective character properties of the style
+};
+
+// ---------------------------------------------------------------------------
+// Sections
+
+enum class SectionBreak { NextPage, Continuous, EvenPage, OddPage, Column };
+enum class PageNumberFormat { Decimal, UpperRoman, LowerRoman, UpperLetter, LowerLetter };
+
+struct SectionProps {
+    Twips pageWidth = 12240;       // US Letter
+    Twips pageHeight = 15840;
+    bool landscape = false;
+    Twips marginLeft = 1440;
+    Twips marginRight = 1440;
+    Twips marginTop = 1440;
+    Twips marginBottom = 1440;
+    Twips headerDistance = 720;
+    Twips footerDistance = 720;
+    int columns = 1;
+    Twips columnSpacing = 720;
+    SectionBreak breakKind = SectionBreak::NextPage;
+    PageNumberFormat pageNumberFormat = PageNumberFormat::Decimal;
+    std::optional<int> pageNumberStart;
+    bool titlePage = false;        // a distinct first-page header/footer
+};
+
+struct Section {
+    SectionProps props;
+    std::vector<Block> blocks;
+    std::vector<Block> header;       // default header, empty when none
+    std::vector<Block> headerFirst;
+    std::vector<Block> headerEven;
+    std::vector<Block> footer;
+    std::vector<Block> footerFirst;
+    std::vector<Block> footerEven;
+};
+
+// ---------------------------------------------------------------------------
+// The document
+
+struct DocumentInfo {
+    std::string title;
+    std::string subject;
+    std::string author;
+    std::string keywords;
+    std::string comments;
+    std::string created;           // ISO 8601, e.g. "2021-08-31T10:15:00Z"; empty unknown
+    std::string modified;
+};
+
+struct Document {
+    std::vector<Font> fonts;       // never empty once a reader has finished: index 0 is the default font
+    std::vector<Style> styles;
+    std::vector<List> lists;
+    CharProps defaultChars;        // document defaults
+    ParaProps defaultPara;
+    std::vector<Section> sections; // at least one
+    DocumentInfo info;
+    bool facingPages = false;      // even/odd headers in use
+};
+
+}  // namespace orvane::model
