@@ -1,0 +1,49 @@
+// The only place where orvane-word touches documents on disk: reading an input
+// whole, and saving RTF so that the target is either the complete new file or
+// left exactly as it was.
+#pragma once
+
+#include <cstddef>
+#include <string>
+
+#include "Engine.h"
+
+namespace orvane::server {
+
+inline constexpr std::size_t kMaxInputBytes = std::size_t(1) << 30;  // 1 GiB
+
+struct LoadedFile {
+    std::string bytes;
+    std::string error;  // why it could not be read, e.g. "It is a folder, not a file."
+    bool ok() const { return error.empty(); }
+};
+
+// Reads a regular file of at most maxBytes. Folders, devices and pipes are
+// refused before anything is read, so a path can never make the engine wait.
+LoadedFile loadInputFile(const std::string& path, std::size_t maxBytes = kMaxInputBytes);
+
+// Reads the file and then the document in it. error is the reason only; the
+// caller puts the path in front.
+ReadResult readDocumentFile(const std::string& path, const ReadLimits& limits = {});
+
+// Writes the document as RTF to a temporary file in the target's folder and
+// renames it over the target. Returns the reason on failure (strerror text, e.g.
+// "Permission denied"), empty on success; a failure leaves no temporary file.
+std::string saveRtfAtomically(const model::Document& document, const std::string& path);
+
+// The process's file-creation mask, read once at start-up while there is only one
+// thread (reading it means setting it).
+void rememberUmask();
+
+// Temporary files being written right now, so that an emergency exit (a signal,
+// the client vanishing mid-save) removes them. Safe to call from any thread.
+void removeTemporaryFilesNow();
+
+// The text shown for running out of the memory the engine allows itself.
+std::string outOfMemoryMessage();
+void setMemoryLimitForMessages(std::size_t megabytes);
+
+// "The file is encrypted" -> "The file is encrypted.": readers' texts end a sentence.
+std::string asSentence(std::string text);
+
+}  // namespace orvane::server
