@@ -1,0 +1,1210 @@
+#include "rtf/RtfWriter.h"
+
+#include <algorithm>
+#include <array>
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+#include <unordered_map>
+#include <vector>
+
+#include "rtf/RtfEscape.h"
+
+namespace orvane {
+
+namespace rtf {
+
+model::Rgb nearestHighlightColor(model::Rgb color) {
+    // The colours Word offers for highlighting; anything else is shown as the nearest.
+    static constexpr model::Rgb kHighlights[] = {
+        0x000000, 0x0000FF, 0x00FFFF, 0x00FF00, 0xFF00FF, 0xFF0000, 0xFFFF00, 0xFFFFFF,
+        0x000080, 0x008080, 0x008000, 0x800080, 0x800000, 0x808000, 0x808080, 0xC0C0C0,
+    };
+    model::Rgb best = kHighlights[0];
+    long bestDistance = -1;
+    for (model::Rgb h : kHighlights) {
+        const long dr = static_cast<long>((h >> 16) & 0xFF) - static_cast<long>((color >> 16) & 0xFF);
+        const long dg = static_cast<long>((h >> 8) & 0xFF) - static_cast<long>((color >> 8) & 0xFF);
+        const long db = static_cast<long>(h & 0xFF) - static_cast<long>(color & 0xFF);
+        const long distance = dr * dr + dg * dg + db * db;
+        if (bestDistance < 0 || distance < bestDistance) {
+            bestDistance = distance;
+            best = h;
+        }
+    }
+    return best;
+}
+
+}  // namespace rtf
+
+namespace {
+
+using namespace model;
+
+constexpr std::size_t kFlushBytes = 64 * 1024;  // hand output to the sink in pieces this big
+constexpr std::size_t kSoftLineLength = 120;    // start a new line after this many characters
+constexpr std::size_t kHexBytesPerLine = 64;    // 128 hex digits per line of picture data
+constexpr int kMaxDepth = 1000;                 // deeper content is left out rather than overflow the stack
+constexpr Twips kCellGap = 108;                 // half the space between cells, Word's usual
+constexpr int kBorderWidth = 10;                // single cell borders, in twips
+
+// The properties a value is compared against before it is left out: RTF's own
+// default (always first), then the document default and the styles in force.
+template <class P>
+struct Baselines {
+    std::array<const P*, 4> items{};
+    int count = 0;
+    explicit Baselines(const P& builtin) { add(&builtin); }
+    Baselines& add(const P* p) {
+        if (p && count < static_cast<int>(items.size())) items[count++] = p;
+        return *this;
+    }
+};
+
+// True when `get` gives a value for `value` that some baseline does not share,
+// so leaving the property out could change it.
+template <class P, class Get>
+bool differs(const P& value, const Baselines<P>& base, Get get) {
+    const auto v = get(value);
+    for (int i = 0; i < base.count; ++i) {
+        if (!(get(*base.items[i]) == v)) return true;
+    }
+    return false;
+}
+
+// How the last paragraph of a run of blocks ends.
+enum class Ending { Par, Sect, Cell, NestCell, None };
+
+std::string romanNumeral(int n, bool upper) {
+    if (n <= 0 || n >= 4000) return std::to_string(n);
+    static constexpr std::pair<int, const char*> kParts[] = {
+        {1000, "m"}, {900, "cm"}, {500, "d"}, {400, "cd"}, {100, "c"}, {90, "xc"}, {50, "l"},
+        {40, "xl"},  {10, "x"},   {9, "ix"},  {5, "v"},    {4, "iv"},  {1, "i"}};
+    std::string out;
+    for (const auto& [value, letters] : kParts) {
+        while (n >= value) {
+            out += letters;
+            n -= value;
+        }
+    }
+    if (upper) std::transform(out.begin(), out.end(), out.begin(), [](char c) { return c - 'a' + 'A'; });
+    return out;
+}
+
+std::string formatNumber(int n, NumberFormat format) {
+    switch (format) {
+    case NumberFormat::Decimal: return std::to_string(n);
+    case NumberFormat::UpperRoman: return romanNumeral(n, true);
+    case NumberFormat::LowerRoman: return romanNumeral(n, false);
+    case NumberFormat::UpperLetter:
+    case NumberFormat::LowerLetter: {
+        // Word's way: A..Z, then AA..ZZ, AAA..
+        if (n <= 0) return std::to_string(n);
+        const char base = format == NumberFormat::UpperLetter ? 'A' : 'a';
+        const int repeat = std::min((n - 1) / 26 + 1, 50);
+        return std::string(static_cast<std::size_t>(repeat), static_cast<char>(base + (n - 1) % 26));
+    }
+    case NumberFormat::Ordinal: {
+        const int lastTwo = n % 100;
+        const char* suffix = "th";
+        if (lastTwo < 11 || lastTwo > 13) {
+            switch (n % 10) {
+            case 1: suffix = "st"; break;
+            case 2: suffix = "nd"; break;
+            case 3: suffix = "rd"; break;
+            default: break;
+            }
+        }
+        return std::to_string(n) + suffix;
+    }
+    case NumberFormat::Bullet:
+    case NumberFormat::None: return {};
+    }
+    return {};
+}
+
+// List numbers as they stand while paragraphs are written, for {\listtext}.
+struct ListCounter {
+    std::array<int, 9> value{};
+    std::array<bool, 9> started{};
+};
+
+class Writer {
+public:
+    Writer(const Document& document, Sink& sink) : m_doc(document), m_sink(sink) {}
+
+    bool documentToRtf();
+
+private:
+    // --- output primitives -------------------------------------------------
+    std::size_t lineLength() const { return m_out.size() - m_lineStart + m_lineCarry; }
+    void endLine() {
+        if (lineLength() == 0) return;  // never an empty line
+        m_out.push_back('\n');
+        m_lineStart = m_out.size();
+        m_lineCarry = 0;
+        m_needDelimiter = false;
+    }
+    void softBreak() {
+        if (lineLength() > kSoftLineLength) endLine();
+    }
+    void word(std::string_view name) {
+        softBreak();
+        m_out.push_back('\\');
+        m_out.append(name);
+        m_needDelimiter = true;
+    }
+    void word(std::string_view name, long long n) {
+        word(name);
+        m_out.append(std::to_string(n));
+    }
+    void open() {
+        softBreak();
+        m_out.push_back('{');
+        m_needDelimiter = false;
+    }
+    void close() {
+        m_out.push_back('}');
+        m_needDelimiter = false;
+    }
+    // "{\*\name": a destination readers may skip when they do not know it.
+    void ignorableGroup(std::string_view name) {
+        open();
+        m_out.append("\\*\\");
+        m_out.append(name);
+        m_needDelimiter = true;
+    }
+    void group(std::string_view name) {
+        open();
+        word(name);
+    }
+    void text(std::string_view utf8);
+    void hex(std::string_view bytes);
+    void flushIfFull() {
+        if (m_out.size() >= kFlushBytes) flush();
+    }
+    void flush();
+    bool failed() const { return m_failed; }
+
+    // --- lookups -----------------------------------------------------------
+    int fontIndex(int font) const {
+        return font >= 0 && static_cast<std::size_t>(font) < m_doc.fonts.size() ? font : 0;
+    }
+    const Style* style(std::optional<int> index, StyleType type) const {
+        if (!index || *index < 0 || static_cast<std::size_t>(*index) >= m_doc.styles.size()) return nullptr;
+        const Style& s = m_doc.styles[*index];
+        return s.type == type ? &s : nullptr;
+    }
+    const ListLevel* listLevel(const ListRef& ref) const {
+        if (ref.listId < 0 || static_cast<std::size_t>(ref.listId) >= m_doc.lists.size()) return nullptr;
+        const List& list = m_doc.lists[ref.listId];
+        if (ref.level < 0 || static_cast<std::size_t>(ref.level) >= list.levels.size()) return nullptr;
+        return &list.levels[ref.level];
+    }
+    int colorIndex(Rgb color) const {
+        const auto it = m_colorIndex.find(color);
+        return it == m_colorIndex.end() ? 0 : it->second;
+    }
+
+    // --- colour table ------------------------------------------------------
+    void addColor(std::optional<Rgb> color);
+    void collectChars(const CharProps& c);
+    void collectBlocks(const std::vector<Block>& blocks, int depth);
+    void collectInlines(const std::vector<Inline>& inlines, int depth);
+    void collectColors();
+
+    // --- header ------------------------------------------------------------
+    void fontTableToRtf();
+    void colorTableToRtf();
+    void defaultsToRtf();
+    void styleSheetToRtf();
+    void listTablesToRtf();
+    void listLevelToRtf(const ListLevel& level);
+    void infoToRtf();
+    void dateToRtf(std::string_view name, const std::string& iso);
+    void pageSetupToRtf();
+
+    // --- body --------------------------------------------------------------
+    void sectionToRtf(const Section& section, bool last);
+    void storyToRtf(std::string_view destination, const std::vector<Block>& blocks);
+    void blocksToRtf(const std::vector<Block>& blocks, int itap, Ending last, int depth);
+    void blockToRtf(const Block& block, int itap, Ending ending, int depth);
+    void paragraphToRtf(const Paragraph& paragraph, int itap, Ending ending, int depth);
+    void emptyParagraphToRtf(int itap, Ending ending);
+    void endingToRtf(Ending ending);
+    void listTextToRtf(const Paragraph& paragraph);
+    std::string listText(const ListRef& ref);
+    void tableToRtf(const Table& table, int itap, Twips available, int depth);
+    void rowDefinitionToRtf(const Table& table, const TableRow& row, Twips available);
+    void inlinesToRtf(const std::vector<Inline>& inlines, const CharProps* paraStyleChars, int depth);
+    void inlineToRtf(const Inline& item, const CharProps* paraStyleChars, int depth);
+    void imageToRtf(const Image& image);
+    void charPropsToRtf(const CharProps& c, const Baselines<CharProps>& base);
+    void paraPropsToRtf(const ParaProps& p, const Baselines<ParaProps>& base);
+    void runPropsToRtf(const CharProps& c, const CharProps* paraStyleChars);
+
+    const Document& m_doc;
+    Sink& m_sink;
+    const CharProps m_plainChars{};  // what \plain gives
+    const ParaProps m_plainPara{};   // what \pard gives
+    std::string m_out;
+    std::size_t m_lineStart = 0;
+    std::size_t m_lineCarry = 0;     // characters of the current line already flushed
+    bool m_needDelimiter = false;    // the output ends in a control word
+    bool m_failed = false;
+    std::vector<Rgb> m_colors;
+    std::unordered_map<Rgb, int> m_colorIndex;
+    std::vector<ListCounter> m_listCounters;
+    Twips m_textWidth = 9360;        // the current section's text width
+};
+
+// ---------------------------------------------------------------------------
+// Output primitives
+
+void Writer::text(std::string_view utf8) {
+    if (utf8.empty()) return;
+    // A control word just written takes one space as its delimiter.
+    if (m_needDelimiter) m_out.push_back(' ');
+    m_needDelimiter = false;
+    // Long text is cut into lines, before a space where there is one. Readers
+    // ignore line ends in RTF text, and each escaped piece ends delimited, so
+    // a line end between two pieces never changes the text.
+    constexpr std::size_t kLongestPiece = 32;
+    std::size_t start = 0;
+    while (start < utf8.size()) {
+        std::size_t end = utf8.find(' ', start + 1);
+        if (end == std::string_view::npos) end = utf8.size();
+        if (end - start > kLongestPiece) {
+            // No space near: cut before a character's first byte (a malformed
+            // sequence never runs past one, so the decoding stays the same).
+            end = start + kLongestPiece;
+            while (end > start + 1 && (static_cast<unsigned char>(utf8[end]) & 0xC0) == 0x80) --end;
+        }
+        rtf::appendText(m_out, utf8.substr(start, end - start));
+        start = end;
+        if (start < utf8.size() && lineLength() > kSoftLineLength) {
+            m_out.push_back('\n');
+            m_lineStart = m_out.size();
+            m_lineCarry = 0;
+        }
+    }
+}
+
+void Writer::hex(std::string_view bytes) {
+    static constexpr char kDigits[] = "0123456789abcdef";
+    endLine();
+    for (std::size_t i = 0; i < bytes.size() && !m_failed; i += kHexBytesPerLine) {
+        const std::size_t n = std::min(kHexBytesPerLine, bytes.size() - i);
+        for (std::size_t k = 0; k < n; ++k) {
+            const auto b = static_cast<unsigned char>(bytes[i + k]);
+            m_out.push_back(kDigits[b >> 4]);
+            m_out.push_back(kDigits[b & 0xF]);
+        }
+        endLine();
+        flushIfFull();
+    }
+}
+
+void Writer::flush() {
+    if (m_failed || m_out.empty()) return;
+    const std::size_t pending = m_out.size() - m_lineStart;
+    if (!m_sink.write(m_out)) m_failed = true;
+    m_lineCarry += pending;
+    m_out.clear();
+    m_lineStart = 0;
+}
+
+// ---------------------------------------------------------------------------
+// Colour table: every colour the document uses, in order of first use.
+
+void Writer::addColor(std::optional<Rgb> color) {
+    if (!color) return;
+    const Rgb c = *color & 0xFFFFFF;
+    if (m_colorIndex.count(c)) return;
+    m_colors.push_back(c);
+    m_colorIndex.emplace(c, static_cast<int>(m_colors.size()));  // 0 is "automatic"
+}
+
+void Writer::collectChars(const CharProps& c) {
+    addColor(c.color);
+    if (c.highlight) addColor(rtf::nearestHighlightColor(*c.highlight));
+    addColor(c.shading);
+}
+
+void Writer::collectInlines(const std::vector<Inline>& inlines, int depth) {
+    if (depth > kMaxDepth) return;
+    for (const Inline& item : inlines) {
+        if (const auto* run = std::get_if<TextRun>(&item.value)) {
+            collectChars(run->props);
+        } else if (const auto* brk = std::get_if<Break>(&item.value)) {
+            collectChars(brk->props);
+        } else if (const auto* field = std::get_if<Field>(&item.value)) {
+            collectInlines(field->result, depth + 1);
+        }
+    }
+}
+
+void Writer::collectBlocks(const std::vector<Block>& blocks, int depth) {
+    if (depth > kMaxDepth) return;
+    for (const Block& block : blocks) {
+        if (const auto* p = std::get_if<Paragraph>(&block.value)) {
+            addColor(p->props.shading);
+            collectChars(p->markProps);
+            collectInlines(p->content, depth + 1);
+        } else if (const auto* t = std::get_if<Table>(&block.value)) {
+            for (const TableRow& row : t->rows) {
+                for (const TableCell& cell : row.cells) {
+                    addColor(cell.shading);
+                    collectBlocks(cell.blocks, depth + 1);
+                }
+            }
+        }
+    }
+}
+
+void Writer::collectColors() {
+    collectChars(m_doc.defaultChars);
+    addColor(m_doc.defaultPara.shading);
+    for (const Style& s : m_doc.styles) {
+        collectChars(s.chars);
+        addColor(s.para.shading);
+    }
+    for (const Section& section : m_doc.sections) {
+        for (const auto* story : {&section.header, &section.headerFirst, &section.headerEven, &section.footer,
+                                  &section.footerFirst, &section.footerEven, &section.blocks}) {
+            collectBlocks(*story, 0);
+        }
+    }
+}
+
+// ---------------------------------------------------------------------------
+// Document and header
+
+bool Writer::documentToRtf() {
+    collectColors();
+    m_listCounters.resize(m_doc.lists.size());
+
+    open();
+    word("rtf", 1);
+    word("ansi");
+    word("ansicpg", 1252);
+    word("uc", 1);
+    word("deff", 0);
+    if (m_doc.defaultChars.lang > 0) word("deflang", m_doc.defaultChars.lang);
+    endLine();
+    fontTableToRtf();
+    colorTableToRtf();
+    defaultsToRtf();
+    styleSheetToRtf();
+    listTablesToRtf();
+    ignorableGroup("generator");
+    text("Orvane;");
+    close();
+    endLine();
+    infoToRtf();
+    pageSetupToRtf();
+    flushIfFull();
+
+    if (m_doc.sections.empty()) {
+        word("sectd");
+        endLine();
+    }
+    for (std::size_t i = 0; i < m_doc.sections.size() && !m_failed; ++i) {
+        sectionToRtf(m_doc.sections[i], i + 1 == m_doc.sections.size());
+    }
+    close();
+    endLine();
+    flush();
+    return !m_failed;
+}
+
+void Writer::fontTableToRtf() {
+    static constexpr std::string_view kFamilies[] = {"fnil", "froman", "fswiss", "fmodern",
+                                                     "fscript", "fdecor", "ftech", "fbidi"};
+    group("fonttbl");
+    endLine();
+    if (m_doc.fonts.empty()) {
+        // A model without fonts still needs the \deff0 the header names.
+        open();
+        word("f", 0);
+        word("froman");
+        word("fcharset", 0);
+        word("fprq", 2);
+        text("Times New Roman;");
+        close();
+        endLine();
+    }
+    for (std::size_t i = 0; i < m_doc.fonts.size(); ++i) {
+        const Font& font = m_doc.fonts[i];
+        open();
+        word("f", static_cast<long long>(i));
+        const auto family = static_cast<std::size_t>(font.family);
+        word(family < std::size(kFamilies) ? kFamilies[family] : "fnil");
+        word("fcharset", font.charset);
+        if (font.pitch != 0) word("fprq", font.pitch);
+        // ';' ends a font entry, so it cannot be part of a name.
+        std::string name = font.name;
+        std::erase(name, ';');
+        text(name);
+        if (!font.altName.empty()) {
+            std::string alt = font.altName;
+            std::erase(alt, ';');
+            ignorableGroup("falt");
+            text(alt);
+            close();
+        }
+        m_out.push_back(';');
+        m_needDelimiter = false;
+        close();
+        endLine();
+    }
+    close();
+    endLine();
+}
+
+void Writer::colorTableToRtf() {
+    if (m_colors.empty()) return;
+    group("colortbl");
+    m_out.push_back(';');  // entry 0: automatic
+    m_needDelimiter = false;
+    for (Rgb c : m_colors) {
+        word("red", (c >> 16) & 0xFF);
+        word("green", (c >> 8) & 0xFF);
+        word("blue", c & 0xFF);
+        m_out.push_back(';');
+        m_needDelimiter = false;
+    }
+    close();
+    endLine();
+}
+
+void Writer::defaultsToRtf() {
+    ignorableGroup("defchp");
+    charPropsToRtf(m_doc.defaultChars, Baselines<CharProps>(m_plainChars));
+    close();
+    ignorableGroup("defpap");
+    paraPropsToRtf(m_doc.defaultPara, Baselines<ParaProps>(m_plainPara));
+    close();
+    endLine();
+}
+
+void Writer::styleSheetToRtf() {
+    if (m_doc.styles.empty()) return;
+    group("stylesheet");
+    endLine();
+    for (std::size_t i = 0; i < m_doc.styles.size(); ++i) {
+        const Style& s = m_doc.styles[i];
+        const auto number = static_cast<long long>(i);
+        const Style* parent = style(s.basedOn, s.type);
+        switch (s.type) {
+        case StyleType::Paragraph:
+            open();
+            word("s", number);
+            break;
+        case StyleType::Character:
+            ignorableGroup("cs");
+            m_out.append(std::to_string(number));
+            word("additive");
+            break;
+        case StyleType::Table:
+            ignorableGroup("ts");
+            m_out.append(std::to_string(number));
+            word("tsrowd");
+            break;
+        }
+        if (s.type != StyleType::Character) {
+            ParaProps para = s.para;
+            para.style.reset();  // the style's own number is already written
+            paraPropsToRtf(para, Baselines<ParaProps>(m_plainPara)
+                                     .add(&m_doc.defaultPara)
+                                     .add(parent ? &parent->para : nullptr));
+        }
+        CharProps chars = s.chars;
+        chars.charStyle.reset();
+        charPropsToRtf(chars, Baselines<CharProps>(m_plainChars)
+                                  .add(&m_doc.defaultChars)
+                                  .add(parent ? &parent->chars : nullptr));
+        if (parent) word("sbasedon", *s.basedOn);
+        if (s.type != StyleType::Character && style(s.next, s.type)) word("snext", *s.next);
+        std::string name = s.name;
+        std::erase(name, ';');
+        text(name.empty() ? std::string("Style ") + std::to_string(i) : name);
+        m_out.push_back(';');
+        m_needDelimiter = false;
+        close();
+        endLine();
+    }
+    close();
+    endLine();
+}
+
+void Writer::listLevelToRtf(const ListLevel& level) {
+    int nfc = 0;
+    switch (level.format) {
+    case NumberFormat::Decimal: nfc = 0; break;
+    case NumberFormat::UpperRoman: nfc = 1; break;
+    case NumberFormat::LowerRoman: nfc = 2; break;
+    case NumberFormat::UpperLetter: nfc = 3; break;
+    case NumberFormat::LowerLetter: nfc = 4; break;
+    case NumberFormat::Ordinal: nfc = 5; break;
+    case NumberFormat::Bullet: nfc = 23; break;
+    case NumberFormat::None: nfc = 255; break;
+    }
+    group("listlevel");
+    word("levelnfc", nfc);
+    word("levelnfcn", nfc);
+    word("leveljc", 0);
+    word("leveljcn", 0);
+    word("levelfollow", 0);
+    word("levelstartat", level.start);
+
+    // \leveltext starts with its length, then the text with each level number
+    // as the byte 0..8; \levelnumbers lists where those bytes are (1-based).
+    std::string body;
+    std::string numbers;
+    int length = 0;
+    const std::string& t = level.text;
+    for (std::size_t i = 0; i < t.size() && length < 255;) {
+        if (level.format != NumberFormat::Bullet && t[i] == '%' && i + 1 < t.size() && t[i + 1] >= '1' &&
+            t[i + 1] <= '9') {
+            char buf[8];
+            std::snprintf(buf, sizeof buf, "\\'%02x", t[i + 1] - '1');
+            body += buf;
+            ++length;
+            std::snprintf(buf, sizeof buf, "\\'%02x", length);
+            numbers += buf;
+            i += 2;
+            continue;
+        }
+        // One character at a time, counted in UTF-16 units as readers count them.
+        std::size_t next = i + 1;
+        while (next < t.size() && (static_cast<unsigned char>(t[next]) & 0xC0) == 0x80) ++next;
+        const std::string_view ch(t.data() + i, next - i);
+        if (ch == ";") {
+            body += "\\'3b";  // a bare ';' would end the text
+        } else {
+            rtf::appendText(body, ch);
+        }
+        length += ch.size() == 4 ? 2 : 1;
+        i = next;
+    }
+    char lengthByte[8];
+    std::snprintf(lengthByte, sizeof lengthByte, "\\'%02x", std::min(length, 255));
+    group("leveltext");
+    m_out.append(lengthByte);
+    m_out.append(body);
+    m_out.push_back(';');
+    close();
+    group("levelnumbers");
+    m_out.append(numbers);
+    m_out.push_back(';');
+    close();
+    if (level.font) word("f", fontIndex(*level.font));
+    word("fi", level.firstLineIndent);
+    word("li", level.leftIndent);
+    word("lin", level.leftIndent);
+    close();
+    endLine();
+}
+
+void Writer::listTablesToRtf() {
+    if (m_doc.lists.empty()) return;
+    ignorableGroup("listtable");
+    endLine();
+    for (std::size_t i = 0; i < m_doc.lists.size(); ++i) {
+        const List& list = m_doc.lists[i];
+        group("list");
+        word("listtemplateid", static_cast<long long>(i + 1));
+        if (list.levels.size() == 1) word("listsimple");
+        endLine();
+        for (const ListLevel& level : list.levels) listLevelToRtf(level);
+        group("listname");
+        m_out.push_back(';');
+        close();
+        word("listid", static_cast<long long>(i + 1));
+        close();
+        endLine();
+    }
+    close();
+    endLine();
+    ignorableGroup("listoverridetable");
+    endLine();
+    for (std::size_t i = 0; i < m_doc.lists.size(); ++i) {
+        group("listoverride");
+        word("listid", static_cast<long long>(i + 1));
+        word("listoverridecount", 0);
+        word("ls", static_cast<long long>(i + 1));
+        close();
+        endLine();
+    }
+    close();
+    endLine();
+}
+
+void Writer::dateToRtf(std::string_view name, const std::string& iso) {
+    int y = 0, mo = 0, d = 0, h = 0, mi = 0, s = 0;
+    const int got = std::sscanf(iso.c_str(), "%d-%d-%dT%d:%d:%d", &y, &mo, &d, &h, &mi, &s);
+    if (got < 3 || y <= 0 || mo < 1 || mo > 12 || d < 1 || d > 31) return;
+    group(name);
+    word("yr", y);
+    word("mo", mo);
+    word("dy", d);
+    if (got >= 5) {
+        word("hr", h);
+        word("min", mi);
+    }
+    if (got >= 6) word("sec", s);
+    close();
+}
+
+void Writer::infoToRtf() {
+    const DocumentInfo& info = m_doc.info;
+    const std::pair<std::string_view, const std::string*> fields[] = {
+        {"title", &info.title},     {"subject", &info.subject},  {"author", &info.author},
+        {"keywords", &info.keywords}, {"doccomm", &info.comments},
+    };
+    group("info");
+    for (const auto& [name, value] : fields) {
+        if (value->empty()) continue;
+        group(name);
+        text(*value);
+        close();
+    }
+    if (!info.created.empty()) dateToRtf("creatim", info.created);
+    if (!info.modified.empty()) dateToRtf("revtim", info.modified);
+    close();
+    endLine();
+}
+
+void Writer::pageSetupToRtf() {
+    const SectionProps first = m_doc.sections.empty() ? SectionProps{} : m_doc.sections.front().props;
+    word("paperw", first.pageWidth);
+    word("paperh", first.pageHeight);
+    word("margl", first.marginLeft);
+    word("margr", first.marginRight);
+    word("margt", first.marginTop);
+    word("margb", first.marginBottom);
+    if (first.landscape) word("landscape");
+    if (m_doc.facingPages) word("facingp");
+    word("deftab", 720);
+    if (m_doc.defaultPara.widowControl) word("widowctrl");
+    endLine();
+}
+
+// ---------------------------------------------------------------------------
+// Sections, stories and blocks
+
+void Writer::sectionToRtf(const Section& section, bool last) {
+    const SectionProps& p = section.props;
+    word("sectd");
+    switch (p.breakKind) {
+    case SectionBreak::NextPage: break;  // \sectd's own default
+    case SectionBreak::Continuous: word("sbknone"); break;
+    case SectionBreak::Column: word("sbkcol"); break;
+    case SectionBreak::EvenPage: word("sbkeven"); break;
+    case SectionBreak::OddPage: word("sbkodd"); break;
+    }
+    word("pgwsxn", p.pageWidth);
+    word("pghsxn", p.pageHeight);
+    word("marglsxn", p.marginLeft);
+    word("margrsxn", p.marginRight);
+    word("margtsxn", p.marginTop);
+    word("margbsxn", p.marginBottom);
+    word("headery", p.headerDistance);
+    word("footery", p.footerDistance);
+    if (p.landscape) word("lndscpsxn");
+    if (p.columns > 1) {
+        word("cols", p.columns);
+        word("colsx", p.columnSpacing);
+    }
+    switch (p.pageNumberFormat) {
+    case PageNumberFormat::Decimal: break;
+    case PageNumberFormat::UpperRoman: word("pgnucrm"); break;
+    case PageNumberFormat::LowerRoman: word("pgnlcrm"); break;
+    case PageNumberFormat::UpperLetter: word("pgnucltr"); break;
+    case PageNumberFormat::LowerLetter: word("pgnlcltr"); break;
+    }
+    if (p.pageNumberStart) {
+        word("pgnstarts", *p.pageNumberStart);
+        word("pgnrestart");
+    }
+    if (p.titlePage) word("titlepg");
+    endLine();
+
+    m_textWidth = std::max<Twips>(p.pageWidth - p.marginLeft - p.marginRight, 720);
+    // With facing pages \headerr is the odd-page header and \headerl the even
+    // one; without, \header serves every page.
+    storyToRtf(m_doc.facingPages ? "headerr" : "header", section.header);
+    storyToRtf("headerl", section.headerEven);
+    storyToRtf("headerf", section.headerFirst);
+    storyToRtf(m_doc.facingPages ? "footerr" : "footer", section.footer);
+    storyToRtf("footerl", section.footerEven);
+    storyToRtf("footerf", section.footerFirst);
+
+    blocksToRtf(section.blocks, 0, last ? Ending::None : Ending::Sect, 0);
+    endLine();
+}
+
+void Writer::storyToRtf(std::string_view destination, const std::vector<Block>& blocks) {
+    if (blocks.empty() || m_failed) return;
+    group(destination);
+    endLine();
+    blocksToRtf(blocks, 0, Ending::Par, 0);
+    close();
+    endLine();
+}
+
+void Writer::blocksToRtf(const std::vector<Block>& blocks, int itap, Ending last, int depth) {
+    if (depth > kMaxDepth) return;
+    for (std::size_t i = 0; i < blocks.size() && !m_failed; ++i) {
+        blockToRtf(blocks[i], itap, i + 1 == blocks.size() ? last : Ending::Par, depth);
+    }
+    // A cell or a section needs a paragraph to end with; a table cannot end it.
+    const bool endsInParagraph = !blocks.empty() && std::holds_alternative<Paragraph>(blocks.back().value);
+    if (!endsInParagraph && last != Ending::Par && last != Ending::None) emptyParagraphToRtf(itap, last);
+}
+
+void Writer::blockToRtf(const Block& block, int itap, Ending ending, int depth) {
+    if (const auto* p = std::get_if<Paragraph>(&block.value)) {
+        paragraphToRtf(*p, itap, ending, depth);
+    } else if (const auto* t = std::get_if<Table>(&block.value)) {
+        tableToRtf(*t, itap + 1, m_textWidth, depth + 1);
+    }
+    flushIfFull();
+}
+
+void Writer::endingToRtf(Ending ending) {
+    switch (ending) {
+    case Ending::Par: word("par"); break;
+    case Ending::Sect: word("sect"); break;
+    case Ending::Cell: word("cell"); break;
+    case Ending::NestCell: word("nestcell"); break;
+    case Ending::None: break;
+    }
+}
+
+void Writer::emptyParagraphToRtf(int itap, Ending ending) {
+    word("pard");
+    word("plain");
+    if (itap > 0) word("intbl");
+    if (itap > 1) word("itap", itap);
+    open();
+    endingToRtf(ending);
+    close();
+    endLine();
+}
+
+void Writer::paragraphToRtf(const Paragraph& paragraph, int itap, Ending ending, int depth) {
+    const ParaProps& p = paragraph.props;
+    const Style* paraStyle = style(p.style, StyleType::Paragraph);
+    word("pard");
+    word("plain");
+    if (itap > 0) word("intbl");
+    if (itap > 1) word("itap", itap);
+    paraPropsToRtf(p, Baselines<ParaProps>(m_plainPara)
+                          .add(&m_doc.defaultPara)
+                          .add(paraStyle ? &paraStyle->para : nullptr));
+    if (p.list && listLevel(*p.list)) listTextToRtf(paragraph);
+    inlinesToRtf(paragraph.content, paraStyle ? &paraStyle->chars : nullptr, depth + 1);
+    if (ending == Ending::None) {
+        // The document's last paragraph has no \par: Word would read one as
+        // the start of another, empty paragraph.
+        endLine();
+        return;
+    }
+    // The paragraph mark takes the character properties in force at it.
+    open();
+    runPropsToRtf(paragraph.markProps, paraStyle ? &paraStyle->chars : nullptr);
+    endingToRtf(ending);
+    close();
+    endLine();
+}
+
+std::string Writer::listText(const ListRef& ref) {
+    const List& list = m_doc.lists[ref.listId];
+    ListCounter& counter = m_listCounters[ref.listId];
+    const int level = ref.level;
+    for (int deeper = level + 1; deeper < 9; ++deeper) counter.started[deeper] = false;
+    if (!counter.started[level]) {
+        counter.started[level] = true;
+        counter.value[level] = list.levels[level].start;
+    } else {
+        ++counter.value[level];
+    }
+    const ListLevel& current = list.levels[level];
+    if (current.format == NumberFormat::Bullet) return current.text;
+
+    std::string out;
+    const std::string& t = current.text;
+    for (std::size_t i = 0; i < t.size(); ++i) {
+        if (t[i] == '%' && i + 1 < t.size() && t[i + 1] >= '1' && t[i + 1] <= '9') {
+            const int n = t[i + 1] - '1';
+            if (n <= level && static_cast<std::size_t>(n) < list.levels.size()) {
+                const int value = counter.started[n] ? counter.value[n] : list.levels[n].start;
+                out += formatNumber(value, list.levels[n].format);
+            }
+            ++i;
+        } else {
+            out.push_back(t[i]);
+        }
+    }
+    return out;
+}
+
+void Writer::listTextToRtf(const Paragraph& paragraph) {
+    const ListRef& ref = *paragraph.props.list;
+    const ListLevel& level = *listLevel(ref);
+    // What readers without list support show instead of the number.
+    CharProps chars = paragraph.markProps;
+    chars.charStyle.reset();
+    if (level.font) chars.font = *level.font;
+    group("listtext");
+    word("plain");
+    charPropsToRtf(chars, Baselines<CharProps>(m_plainChars));
+    text(listText(ref));
+    word("tab");
+    close();
+}
+
+// ---------------------------------------------------------------------------
+// Tables
+
+void Writer::rowDefinitionToRtf(const Table& table, const TableRow& row, Twips available) {
+    word("trowd");
+    word("trgaph", kCellGap);
+    word("trleft", table.indent);
+    if (table.alignment == Alignment::Center) word("trqc");
+    if (table.alignment == Alignment::Right) word("trqr");
+    if (row.height != 0) word("trrh", row.height);
+    if (row.header) word("trhdr");
+
+    // Cells without a width share what the known widths leave of the line.
+    Twips known = 0;
+    int unknownColumns = 0;
+    for (const TableCell& cell : row.cells) {
+        if (cell.width > 0) {
+            known += cell.width;
+        } else {
+            unknownColumns += std::max(cell.gridSpan, 1);
+        }
+    }
+    const Twips share = unknownColumns > 0 ? std::max<Twips>((available - known) / unknownColumns, 360) : 0;
+
+    Twips right = table.indent;
+    for (const TableCell& cell : row.cells) {
+        if (cell.vmerge == VMerge::Start) word("clvmgf");
+        if (cell.vmerge == VMerge::Continue) word("clvmrg");
+        if (cell.valign == CellVAlign::Center) word("clvertalc");
+        if (cell.valign == CellVAlign::Bottom) word("clvertalb");
+        if (cell.borders) {
+            for (std::string_view side : {"clbrdrt", "clbrdrl", "clbrdrb", "clbrdrr"}) {
+                word(side);
+                word("brdrs");
+                word("brdrw", kBorderWidth);
+            }
+        }
+        if (cell.shading) word("clcbpat", colorIndex(*cell.shading & 0xFFFFFF));
+        // A cell spanning grid columns is simply one cell as wide as they are.
+        const Twips width = cell.width > 0 ? cell.width : share * std::max(cell.gridSpan, 1);
+        word("clftsWidth", 3);
+        word("clwWidth", width);
+        right += width;
+        word("cellx", right);
+    }
+}
+
+void Writer::tableToRtf(const Table& table, int itap, Twips available, int depth) {
+    if (depth > kMaxDepth) return;
+    for (const TableRow& row : table.rows) {
+        if (m_failed) return;
+        if (row.cells.empty()) continue;  // a row needs at least one cell
+        if (itap == 1) {
+            rowDefinitionToRtf(table, row, available);
+            endLine();
+        }
+        for (const TableCell& cell : row.cells) {
+            // Nested tables are as wide as the cell that holds them, less its gaps.
+            const Twips saved = m_textWidth;
+            m_textWidth = std::max<Twips>((cell.width > 0 ? cell.width : available / static_cast<Twips>(row.cells.size())) -
+                                              2 * kCellGap,
+                                          360);
+            blocksToRtf(cell.blocks, itap, itap == 1 ? Ending::Cell : Ending::NestCell, depth + 1);
+            m_textWidth = saved;
+        }
+        if (itap == 1) {
+            word("row");
+        } else {
+            // Nested rows carry their definition at their end; readers that do
+            // not know nesting see one paragraph per row instead.
+            word("pard");
+            word("plain");
+            word("intbl");
+            word("itap", itap);
+            ignorableGroup("nesttableprops");
+            rowDefinitionToRtf(table, row, available);
+            word("nestrow");
+            close();
+            group("nonesttables");
+            word("par");
+            close();
+        }
+        endLine();
+        flushIfFull();
+    }
+}
+
+// ---------------------------------------------------------------------------
+// Inline content
+
+void Writer::inlinesToRtf(const std::vector<Inline>& inlines, const CharProps* paraStyleChars, int depth) {
+    if (depth > kMaxDepth) return;
+    for (const Inline& item : inlines) {
+        if (m_failed) return;
+        inlineToRtf(item, paraStyleChars, depth);
+    }
+}
+
+void Writer::inlineToRtf(const Inline& item, const CharProps* paraStyleChars, int depth) {
+    // Each run is a group of its own, so the paragraph's state stays \plain
+    // between runs. (LibreOffice also mishandles \plain after \super: it
+    // splits the paragraph or drops text.)
+    if (const auto* run = std::get_if<TextRun>(&item.value)) {
+        if (run->text.empty()) return;
+        open();
+        runPropsToRtf(run->props, paraStyleChars);
+        text(run->text);
+        close();
+    } else if (const auto* brk = std::get_if<Break>(&item.value)) {
+        open();
+        runPropsToRtf(brk->props, paraStyleChars);
+        word(brk->kind == BreakKind::Page ? "page" : "column");
+        close();
+    } else if (const auto* field = std::get_if<Field>(&item.value)) {
+        group("field");
+        ignorableGroup("fldinst");
+        text(field->instruction);
+        close();
+        group("fldrslt");
+        inlinesToRtf(field->result, paraStyleChars, depth + 1);
+        close();
+        close();
+    } else if (const auto* image = std::get_if<Image>(&item.value)) {
+        imageToRtf(*image);
+    } else if (const auto* mark = std::get_if<Bookmark>(&item.value)) {
+        ignorableGroup(mark->start ? "bkmkstart" : "bkmkend");
+        text(mark->name);
+        close();
+    }
+}
+
+void Writer::imageToRtf(const Image& image) {
+    std::string_view data = image.data;
+    if (data.empty()) return;
+    // Twips for the shown size; pixels (at 96 dpi, 15 twips each) when only those are known.
+    const Twips width = image.width > 0 ? image.width : image.pixelWidth * 15;
+    const Twips height = image.height > 0 ? image.height : image.pixelHeight * 15;
+    int picw = 0, pich = 0;
+    std::string_view kind;
+    switch (image.format) {
+    case ImageFormat::Png:
+    case ImageFormat::Jpeg:
+        kind = image.format == ImageFormat::Png ? "pngblip" : "jpegblip";
+        picw = image.pixelWidth > 0 ? image.pixelWidth : width / 15;
+        pich = image.pixelHeight > 0 ? image.pixelHeight : height / 15;
+        break;
+    case ImageFormat::Emf:
+    case ImageFormat::Wmf:
+        kind = image.format == ImageFormat::Emf ? "emfblip" : "wmetafile";
+        // Metafiles give their size in hundredths of a millimetre.
+        picw = static_cast<int>(static_cast<long long>(width) * 2540 / 1440);
+        pich = static_cast<int>(static_cast<long long>(height) * 2540 / 1440);
+        // RTF carries the bare metafile, without the 22-byte placeable header.
+        if (image.format == ImageFormat::Wmf && data.size() > 22 && data.substr(0, 4) == "\xD7\xCD\xC6\x9A") {
+            data.remove_prefix(22);
+        }
+        break;
+    }
+    group("pict");
+    if (image.format == ImageFormat::Wmf) {
+        word("wmetafile", 8);
+    } else {
+        word(kind);
+    }
+    word("picw", picw);
+    word("pich", pich);
+    if (width > 0) word("picwgoal", width);
+    if (height > 0) word("pichgoal", height);
+    hex(data);
+    close();
+}
+
+// ---------------------------------------------------------------------------
+// Properties
+
+void Writer::runPropsToRtf(const CharProps& c, const CharProps* paraStyleChars) {
+    const Style* charStyle = style(c.charStyle, StyleType::Character);
+    charPropsToRtf(c, Baselines<CharProps>(m_plainChars)
+                          .add(&m_doc.defaultChars)
+                          .add(paraStyleChars)
+                          .add(charStyle ? &charStyle->chars : nullptr));
+}
+
+void Writer::charPropsToRtf(const CharProps& c, const Baselines<CharProps>& base) {
+    const auto has = [&](auto get) { return differs(c, base, get); };
+    if (style(c.charStyle, StyleType::Character)) word("cs", *c.charStyle);
+    // Fonts for other scripts: \af after \rtlch names the complex-script font,
+    // \af after \dbch the East Asian one; \loch leaves \f for Latin text.
+    if (c.complexFont) {
+        word("rtlch");
+        word("fcs", 1);
+        word("af", fontIndex(*c.complexFont));
+        word("afs", c.sizeHalfPoints);
+        word("ltrch");
+        word("fcs", 0);
+    }
+    if (c.eastAsiaFont) {
+        word("hich");
+        word("af", fontIndex(c.font));
+        word("dbch");
+        word("af", fontIndex(*c.eastAsiaFont));
+        word("loch");
+    }
+    word("f", fontIndex(c.font));
+    word("fs", c.sizeHalfPoints);
+    if (c.bold || has([](const CharProps& x) { return x.bold; })) word(c.bold ? "b" : "b0");
+    if (c.italic || has([](const CharProps& x) { return x.italic; })) word(c.italic ? "i" : "i0");
+    if (c.underline != Underline::None || has([](const CharProps& x) { return x.underline; })) {
+        switch (c.underline) {
+        case Underline::None: word("ulnone"); break;
+        case Underline::Single: word("ul"); break;
+        case Underline::Words: word("ulw"); break;
+        case Underline::Double: word("uldb"); break;
+        case Underline::Dotted: word("uld"); break;
+        case Underline::Dash: word("uldash"); break;
+        case Underline::DotDash: word("uldashd"); break;
+        case Underline::DotDotDash: word("uldashdd"); break;
+        case Underline::Thick: word("ulth"); break;
+        case Underline::Wave: word("ulwave"); break;
+        }
+    }
+    if (c.strike || has([](const CharProps& x) { return x.strike; })) word(c.strike ? "strike" : "strike0");
+    if (c.doubleStrike || has([](const CharProps& x) { return x.doubleStrike; })) {
+        word("striked", c.doubleStrike ? 1 : 0);
+    }
+    if (c.color || has([](const CharProps& x) { return x.color; })) {
+        word("cf", c.color ? colorIndex(*c.color & 0xFFFFFF) : 0);
+    }
+    if (c.highlight || has([](const CharProps& x) { return x.highlight; })) {
+        word("highlight", c.highlight ? colorIndex(rtf::nearestHighlightColor(*c.highlight)) : 0);
+    }
+    if (c.shading || has([](const CharProps& x) { return x.shading; })) {
+        word("chshdng", 0);
+        word("chcbpat", c.shading ? colorIndex(*c.shading & 0xFFFFFF) : 0);
+    }
+    if (c.verticalAlign != VerticalAlign::Baseline || has([](const CharProps& x) { return x.verticalAlign; })) {
+        switch (c.verticalAlign) {
+        case VerticalAlign::Baseline: word("nosupersub"); break;
+        case VerticalAlign::Superscript: word("super"); break;
+        case VerticalAlign::Subscript: word("sub"); break;
+        }
+    }
+    if (c.caps || has([](const CharProps& x) { return x.caps; })) word(c.caps ? "caps" : "caps0");
+    if (c.smallCaps || has([](const CharProps& x) { return x.smallCaps; })) word(c.smallCaps ? "scaps" : "scaps0");
+    if (c.hidden || has([](const CharProps& x) { return x.hidden; })) word(c.hidden ? "v" : "v0");
+    if (c.spacing != 0 || has([](const CharProps& x) { return x.spacing; })) {
+        word("expnd", c.spacing / 5);  // quarter points, for older readers
+        word("expndtw", c.spacing);
+    }
+    if (c.lang > 0) word("lang", c.lang);
+    // The direction last, so it is the one in force for the text.
+    if (c.rtl) {
+        word("rtlch");
+    } else if (has([](const CharProps& x) { return x.rtl; })) {
+        word("ltrch");
+    }
+}
+
+void Writer::paraPropsToRtf(const ParaProps& p, const Baselines<ParaProps>& base) {
+    const auto has = [&](auto get) { return differs(p, base, get); };
+    if (style(p.style, StyleType::Paragraph)) word("s", *p.style);
+    if (p.alignment != Alignment::Left || has([](const ParaProps& x) { return x.alignment; })) {
+        switch (p.alignment) {
+        case Alignment::Left: word("ql"); break;
+        case Alignment::Center: word("qc"); break;
+        case Alignment::Right: word("qr"); break;
+        case Alignment::Justify: word("qj"); break;
+        case Alignment::Distribute: word("qd"); break;
+        }
+    }
+    if (p.rtl) {
+        word("rtlpar");
+    } else if (has([](const ParaProps& x) { return x.rtl; })) {
+        word("ltrpar");
+    }
+    if (p.leftIndent != 0 || has([](const ParaProps& x) { return x.leftIndent; })) word("li", p.leftIndent);
+    if (p.rightIndent != 0 || has([](const ParaProps& x) { return x.rightIndent; })) word("ri", p.rightIndent);
+    if (p.firstLineIndent != 0 || has([](const ParaProps& x) { return x.firstLineIndent; })) {
+        word("fi", p.firstLineIndent);
+    }
+    if (p.spaceBefore != 0 || has([](const ParaProps& x) { return x.spaceBefore; })) word("sb", p.spaceBefore);
+    if (p.spaceAfter != 0 || has([](const ParaProps& x) { return x.spaceAfter; })) word("sa", p.spaceAfter);
+    const bool singleSpaced = p.lineRule == LineRule::Auto && p.lineSpacing == 240;
+    if (!singleSpaced || has([](const ParaProps& x) { return std::pair(x.lineSpacing, x.lineRule); })) {
+        switch (p.lineRule) {
+        case LineRule::Auto:
+            word("sl", p.lineSpacing);
+            word("slmult", 1);
+            break;
+        case LineRule::AtLeast:
+            word("sl", std::abs(p.lineSpacing));
+            word("slmult", 0);
+            break;
+        case LineRule::Exact:
+            word("sl", -std::abs(p.lineSpacing));
+            word("slmult", 0);
+            break;
+        }
+    }
+    if (p.keepNext) word("keepn");
+    if (p.keepLines) word("keep");
+    if (p.pageBreakBefore) word("pagebb");
+    word(p.widowControl ? "widctlpar" : "nowidctlpar");
+    if (p.outlineLevel) {
+        word("outlinelevel", std::clamp(*p.outlineLevel, 0, 8));
+    } else if (has([](const ParaProps& x) { return x.outlineLevel; })) {
+        word("outlinelevel", 9);  // body text
+    }
+    for (const TabStop& tab : p.tabs) {
+        switch (tab.kind) {
+        case TabKind::Left: break;
+        case TabKind::Center: word("tqc"); break;
+        case TabKind::Right: word("tqr"); break;
+        case TabKind::Decimal: word("tqdec"); break;
+        case TabKind::Bar: break;
+        }
+        switch (tab.leader) {
+        case TabLeader::None: break;
+        case TabLeader::Dots: word("tldot"); break;
+        case TabLeader::Hyphens: word("tlhyph"); break;
+        case TabLeader::Underline: word("tlul"); break;
+        case TabLeader::ThickLine: word("tlth"); break;
+        case TabLeader::Equals: word("tleq"); break;
+        case TabLeader::MiddleDots: word("tlmdot"); break;
+        }
+        word(tab.kind == TabKind::Bar ? "tb" : "tx", tab.position);
+    }
+    if (p.list && listLevel(*p.list)) {
+        word("ls", p.list->listId + 1);
+        word("ilvl", p.list->level);
+    }
+    if (p.shading) word("cbpat", colorIndex(*p.shading & 0xFFFFFF));
+}
+
+}  // namespace
+
+bool writeRtf(const model::Document& document, Sink& sink) {
+    Writer writer(document, sink);
+    return writer.documentToRtf();
+}
+
+}  // namespace orvane

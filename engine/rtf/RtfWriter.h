@@ -1,0 +1,37 @@
+// The RTF writer: the document model as RTF 1.9 that Word and LibreOffice open.
+//
+// What it writes:
+// - header: \ansicpg1252, \uc1, font table (family, charset, pitch, \falt),
+//   a colour table built from every colour the document uses, document
+//   defaults ({\*\defchp} {\*\defpap} \deftab), the style sheet (paragraph
+//   \sN, character \*\csN, table \*\tsN, with \sbasedon and \snext), list
+//   table and list overrides, {\info}, page setup;
+// - sections with their page setup, columns, page numbering, breaks and
+//   headers/footers (first page, odd/even when facing pages);
+// - paragraphs with every paragraph property of the model, list numbers
+//   (\lsN\ilvlN plus a {\listtext} fallback computed here), runs with every
+//   character property, tabs, line/page/column breaks, fields, bookmarks and
+//   pictures (PNG, JPEG, EMF, WMF);
+// - tables with row and cell properties, vertical merges, and tables nested to
+//   any depth (\itap, \nestcell, \nestrow).
+//
+// Formatting in the model is resolved, so the writer states each property
+// outright: a property is left out only when RTF's own default, the document
+// default and the style in force all agree with it. Style numbers in the RTF
+// are the style's index in Document::styles; list N is \ls(N+1).
+//
+// Left out: horizontal cell merges become one wider cell (RTF readers disagree
+// on \clmgf); a paragraph cannot switch off keep-with-next, keep-together,
+// page-break-before, tabs or a list that its style turns on, as RTF has no
+// word for that.
+#pragma once
+
+#include "Engine.h"
+
+namespace orvane::rtf {
+
+// The highlight colour RTF readers can show that is nearest to `color`:
+// highlighting is limited to the 16 classic colours.
+model::Rgb nearestHighlightColor(model::Rgb color);
+
+}  // namespace orvane::rtf

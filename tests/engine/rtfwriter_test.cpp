@@ -1,0 +1,380 @@
+// The RTF writer: text escaping, the sample document against its golden RTF,
+// a failing sink, and the table, list and property rules that Word and
+// LibreOffice depend on.
+#include <gtest/gtest.h>
+
+#include <regex>
+#include <string>
+#include <vector>
+
+#include "Engine.h"
+#include "Golden.h"
+#include "SampleDocument.h"
+#include "rtf/RtfEscape.h"
+#include "rtf/RtfWriter.h"
+
+namespace orvane {
+namespace {
+
+using namespace orvane::testing;
+
+std::string toRtf(const model::Document& d) {
+    StringSink sink;
+    EXPECT_TRUE(writeRtf(d, sink));
+    return sink.text();
+}
+
+std::size_t count(const std::string& haystack, const std::string& needle) {
+    std::size_t n = 0;
+    for (std::size_t at = haystack.find(needle); at != std::string::npos; at = haystack.find(needle, at + 1)) ++n;
+    return n;
+}
+
+// ---------------------------------------------------------------------------
+// Escaping
+
+struct EscapeCase {
+    const char* name;
+    std::string input;
+    std::string expected;
+};
+
+class EscapeTest : public ::testing::TestWithParam<EscapeCase> {};
+
+TEST_P(EscapeTest, SpellsCharactersAsRtf) {
+    EXPECT_EQ(rtf::escapeText(GetParam().input), GetParam().expected);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Characters, EscapeTest,
+    ::testing::Values(
+        EscapeCase{"Ascii", "Hello, world! 123 ~", "Hello, world! 123 ~"},
+        EscapeCase{"BracesAndBackslash", "{a}\\b", "\\{a\\}\\\\b"},
+        EscapeCase{"TabAndLineBreak", "a\tb\nc", "a\\tab b\\line c"},
+        EscapeCase{"ControlCharactersDropped", std::string("a\x01\x1f\x7f", 4) + std::string(1, '\0') + "b",
+                   "ab"},
+        EscapeCase{"C1ControlDropped", "a\xC2\x85z", "az"},
+        EscapeCase{"Cp1252Latin", "\xC3\xA9", "\\u233\\'e9"},
+        EscapeCase{"Cp1252Euro", "\xE2\x82\xAC", "\\u8364\\'80"},
+        EscapeCase{"Cp1252HighRow", "\xC5\xB8", "\\u376\\'9f"},
+        EscapeCase{"NoBreakSpace", "\xC2\xA0", "\\u160\\'a0"},
+        EscapeCase{"Cjk", "\xE4\xB8\xAD", "\\u20013?"},
+        EscapeCase{"NegativeAbove7FFF", "\xEF\xBC\x81", "\\u-255?"},
+        EscapeCase{"LastBmpCharacter", "\xEF\xBF\xBF", "\\u-1?"},
+        EscapeCase{"EmojiSurrogatePair", "\xF0\x9F\x98\x80", "\\u-10179?\\u-8704?"},
+        EscapeCase{"InvalidByte", "a\xFFz", "a\\u-3?z"},
+        EscapeCase{"TruncatedSequence", "\xE4\xB8z", "\\u-3?z"},
+        EscapeCase{"TruncatedAtEnd", "z\xF0\x9F", "z\\u-3?"},
+        EscapeCase{"EncodedSurrogate", "\xED\xA0\x80", "\\u-3?\\u-3?\\u-3?"},
+        EscapeCase{"Overlong", "\xC0\xAF", "\\u-3?\\u-3?"},
+        EscapeCase{"LoneContinuation", "\x80", "\\u-3?"}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+// ---------------------------------------------------------------------------
+// The sample document
+
+TEST(RtfWriterGolden, SampleDocumentMatchesExpectedRtf) {
+    expectGolden("writer/sample.rtf", toRtf(sampleDocument()));
+}
+
+TEST(RtfWriterGolden, EmptyModelStillGivesAValidDocument) {
+    // No fonts, no sections: the header must still name the font \deff0 uses.
+    const std::string rtf = toRtf(model::Document{});
+    EXPECT_TRUE(rtf.starts_with("{\\rtf1\\ansi\\ansicpg1252\\uc1\\deff0"));
+    EXPECT_NE(rtf.find("{\\f0\\froman\\fcharset0\\fprq2 Times New Roman;}"), std::string::npos);
+    EXPECT_NE(rtf.find("\\sectd"), std::string::npos);
+    EXPECT_TRUE(rtf.ends_with("}\n"));
+}
+
+// Braces balance, escaped ones aside, and the document is one group.
+TEST(RtfWriterStructure, GroupsBalance) {
+    const std::string rtf = toRtf(sampleDocument());
+    int depth = 0;
+    std::size_t end = std::string::npos;
+    for (std::size_t i = 0; i < rtf.size(); ++i) {
+        if (rtf[i] == '\\') {
+            ++i;  // the escaped character, whatever it is
+            continue;
+        }
+        if (rtf[i] == '{') ++depth;
+        if (rtf[i] == '}' && --depth == 0 && end == std::string::npos) end = i;
+        ASSERT_GE(depth, 0) << "at offset " << i;
+    }
+    EXPECT_EQ(depth, 0);
+    EXPECT_EQ(end, rtf.size() - 2) << "the outermost group must end the file";
+}
+
+model::Document largeDocument() {
+    model::Document d = sampleDocument();
+    for (int i = 0; i < 3000; ++i) {
+        d.sections[1].blocks.push_back(paragraph({run("Paragraph number " + std::to_string(i) + " with some text.")}));
+    }
+    return d;
+}
+
+TEST(RtfWriterStructure, LinesStayShortAndPicturesUse128HexDigitsPerLine) {
+    model::Document d = largeDocument();  // big enough to be written in several pieces
+    model::Image big;
+    big.data = std::string(1000, '\x5a');
+    big.width = big.height = 1440;
+    std::get<model::Paragraph>(d.sections[1].blocks[0].value).content.push_back(model::Inline{big});
+    // Long text with and without spaces must be cut into lines too.
+    std::string words, chinese;
+    for (int i = 0; i < 200; ++i) words += "lorem ";
+    for (int i = 0; i < 200; ++i) chinese += "\xE4\xB8\xAD";
+    d.sections[1].blocks.push_back(paragraph({run(words), run(chinese)}));
+
+    const std::string rtf = toRtf(d);
+    std::size_t start = 0, hexDigits = 0;
+    while (start < rtf.size()) {
+        const std::size_t end = rtf.find('\n', start);
+        const std::string line = rtf.substr(start, end - start);
+        EXPECT_LE(line.size(), 200u) << line;
+        EXPECT_FALSE(line.empty()) << "empty line at offset " << start;
+        if (line.find_first_not_of("5a") == std::string::npos) {
+            EXPECT_TRUE(line.size() == 128 || rtf[end + 1] == '}') << "a short hex line must be the last";
+            hexDigits += line.size();
+        }
+        start = end + 1;
+    }
+    EXPECT_EQ(hexDigits, 2000u);
+    EXPECT_EQ(count(rtf, "lorem"), 200u);
+    EXPECT_EQ(count(rtf, "\\u20013?"), 200u);
+}
+
+TEST(RtfWriterStructure, TableCellEdgesAccumulateAndMergedCellsWiden) {
+    const std::string rtf = toRtf(sampleDocument());
+    // Row 1: three 2000-twip cells from an indent of 108.
+    EXPECT_NE(rtf.find("\\cellx2108"), std::string::npos);
+    EXPECT_NE(rtf.find("\\cellx4108"), std::string::npos);
+    EXPECT_NE(rtf.find("\\cellx6108"), std::string::npos);
+    // Row 2: the cell spanning two columns is one cell ending where they end.
+    const std::size_t row2 = rtf.find("\\trrh-500");
+    ASSERT_NE(row2, std::string::npos);
+    const std::string def2 = rtf.substr(row2, rtf.find("\\pard", row2) - row2);
+    EXPECT_EQ(count(def2, "\\cellx"), 2u);
+    EXPECT_NE(def2.find("\\clwWidth4000\\cellx4108"), std::string::npos);
+    EXPECT_NE(def2.find("\\clvmgf\\clvertalc"), std::string::npos);
+    EXPECT_NE(rtf.find("\\clvmrg\\clvertalb"), std::string::npos);
+    EXPECT_NE(rtf.find("\\trqc"), std::string::npos);
+    EXPECT_NE(rtf.find("\\trhdr"), std::string::npos);
+    // Three top-level rows and one nested row, each ended in its own way.
+    EXPECT_EQ(count(rtf, "\\row\n"), 3u);
+    EXPECT_EQ(count(rtf, "\\nestrow"), 1u);
+    EXPECT_EQ(count(rtf, "\\nestcell"), 2u);
+    EXPECT_EQ(count(rtf, "\\itap2"), 3u);  // two nested cells and the row's end
+}
+
+TEST(RtfWriterStructure, CellWithoutWidthSharesTheLine) {
+    model::Document d;
+    d.fonts = {{"Arial", model::FontFamily::Swiss, 0, 2, ""}};
+    model::Section s;
+    model::Table t;
+    model::TableRow row;
+    row.cells = {cell(0, {paragraph({run("a")})}), cell(0, {paragraph({run("b")})})};
+    t.rows = {row};
+    s.blocks = {model::Block{t}};
+    d.sections = {s};
+    const std::string rtf = toRtf(d);
+    // Letter paper less two one-inch margins: 9360 twips for two cells.
+    EXPECT_NE(rtf.find("\\cellx4680"), std::string::npos) << rtf;
+    EXPECT_NE(rtf.find("\\cellx9360"), std::string::npos);
+    // A cell whose last block is a table still ends with a paragraph.
+}
+
+TEST(RtfWriterStructure, NestedTableLastInCellIsFollowedByAnEndingParagraph) {
+    model::Document d;
+    model::Table inner;
+    model::TableRow innerRow;
+    innerRow.cells = {cell(1000, {paragraph({run("inner")})})};
+    inner.rows = {innerRow};
+    model::Table outer;
+    model::TableRow outerRow;
+    outerRow.cells = {cell(3000, {model::Block{inner}})};
+    outer.rows = {outerRow};
+    model::Section s;
+    s.blocks = {model::Block{outer}};
+    d.sections = {s};
+    const std::string rtf = toRtf(d);
+    const std::size_t nest = rtf.find("\\nestrow");
+    ASSERT_NE(nest, std::string::npos);
+    EXPECT_NE(rtf.find("\\pard\\plain\\intbl{\\cell}", nest), std::string::npos) << rtf;
+}
+
+TEST(RtfWriterStructure, ListParagraphsCarryNumbersForReadersWithoutLists) {
+    const std::string rtf = toRtf(sampleDocument());
+    EXPECT_NE(rtf.find("\\ls1\\ilvl0{\\listtext\\plain\\f0\\fs24\\lang1033 1.\\tab}"), std::string::npos);
+    EXPECT_NE(rtf.find("\\ls1\\ilvl1{\\listtext\\plain\\f0\\fs24\\lang1033 1.a)\\tab}"), std::string::npos);
+    EXPECT_NE(rtf.find("{\\listtext\\plain\\f0\\fs24\\lang1033 2.\\tab}"), std::string::npos);
+    // The bullet in its own font, as \u with no code-page fallback.
+    EXPECT_NE(rtf.find("\\ls2\\ilvl0{\\listtext\\plain\\f3\\fs24\\lang1033 \\u-3913?\\tab}"), std::string::npos);
+    // The level text: its length, the level number as byte 0, then "."; the
+    // number sits at offset 1.
+    EXPECT_NE(rtf.find("{\\leveltext\\'02\\'00.;}{\\levelnumbers\\'01;}"), std::string::npos);
+    EXPECT_NE(rtf.find("{\\leveltext\\'04\\'00.\\'01);}{\\levelnumbers\\'01\\'03;}"), std::string::npos);
+    EXPECT_NE(rtf.find("\\levelnfc4"), std::string::npos);
+    EXPECT_NE(rtf.find("\\levelnfc23"), std::string::npos);
+    EXPECT_NE(rtf.find("{\\listoverride\\listid2\\listoverridecount0\\ls2}"), std::string::npos);
+}
+
+TEST(RtfWriterStructure, NumbersFollowTheirFormats) {
+    model::Document d;
+    model::List list;
+    model::ListLevel roman;
+    roman.format = model::NumberFormat::UpperRoman;
+    roman.text = "%1";
+    roman.start = 3;
+    model::ListLevel letters;
+    letters.format = model::NumberFormat::LowerLetter;
+    letters.text = "(%2)";
+    letters.start = 26;
+    model::ListLevel ordinal;
+    ordinal.format = model::NumberFormat::Ordinal;
+    ordinal.text = "%3";
+    ordinal.start = 11;
+    list.levels = {roman, letters, ordinal};
+    d.lists = {list};
+    model::Section s;
+    const auto item = [](int level) {
+        model::ParaProps p;
+        p.list = model::ListRef{0, level};
+        return paragraph({run("x")}, p);
+    };
+    s.blocks = {item(0), item(0), item(1), item(1), item(2), item(2), item(2), item(0), item(1)};
+    d.sections = {s};
+    const std::string rtf = toRtf(d);
+    std::vector<std::string> numbers;
+    const std::regex listText(R"(\{\\listtext\\plain\\f0\\fs24 ([^\\]*)\\tab\})");
+    for (auto it = std::sregex_iterator(rtf.begin(), rtf.end(), listText); it != std::sregex_iterator(); ++it) {
+        numbers.push_back((*it)[1]);
+    }
+    const std::vector<std::string> expected = {"III", "IV", "(z)", "(aa)", "11th", "12th", "13th", "V", "(z)"};
+    EXPECT_EQ(numbers, expected);
+}
+
+// Properties are stated wherever the style or the defaults would say otherwise.
+TEST(RtfWriterProperties, OffValuesAreWrittenWhenTheStyleTurnsThemOn) {
+    model::Document d;
+    model::Style heading;
+    heading.name = "Heading";
+    heading.chars.bold = true;
+    heading.chars.color = 0x112233;
+    heading.para.outlineLevel = 0;
+    d.styles = {heading};
+    model::ParaProps p;
+    p.style = 0;
+    model::CharProps plainRun;  // not bold, automatic colour, in a bold coloured style
+    model::Section s;
+    s.blocks = {paragraph({run("plain", plainRun)}, p, heading.chars)};
+    d.sections = {s};
+    const std::string rtf = toRtf(d);
+    EXPECT_NE(rtf.find("\\pard\\plain\\s0\\widctlpar\\outlinelevel9"), std::string::npos) << rtf;
+    EXPECT_NE(rtf.find("{\\f0\\fs24\\b0\\cf0 plain}"), std::string::npos) << rtf;
+    // A paragraph that is not the last ends with a mark keeping the style's formatting.
+    s.blocks.push_back(s.blocks.front());
+    d.sections = {s};
+    EXPECT_NE(toRtf(d).find("plain}{\\f0\\fs24\\b\\cf1\\par}"), std::string::npos) << toRtf(d);
+}
+
+TEST(RtfWriterProperties, LineSpacingRules) {
+    model::Document d;
+    model::Section s;
+    model::ParaProps automatic, atLeast, exact;
+    automatic.lineSpacing = 360;
+    atLeast.lineRule = model::LineRule::AtLeast;
+    atLeast.lineSpacing = 300;
+    exact.lineRule = model::LineRule::Exact;
+    exact.lineSpacing = 280;
+    s.blocks = {paragraph({run("a")}, automatic), paragraph({run("b")}, atLeast), paragraph({run("c")}, exact)};
+    d.sections = {s};
+    const std::string rtf = toRtf(d);
+    EXPECT_NE(rtf.find("\\sl360\\slmult1"), std::string::npos);
+    EXPECT_NE(rtf.find("\\sl300\\slmult0"), std::string::npos);
+    EXPECT_NE(rtf.find("\\sl-280\\slmult0"), std::string::npos);
+}
+
+TEST(RtfWriterProperties, ColourTableHoldsEachColourOnceAndHighlightsSnap) {
+    model::Document d;
+    model::CharProps red, yellowish, shaded;
+    red.color = 0xFF0000;
+    yellowish.highlight = 0xF0F010;  // shown as yellow, the nearest highlight colour
+    shaded.shading = 0xFF0000;       // the same red again
+    model::Section s;
+    s.blocks = {paragraph({run("r", red), run("h", yellowish), run("s", shaded)})};
+    d.sections = {s};
+    const std::string rtf = toRtf(d);
+    EXPECT_NE(rtf.find("{\\colortbl;\\red255\\green0\\blue0;\\red255\\green255\\blue0;}"), std::string::npos) << rtf;
+    EXPECT_NE(rtf.find("\\cf1 r"), std::string::npos);
+    EXPECT_NE(rtf.find("\\highlight2 h"), std::string::npos);
+    EXPECT_NE(rtf.find("\\chshdng0\\chcbpat1 s"), std::string::npos);
+}
+
+TEST(RtfWriterProperties, NearestHighlightColour) {
+    EXPECT_EQ(rtf::nearestHighlightColor(0xFFFF00), 0xFFFF00u);
+    EXPECT_EQ(rtf::nearestHighlightColor(0xFFF200), 0xFFFF00u);
+    EXPECT_EQ(rtf::nearestHighlightColor(0x7F7F7F), 0x808080u);
+    EXPECT_EQ(rtf::nearestHighlightColor(0xB0B0B0), 0xC0C0C0u);
+    EXPECT_EQ(rtf::nearestHighlightColor(0x00A000), 0x008000u);
+    EXPECT_EQ(rtf::nearestHighlightColor(0x00B050), 0x008080u);
+    EXPECT_EQ(rtf::nearestHighlightColor(0x101010), 0x000000u);
+}
+
+TEST(RtfWriterProperties, PlaceableHeaderIsStrippedFromMetafiles) {
+    model::Document d;
+    model::Image wmf;
+    wmf.format = model::ImageFormat::Wmf;
+    wmf.data = std::string("\xD7\xCD\xC6\x9A", 4) + std::string(18, '\0') + std::string("\x01\x00\x09\x00", 4);
+    wmf.width = 1440;
+    wmf.height = 1440;
+    model::Section s;
+    s.blocks = {paragraph({model::Inline{wmf}})};
+    d.sections = {s};
+    const std::string rtf = toRtf(d);
+    EXPECT_NE(rtf.find("{\\pict\\wmetafile8\\picw2540\\pich2540\\picwgoal1440\\pichgoal1440\n01000900\n}"),
+              std::string::npos)
+        << rtf;
+}
+
+// ---------------------------------------------------------------------------
+// A sink that fails
+
+class FailingSink : public Sink {
+public:
+    explicit FailingSink(std::size_t capacity) : m_capacity(capacity) {}
+    bool write(std::string_view data) override {
+        ++m_calls;
+        if (m_failed) ++m_callsAfterFailure;
+        if (m_written + data.size() > m_capacity) {
+            m_failed = true;
+            return false;
+        }
+        m_written += data.size();
+        return true;
+    }
+    std::size_t calls() const { return m_calls; }
+    std::size_t callsAfterFailure() const { return m_callsAfterFailure; }
+
+private:
+    std::size_t m_capacity;
+    std::size_t m_written = 0;
+    std::size_t m_calls = 0;
+    std::size_t m_callsAfterFailure = 0;
+    bool m_failed = false;
+};
+
+TEST(RtfWriterSink, StopsAtTheFirstFailedWrite) {
+    const model::Document d = largeDocument();
+    const std::size_t total = toRtf(d).size();
+    ASSERT_GT(total, 3 * 64 * 1024u) << "the document must need several writes";
+    for (std::size_t capacity : {std::size_t{0}, std::size_t{10}, std::size_t{70000}, total / 2, total - 1}) {
+        FailingSink sink(capacity);
+        EXPECT_FALSE(writeRtf(d, sink)) << "capacity " << capacity;
+        EXPECT_EQ(sink.callsAfterFailure(), 0u) << "capacity " << capacity;
+    }
+    FailingSink enough(total);
+    EXPECT_TRUE(writeRtf(d, enough));
+    EXPECT_GT(enough.calls(), 1u);
+}
+
+}  // namespace
+}  // namespace orvane
