@@ -10,6 +10,7 @@
 #include <string>
 
 #include "Engine.h"
+#include "model/Encoding.h"
 
 namespace orvane {
 
@@ -19,10 +20,36 @@ using namespace model;
 
 constexpr int kMaxDepth = 1000;  // deeper content is cut off rather than overflow the stack
 
+// Characters that would be invisible or ambiguous in a dump.
+bool showAsCode(char32_t cp) {
+    return cp == 0xA0 || cp == 0xAD || (cp >= 0x200B && cp <= 0x200F) || cp == 0x2028 || cp == 0x2029 ||
+           cp == 0xFEFF || (cp >= 0xE000 && cp <= 0xF8FF) || (cp >= 0x80 && cp <= 0x9F);
+}
+
 std::string quoted(std::string_view s) {
     std::string out = "\"";
-    for (const char ch : s) {
-        const auto c = static_cast<unsigned char>(ch);
+    char buf[16];
+    for (std::size_t pos = 0; pos < s.size();) {
+        const auto c = static_cast<unsigned char>(s[pos]);
+        if (c >= 0x80) {
+            const std::size_t start = pos;
+            const char32_t cp = encoding::decodeUtf8(s, pos);
+            const std::string_view bytes = s.substr(start, pos - start);
+            if (cp == encoding::kReplacement && bytes != "\xEF\xBF\xBD") {
+                // Malformed UTF-8 shows as the bytes it is.
+                for (const char b : bytes) {
+                    std::snprintf(buf, sizeof buf, "\\x%02X", static_cast<unsigned char>(b));
+                    out += buf;
+                }
+            } else if (showAsCode(cp)) {
+                std::snprintf(buf, sizeof buf, "\\u{%04X}", static_cast<unsigned>(cp));
+                out += buf;
+            } else {
+                out.append(bytes);  // readable as it is
+            }
+            continue;
+        }
+        ++pos;
         switch (c) {
         case '"': out += "\\\""; break;
         case '\\': out += "\\\\"; break;
@@ -30,11 +57,10 @@ std::string quoted(std::string_view s) {
         case '\t': out += "\\t"; break;
         default:
             if (c < 0x20 || c == 0x7F) {
-                char buf[8];
                 std::snprintf(buf, sizeof buf, "\\x%02X", c);
                 out += buf;
             } else {
-                out.push_back(ch);  // UTF-8 stays readable as is
+                out.push_back(static_cast<char>(c));
             }
         }
     }

@@ -1,0 +1,172 @@
+#include "text/TextReader.h"
+
+#include "model/Encoding.h"
+
+namespace orvane {
+
+namespace {
+
+using namespace model;
+
+enum class TextEncoding { Utf8, Utf16Le, Utf16Be, Windows1252 };
+
+// Builds the document one character at a time.
+class TextBuilder {
+public:
+    explicit TextBuilder(Document& document) : m_doc(document) { newParagraph(); }
+
+    void add(char32_t cp) {
+        switch (cp) {
+        case '\r':
+            m_afterCr = true;
+            endParagraph();
+            return;
+        case '\n':
+            if (!m_afterCr) endParagraph();
+            m_afterCr = false;
+            return;
+        case 0x85:    // next line
+        case 0x2029:  // paragraph separator
+            m_afterCr = false;
+            endParagraph();
+            return;
+        default: break;
+        }
+        m_afterCr = false;
+        if (cp == '\f') {
+            pageBreak();
+        } else if (cp == 0x2028) {  // line separator: a line break, as Word's Shift+Enter
+            m_text.push_back('\n');
+        } else if (cp == '\t' || !isControl(cp)) {
+            encoding::appendUtf8(m_text, cp);
+        }
+    }
+
+    void finish() {
+        flushRun();
+        // A file that ends with a line end has no further line after it.
+        if (m_pendingEmpty && m_doc.sections.front().blocks.size() > 1) m_doc.sections.front().blocks.pop_back();
+    }
+
+private:
+    static bool isControl(char32_t cp) {
+        return cp < 0x20 || cp == 0x7F || (cp >= 0x80 && cp <= 0x9F) || cp == 0xFEFF;
+    }
+    Paragraph& paragraph() { return std::get<Paragraph>(m_doc.sections.front().blocks.back().value); }
+    void newParagraph() {
+        Block block;
+        Paragraph p;
+        p.props = m_doc.defaultPara;
+        p.markProps = m_doc.defaultChars;
+        block.value = std::move(p);
+        m_doc.sections.front().blocks.push_back(std::move(block));
+        m_pendingEmpty = true;
+    }
+    void flushRun() {
+        if (m_text.empty()) return;
+        TextRun run;
+        run.text = std::move(m_text);
+        run.props = m_doc.defaultChars;
+        paragraph().content.push_back(Inline{std::move(run)});
+        m_text.clear();
+        m_pendingEmpty = false;
+    }
+    void pageBreak() {
+        flushRun();
+        Break b;
+        b.kind = BreakKind::Page;
+        b.props = m_doc.defaultChars;
+        paragraph().content.push_back(Inline{b});
+        m_pendingEmpty = false;
+    }
+    void endParagraph() {
+        flushRun();
+        newParagraph();
+    }
+
+    Document& m_doc;
+    std::string m_text;
+    bool m_afterCr = false;
+    bool m_pendingEmpty = false;  // the last paragraph was opened by a line end and is still empty
+};
+
+void decodeUtf16(std::string_view bytes, bool bigEndian, TextBuilder& out) {
+    const auto unit = [&](std::size_t i) -> char32_t {
+        const auto a = static_cast<unsigned char>(bytes[i]);
+        const auto b = static_cast<unsigned char>(bytes[i + 1]);
+        return bigEndian ? (a << 8 | b) : (b << 8 | a);
+    };
+    std::size_t i = 0;
+    for (; i + 1 < bytes.size(); i += 2) {
+        const char32_t u = unit(i);
+        if (u >= 0xD800 && u <= 0xDBFF) {
+            if (i + 3 < bytes.size()) {
+                const char32_t low = unit(i + 2);
+                if (low >= 0xDC00 && low <= 0xDFFF) {
+                    out.add(0x10000 + ((u - 0xD800) << 10) + (low - 0xDC00));
+                    i += 2;
+                    continue;
+                }
+            }
+            out.add(encoding::kReplacement);
+        } else if (u >= 0xDC00 && u <= 0xDFFF) {
+            out.add(encoding::kReplacement);
+        } else {
+            out.add(u);
+        }
+    }
+    if (i < bytes.size()) out.add(encoding::kReplacement);  // an odd byte at the end
+}
+
+}  // namespace
+
+ReadResult readText(std::string_view bytes, const ReadLimits& /*limits*/) {
+    // Plain text carries no formatting, so it gets what Word's classic Normal
+    // template gives it: Times New Roman at 12 pt. A proportional serif face
+    // reads as a document rather than as program code, and it is the face every
+    // RTF reader substitutes sensibly when it lacks the original.
+    Document doc;
+    Font font;
+    font.name = "Times New Roman";
+    font.family = FontFamily::Roman;
+    font.charset = 0;
+    font.pitch = 2;
+    doc.fonts.push_back(font);
+    doc.defaultChars.font = 0;
+    doc.defaultChars.sizeHalfPoints = 24;
+    doc.sections.emplace_back();
+
+    TextEncoding format = TextEncoding::Utf8;
+    if (bytes.substr(0, 3) == "\xEF\xBB\xBF") {
+        bytes.remove_prefix(3);
+    } else if (bytes.substr(0, 2) == "\xFF\xFE") {
+        format = TextEncoding::Utf16Le;
+        bytes.remove_prefix(2);
+    } else if (bytes.substr(0, 2) == "\xFE\xFF") {
+        format = TextEncoding::Utf16Be;
+        bytes.remove_prefix(2);
+    } else if (!encoding::isValidUtf8(bytes)) {
+        format = TextEncoding::Windows1252;
+    }
+
+    TextBuilder builder(doc);
+    switch (format) {
+    case TextEncoding::Utf8:
+        for (std::size_t pos = 0; pos < bytes.size();) builder.add(encoding::decodeUtf8(bytes, pos));
+        break;
+    case TextEncoding::Utf16Le:
+    case TextEncoding::Utf16Be:
+        decodeUtf16(bytes, format == TextEncoding::Utf16Be, builder);
+        break;
+    case TextEncoding::Windows1252:
+        for (const char c : bytes) builder.add(encoding::cp1252ToUnicode(static_cast<unsigned char>(c)));
+        break;
+    }
+    builder.finish();
+
+    ReadResult result;
+    result.document = std::move(doc);
+    return result;
+}
+
+}  // namespace orvane
