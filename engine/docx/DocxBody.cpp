@@ -1,0 +1,1000 @@
+// The body walk: blocks, paragraphs, runs, fields, tables, pictures and text
+// boxes, straight from the XML tree into the model.
+#include <algorithm>
+#include <cstring>
+#include <functional>
+
+#include "docx/DocxConverter.h"
+
+namespace orvane::docx {
+
+using model::Block;
+using model::CharProps;
+using model::Inline;
+
+namespace {
+
+bool is(const char* name, const char* expected) { return std::strcmp(name, expected) == 0; }
+
+void appendUtf8(std::string& out, char32_t cp) {
+    if (cp < 0x80) {
+        out.push_back(static_cast<char>(cp));
+    } else if (cp < 0x800) {
+        out.push_back(static_cast<char>(0xC0 | (cp >> 6)));
+        out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
+    } else if (cp < 0x10000) {
+        out.push_back(static_cast<char>(0xE0 | (cp >> 12)));
+        out.push_back(static_cast<char>(0x80 | ((cp >> 6) & 0x3F)));
+        out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
+    } else {
+        out.push_back(static_cast<char>(0xF0 | (cp >> 18)));
+        out.push_back(static_cast<char>(0x80 | ((cp >> 12) & 0x3F)));
+        out.push_back(static_cast<char>(0x80 | ((cp >> 6) & 0x3F)));
+        out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
+    }
+}
+
+// Run text as the model wants it: valid UTF-8, tabs kept, line ends and other
+// control characters (which w:t cannot meaningfully hold) turned into spaces
+// or dropped.
+std::string cleanText(std::string_view in) {
+    std::string out;
+    out.reserve(in.size());
+    const auto* s = reinterpret_cast<const unsigned char*>(in.data());
+    const std::size_t n = in.size();
+    std::size_t i = 0;
+    while (i < n) {
+        const unsigned char c = s[i];
+        if (c < 0x80) {
+            if (c >= 0x20 || c == '\t') out.push_back(static_cast<char>(c));
+            else if (c == '\n' || c == '\r') out.push_back(' ');
+            ++i;
+            continue;
+        }
+        int len = 0;
+        char32_t cp = 0;
+        if ((c & 0xE0) == 0xC0) {
+            len = 2;
+            cp = c & 0x1F;
+        } else if ((c & 0xF0) == 0xE0) {
+            len = 3;
+            cp = c & 0x0F;
+        } else if ((c & 0xF8) == 0xF0) {
+            len = 4;
+            cp = c & 0x07;
+        }
+        bool ok = len > 0 && i + static_cast<std::size_t>(len) <= n;
+        for (int k = 1; ok && k < len; ++k) {
+            const unsigned char cc = s[i + static_cast<std::size_t>(k)];
+            if ((cc & 0xC0) != 0x80) ok = false;
+            else cp = (cp << 6) | (cc & 0x3F);
+        }
+        if (ok && ((len == 2 && cp < 0x80) || (len == 3 && cp < 0x800) || (len == 4 && cp < 0x10000) ||
+                   cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)))
+            ok = false;
+        if (!ok) {
+            out.append("\xEF\xBF\xBD");
+            ++i;
+            continue;
+        }
+        out.append(in.substr(i, static_cast<std::size_t>(len)));
+        i += static_cast<std::size_t>(len);
+    }
+    return out;
+}
+
+std::string_view trimmed(std::string_view s) {
+    while (!s.empty() && (s.front() == ' ' || s.front() == '\t' || s.front() == '\n' || s.front() == '\r'))
+        s.remove_prefix(1);
+    while (!s.empty() && (s.back() == ' ' || s.back() == '\t' || s.back() == '\n' || s.back() == '\r'))
+        s.remove_suffix(1);
+    return s;
+}
+
+void appendPlainText(std::string& out, const std::vector<Inline>& inlines, int depth) {
+    if (depth > 64) return;
+    for (const Inline& in : inlines) {
+        if (const auto* run = std::get_if<model::TextRun>(&in.value)) out += run->text;
+        else if (const auto* field = std::get_if<model::Field>(&in.value))
+            appendPlainText(out, field->result, depth + 1);
+    }
+}
+
+// Quotes a field argument the way Word writes it.
+std::string quoted(std::string_view s) {
+    std::string out = "\"";
+    for (char c : s) {
+        if (c == '"' || c == '\\') out.push_back('\\');
+        out.push_back(c);
+    }
+    out.push_back('"');
+    return out;
+}
+
+model::Twips emuToTwips(long long emu) {
+    return static_cast<model::Twips>(std::clamp(emu / 635, 0LL, 31680LL * 4));
+}
+
+Opt<model::Twips> emuAttr(pugi::xml_node n, const char* name) {
+    pugi::xml_attribute a = n.attribute(name);
+    if (!a) return std::nullopt;
+    auto v = parseInteger(a.value());
+    if (!v) return std::nullopt;
+    return emuToTwips(*v);
+}
+
+// A VML length ("12pt", "1.5in", "100px", "3cm") in twips.
+Opt<model::Twips> vmlLength(std::string_view v) {
+    v = trimmed(v);
+    if (v.empty()) return std::nullopt;
+    if (v.size() > 2 && v.substr(v.size() - 2) == "px") {
+        std::string number(v.substr(0, v.size() - 2));
+        char* end = nullptr;
+        const double px = std::strtod(number.c_str(), &end);
+        if (end == number.c_str()) return std::nullopt;
+        return static_cast<model::Twips>(std::clamp(px * 15.0, 0.0, 200000.0));
+    }
+    if (auto t = parseTwips(v)) {
+        // A bare number in VML is pixels.
+        const bool bare = v.back() >= '0' && v.back() <= '9';
+        return bare ? std::clamp(*t * 15, 0, 200000) : std::clamp(*t, 0, 200000);
+    }
+    return std::nullopt;
+}
+
+void vmlSize(pugi::xml_node shape, Opt<model::Twips>& cx, Opt<model::Twips>& cy) {
+    std::string_view style = shape.attribute("style").value();
+    while (!style.empty()) {
+        const auto semi = style.find(';');
+        std::string_view decl = style.substr(0, semi);
+        style = semi == std::string_view::npos ? std::string_view() : style.substr(semi + 1);
+        const auto colon = decl.find(':');
+        if (colon == std::string_view::npos) continue;
+        const std::string_view key = trimmed(decl.substr(0, colon));
+        const std::string_view value = decl.substr(colon + 1);
+        if (key == "width") {
+            if (auto t = vmlLength(value)) cx = t;
+        } else if (key == "height") {
+            if (auto t = vmlLength(value)) cy = t;
+        }
+    }
+}
+
+// Natural pixel size of PNG and JPEG pictures; 0 when unknown.
+void pixelSize(const std::string& data, model::ImageFormat format, int& w, int& h) {
+    const auto* b = reinterpret_cast<const unsigned char*>(data.data());
+    const std::size_t n = data.size();
+    auto be16 = [&](std::size_t i) { return (b[i] << 8) | b[i + 1]; };
+    auto be32 = [&](std::size_t i) {
+        return static_cast<long long>((static_cast<unsigned long>(b[i]) << 24) | (b[i + 1] << 16) |
+                                      (b[i + 2] << 8) | b[i + 3]);
+    };
+    if (format == model::ImageFormat::Png && n >= 24) {
+        w = static_cast<int>(std::min(be32(16), 1000000LL));
+        h = static_cast<int>(std::min(be32(20), 1000000LL));
+    } else if (format == model::ImageFormat::Jpeg) {
+        std::size_t i = 2;
+        while (i + 9 < n) {
+            if (b[i] != 0xFF) {
+                ++i;
+                continue;
+            }
+            const unsigned char marker = b[i + 1];
+            if (marker == 0xFF) {
+                ++i;
+                continue;
+            }
+            if (marker >= 0xC0 && marker <= 0xCF && marker != 0xC4 && marker != 0xC8 &&
+                marker != 0xCC) {
+                h = be16(i + 5);
+                w = be16(i + 7);
+                return;
+            }
+            if (marker == 0xD8 || marker == 0x01 || (marker >= 0xD0 && marker <= 0xD7)) {
+                i += 2;
+                continue;
+            }
+            i += 2 + static_cast<std::size_t>(be16(i + 2));
+        }
+    }
+}
+
+enum class Sniffed { Png, Jpeg, Emf, Wmf, Gif, Bmp, Tiff, Svg, Unknown };
+
+Sniffed sniff(const std::string& d) {
+    const auto* b = reinterpret_cast<const unsigned char*>(d.data());
+    const std::size_t n = d.size();
+    if (n >= 8 && std::memcmp(b, "\x89PNG\r\n\x1a\n", 8) == 0) return Sniffed::Png;
+    if (n >= 3 && b[0] == 0xFF && b[1] == 0xD8 && b[2] == 0xFF) return Sniffed::Jpeg;
+    if (n >= 44 && b[0] == 1 && b[1] == 0 && b[2] == 0 && b[3] == 0 &&
+        std::memcmp(b + 40, " EMF", 4) == 0)
+        return Sniffed::Emf;
+    if (n >= 4 && b[0] == 0xD7 && b[1] == 0xCD && b[2] == 0xC6 && b[3] == 0x9A) return Sniffed::Wmf;
+    if (n >= 4 && (b[0] == 1 || b[0] == 2) && b[1] == 0 && b[2] == 9 && b[3] == 0) return Sniffed::Wmf;
+    if (n >= 4 && std::memcmp(b, "GIF8", 4) == 0) return Sniffed::Gif;
+    if (n >= 2 && b[0] == 'B' && b[1] == 'M') return Sniffed::Bmp;
+    if (n >= 4 && (std::memcmp(b, "II*\0", 4) == 0 || std::memcmp(b, "MM\0*", 4) == 0))
+        return Sniffed::Tiff;
+    if (d.find("<svg") != std::string::npos) return Sniffed::Svg;
+    return Sniffed::Unknown;
+}
+
+const char* sniffedName(Sniffed s) {
+    switch (s) {
+    case Sniffed::Gif: return "GIF";
+    case Sniffed::Bmp: return "BMP";
+    case Sniffed::Tiff: return "TIFF";
+    case Sniffed::Svg: return "SVG";
+    default: return "an unknown";
+    }
+}
+
+}  // namespace
+
+// ---------------------------------------------------------------------------
+// Blocks
+
+std::vector<Block>& DocxConverter::blocks(BlockOut out) {
+    return out ? *out : m_doc.sections[static_cast<std::size_t>(m_sectionIndex)].blocks;
+}
+
+pugi::xml_node DocxConverter::chooseAlternate(pugi::xml_node alternate) const {
+    // The namespaces whose content this reader understands; a Choice that
+    // needs anything else falls back. Only one branch is ever taken.
+    static constexpr std::string_view kUnderstood[] = {"wps", "wpg", "wpc", "wp14", "w14", "w15",
+                                                       "a14", "v",   "o",   "w10",  "m",   "pic",
+                                                       "a",   "wp",  "w",   "r"};
+    for (pugi::xml_node choice = alternate.child("mc:Choice"); choice;
+         choice = choice.next_sibling("mc:Choice")) {
+        std::string_view requires_ = choice.attribute("Requires").value();
+        bool ok = true;
+        while (!requires_.empty() && ok) {
+            const auto space = requires_.find(' ');
+            const std::string_view prefix = requires_.substr(0, space);
+            requires_ = space == std::string_view::npos ? std::string_view() : requires_.substr(space + 1);
+            if (prefix.empty()) continue;
+            ok = std::find(std::begin(kUnderstood), std::end(kUnderstood), prefix) !=
+                 std::end(kUnderstood);
+        }
+        if (ok) return choice;
+    }
+    return alternate.child("mc:Fallback");
+}
+
+void DocxConverter::convertBlocks(pugi::xml_node parent, BlockOut out, bool body, int depth) {
+    checkDepth(depth);
+    std::vector<Inline> carried;
+    for (pugi::xml_node child = parent.first_child(); child; child = child.next_sibling()) {
+        if (child.type() != pugi::node_element) continue;
+        const char* name = child.name();
+        if (is(name, "w:p")) {
+            convertParagraph(child, out, body, depth + 1, &carried);
+        } else if (is(name, "w:tbl")) {
+            if (!carried.empty()) {
+                // A deleted paragraph mark before a table: nothing to join.
+                model::Paragraph p{m_defaultPara, finish(m_defaultChars), std::move(carried)};
+                carried.clear();
+                blocks(out).push_back(Block{std::move(p)});
+            }
+            convertTable(child, out, depth + 1);
+        } else if (is(name, "w:sdt")) {
+            convertBlocks(child.child("w:sdtContent"), out, body, depth + 1);
+        } else if (is(name, "w:customXml") || is(name, "w:ins") || is(name, "w:moveTo") ||
+                   is(name, "w:smartTag")) {
+            convertBlocks(child, out, body, depth + 1);
+        } else if (is(name, "mc:AlternateContent")) {
+            convertBlocks(chooseAlternate(child), out, body, depth + 1);
+        } else if (is(name, "w:bookmarkStart")) {
+            std::string bookmark = child.attribute("w:name").value();
+            if (!bookmark.empty() && bookmark != "_GoBack") {
+                m_bookmarkNames[child.attribute("w:id").value()] = bookmark;
+                m_pendingBookmarks.push_back(Inline{model::Bookmark{std::move(bookmark), true}});
+            }
+        } else if (is(name, "w:bookmarkEnd")) {
+            auto it = m_bookmarkNames.find(child.attribute("w:id").value());
+            if (it != m_bookmarkNames.end()) {
+                m_pendingBookmarks.push_back(Inline{model::Bookmark{it->second, false}});
+                m_bookmarkNames.erase(it);
+            }
+        } else if (is(name, "w:altChunk")) {
+            warnOnce("An embedded foreign document (altChunk) was left out");
+        }
+    }
+    if (!carried.empty()) {
+        model::Paragraph p{m_defaultPara, finish(m_defaultChars), std::move(carried)};
+        blocks(out).push_back(Block{std::move(p)});
+    }
+}
+
+void DocxConverter::convertParagraph(pugi::xml_node p, BlockOut out, bool body, int depth,
+                                     std::vector<Inline>* carried) {
+    checkDepth(depth);
+    pugi::xml_node pPr = p.child("w:pPr");
+    ParaPr direct = pPr ? parseParaPr(pPr) : ParaPr{};
+    const Opt<int> styleIdx = styleIndex(direct.style, m_styles.defaultParagraph);
+    static const ResolvedStyle kNoStyle{};
+    const ResolvedStyle& rs = styleIdx ? resolvedStyle(*styleIdx) : kNoStyle;
+
+    // Numbering: direct numPr wins over the style's; numId 0 switches it off.
+    Opt<int> numId;
+    int ilvl = 0;
+    bool numDirect = false;
+    if (rs.pPr.numPr) {
+        numId = rs.pPr.numPr->numId;
+        ilvl = rs.pPr.numPr->ilvl.value_or(0);
+    }
+    if (direct.numPr) {
+        if (direct.numPr->numId) {
+            numId = direct.numPr->numId;
+            numDirect = true;
+        }
+        if (direct.numPr->ilvl) ilvl = *direct.numPr->ilvl;
+    }
+    Opt<int> listIndex;
+    if (numId && *numId != 0) {
+        auto it = m_listByNumId.find(*numId);
+        if (it != m_listByNumId.end()) listIndex = it->second;
+    }
+
+    // Paragraph properties, lowest layer first. A list's indents sit below
+    // the style when the style brings the list, above it when the paragraph
+    // does.
+    ParaPr merged = m_styles.defaultPara;
+    if (m_cell) mergeParaPr(merged, m_cell->pPr);
+    const ParaPr* levelPPr =
+        listIndex ? &m_listLevelPPr[static_cast<std::size_t>(*listIndex)][static_cast<std::size_t>(ilvl)]
+                  : nullptr;
+    if (levelPPr && !numDirect) mergeParaPr(merged, *levelPPr);
+    mergeParaPr(merged, rs.pPr);
+    if (levelPPr && numDirect) mergeParaPr(merged, *levelPPr);
+    mergeParaPr(merged, direct);
+
+    model::Paragraph para;
+    applyParaPr(para.props, merged);
+    para.props.style = modelStyle(styleIdx);
+    if (listIndex) para.props.list = model::ListRef{*listIndex, ilvl};
+
+    // Run formatting base: defaults, table layer, paragraph style.
+    CharState base = m_defaultChars;
+    if (m_cell) applyRunPr(base, m_cell->rPr, true);
+    applyRunPr(base, rs.rPr, true);
+
+    // The paragraph mark's own formatting.
+    bool markDeleted = false;
+    {
+        CharState mark = base;
+        if (pugi::xml_node rPr = pPr.child("w:rPr")) {
+            ParseContext ctx{m_fonts, m_theme};
+            RunPr markPr = parseRunPr(rPr, ctx);
+            if (markPr.style) {
+                if (auto cs = styleIndex(markPr.style, std::nullopt)) {
+                    applyRunPr(mark, resolvedStyle(*cs).rPr, true);
+                    mark.c.charStyle = modelStyle(cs);
+                }
+            }
+            applyRunPr(mark, markPr, false);
+            markDeleted = static_cast<bool>(rPr.child("w:del")) || static_cast<bool>(rPr.child("w:moveFrom"));
+        }
+        para.markProps = finish(mark);
+    }
+
+    auto* savedContent = m_content;
+    auto* savedAfter = m_afterParagraph;
+    const CharState savedChars = m_paraChars;
+    std::vector<Block> after;
+    m_content = &para.content;
+    m_afterParagraph = &after;
+    m_paraChars = base;
+
+    if (carried && !carried->empty()) {
+        para.content = std::move(*carried);
+        carried->clear();
+    }
+    if (!m_pendingBookmarks.empty()) {
+        for (auto& b : m_pendingBookmarks) para.content.push_back(std::move(b));
+        m_pendingBookmarks.clear();
+    }
+    convertInlines(p, depth + 1);
+    // Fields still open at the paragraph's end (a table of contents, say)
+    // cannot hold paragraphs: what they showed so far stays here as content.
+    dissolveOpenFields();
+
+    m_content = savedContent;
+    m_afterParagraph = savedAfter;
+    m_paraChars = savedChars;
+
+    pugi::xml_node sectPr = body ? pPr.child("w:sectPr") : pugi::xml_node();
+    // Accepting a deleted paragraph mark joins the paragraph to the next one.
+    bool join = markDeleted && carried && !sectPr;
+    if (join) {
+        pugi::xml_node next = p.next_sibling();
+        while (next && next.type() != pugi::node_element) next = next.next_sibling();
+        join = next && is(next.name(), "w:p");
+    }
+    if (join) {
+        *carried = std::move(para.content);
+    } else {
+        blocks(out).push_back(Block{std::move(para)});
+    }
+    for (Block& b : after) blocks(out).push_back(std::move(b));
+
+    if (sectPr) {
+        finishSection(parseSectPr(sectPr));
+        m_doc.sections.emplace_back();
+        ++m_sectionIndex;
+    }
+}
+
+// ---------------------------------------------------------------------------
+// Tables
+
+namespace {
+
+void collectChildren(pugi::xml_node parent, const char* wanted, std::vector<pugi::xml_node>& out,
+                     const std::function<pugi::xml_node(pugi::xml_node)>& choose, int depth) {
+    if (depth > 16) return;
+    for (pugi::xml_node c = parent.first_child(); c; c = c.next_sibling()) {
+        const char* name = c.name();
+        if (is(name, wanted)) {
+            out.push_back(c);
+        } else if (is(name, "w:sdt")) {
+            collectChildren(c.child("w:sdtContent"), wanted, out, choose, depth + 1);
+        } else if (is(name, "w:customXml") || is(name, "w:ins") || is(name, "w:moveTo")) {
+            collectChildren(c, wanted, out, choose, depth + 1);
+        } else if (is(name, "mc:AlternateContent")) {
+            collectChildren(choose(c), wanted, out, choose, depth + 1);
+        }
+    }
+}
+
+}  // namespace
+
+void DocxConverter::convertTable(pugi::xml_node tbl, BlockOut out, int depth) {
+    checkDepth(depth);
+    const TablePr direct = parseTablePr(tbl.child("w:tblPr"));
+    const Opt<int> styleIdx = styleIndex(direct.style, m_styles.defaultTable);
+    static const ResolvedStyle kNoStyle{};
+    const ResolvedStyle& rs = styleIdx ? resolvedStyle(*styleIdx) : kNoStyle;
+    TablePr eff = rs.tblPr;
+    mergeTablePr(eff, direct);
+    const int look = eff.look.value_or(0);
+
+    std::vector<int> grid;
+    for (pugi::xml_node g = tbl.child("w:tblGrid").child("w:gridCol"); g;
+         g = g.next_sibling("w:gridCol")) {
+        grid.push_back(std::clamp(twipsAttr(g, "w:w").value_or(0), 0, 31680));
+    }
+    auto gridWidth = [&](int from, int span) {
+        int sum = 0;
+        for (int i = from; i < from + span; ++i) {
+            if (i < 0 || i >= static_cast<int>(grid.size())) return 0;
+            sum += grid[static_cast<std::size_t>(i)];
+        }
+        return sum;
+    };
+    auto choose = [this](pugi::xml_node n) { return chooseAlternate(n); };
+
+    std::vector<pugi::xml_node> rowNodes;
+    collectChildren(tbl, "w:tr", rowNodes, choose, 0);
+    // Accepting tracked changes drops deleted rows.
+    rowNodes.erase(std::remove_if(rowNodes.begin(), rowNodes.end(),
+                                  [](pugi::xml_node tr) {
+                                      return static_cast<bool>(tr.child("w:trPr").child("w:del"));
+                                  }),
+                   rowNodes.end());
+
+    model::Table table;
+    table.alignment = eff.alignment.value_or(model::Alignment::Left);
+    table.indent = eff.indent.value_or(0);
+
+    const TableRegionPr& whole = rs.regions[static_cast<int>(TableRegion::WholeTable)];
+    auto region = [&](TableRegion r) -> const TableRegionPr* {
+        const TableRegionPr& reg = rs.regions[static_cast<int>(r)];
+        return reg.present ? &reg : nullptr;
+    };
+
+    const CellLayer* savedCell = m_cell;
+    std::vector<pugi::xml_node> cellNodes;
+    for (std::size_t ri = 0; ri < rowNodes.size(); ++ri) {
+        pugi::xml_node tr = rowNodes[ri];
+        const RowPr rowPr = parseRowPr(tr.child("w:trPr"));
+        model::TableRow row;
+        row.height = rowPr.height;
+        row.header = rowPr.header;
+        cellNodes.clear();
+        collectChildren(tr, "w:tc", cellNodes, choose, 0);
+        if (cellNodes.empty()) continue;
+
+        int col = 0;
+        if (rowPr.gridBefore > 0) {
+            // Cells skipped at the row's start keep their room as an empty,
+            // borderless cell.
+            model::TableCell spacer;
+            spacer.gridSpan = rowPr.gridBefore;
+            spacer.width = gridWidth(0, rowPr.gridBefore);
+            if (spacer.width == 0) spacer.width = rowPr.widthBefore.value_or(0);
+            spacer.borders = false;
+            spacer.blocks.push_back(Block{model::Paragraph{m_defaultPara, finish(m_defaultChars), {}}});
+            if (spacer.width > 0) row.cells.push_back(std::move(spacer));
+            col = rowPr.gridBefore;
+        }
+        const bool firstRow = ri == 0 && (look & 0x20);
+        const bool lastRow = ri + 1 == rowNodes.size() && (look & 0x40);
+        for (std::size_t ci = 0; ci < cellNodes.size(); ++ci) {
+            pugi::xml_node tc = cellNodes[ci];
+            const CellPr cellPr = parseCellPr(tc.child("w:tcPr"));
+            const int span = cellPr.gridSpan;
+            int width = gridWidth(col, span);
+            if (width == 0) width = cellPr.width.value_or(0);
+            if (width == 0) width = 9360 / static_cast<int>(cellNodes.size());
+
+            const bool firstCol = ci == 0 && (look & 0x80);
+            const bool lastCol = ci + 1 == cellNodes.size() && (look & 0x100);
+            CellLayer layer;
+            layer.pPr = rs.pPr;
+            layer.rPr = rs.rPr;
+            layer.pPr.numPr.reset();
+            Opt<Opt<model::Rgb>> shading = whole.cellShading;
+            Borders regionBorders = whole.cellBorders;
+            for (auto [on, which] : {std::pair{firstCol, TableRegion::FirstColumn},
+                                     std::pair{lastCol, TableRegion::LastColumn},
+                                     std::pair{firstRow, TableRegion::FirstRow},
+                                     std::pair{lastRow, TableRegion::LastRow}}) {
+                if (!on) continue;
+                if (const TableRegionPr* r = region(which)) {
+                    mergeParaPr(layer.pPr, r->pPr);
+                    mergeRunPr(layer.rPr, r->rPr);
+                    if (r->cellShading) shading = r->cellShading;
+                    mergeBorders(regionBorders, r->cellBorders);
+                }
+            }
+
+            model::TableCell cell;
+            cell.width = width;
+            cell.gridSpan = span;
+            cell.vmerge = cellPr.vmerge;
+            cell.valign = cellPr.valign.value_or(model::CellVAlign::Top);
+            if (cellPr.shading) cell.shading = *cellPr.shading;
+            else if (shading) cell.shading = *shading;
+            else if (eff.shading) cell.shading = *eff.shading;
+
+            // Lines around the cell: the table's outer or inner sides, then the
+            // style's region, then the cell's own.
+            const Borders& tb = eff.borders;
+            Borders sides;
+            const bool lastRowIndex = ri + 1 == rowNodes.size();
+            const bool lastCellIndex = ci + 1 == cellNodes.size();
+            sides[BorderTop] = ri == 0 ? tb[BorderTop] : tb[BorderInsideH];
+            sides[BorderBottom] = lastRowIndex ? tb[BorderBottom] : tb[BorderInsideH];
+            sides[BorderLeft] = ci == 0 ? tb[BorderLeft] : tb[BorderInsideV];
+            sides[BorderRight] = lastCellIndex ? tb[BorderRight] : tb[BorderInsideV];
+            for (int s = 0; s < 4; ++s) {
+                if (regionBorders[static_cast<std::size_t>(s)])
+                    sides[static_cast<std::size_t>(s)] = regionBorders[static_cast<std::size_t>(s)];
+                if (cellPr.borders[static_cast<std::size_t>(s)])
+                    sides[static_cast<std::size_t>(s)] = cellPr.borders[static_cast<std::size_t>(s)];
+            }
+            cell.borders = false;
+            for (int s = 0; s < 4; ++s) cell.borders = cell.borders || sides[static_cast<std::size_t>(s)].value_or(false);
+
+            m_cell = &layer;
+            convertBlocks(tc, &cell.blocks, false, depth + 1);
+            m_cell = savedCell;
+            if (cell.blocks.empty())
+                cell.blocks.push_back(Block{model::Paragraph{m_defaultPara, finish(m_defaultChars), {}}});
+
+            if (cellPr.hmergeContinue && !row.cells.empty()) {
+                // A legacy horizontal merge: the cell widens its left neighbour.
+                model::TableCell& prev = row.cells.back();
+                prev.gridSpan += span;
+                prev.width += width;
+            } else {
+                row.cells.push_back(std::move(cell));
+            }
+            col += span;
+        }
+        table.rows.push_back(std::move(row));
+    }
+    m_cell = savedCell;
+    if (table.rows.empty()) return;
+    blocks(out).push_back(Block{std::move(table)});
+}
+
+// ---------------------------------------------------------------------------
+// Inline content
+
+std::vector<Inline>* DocxConverter::target() {
+    if (!m_fields.empty()) {
+        FieldFrame& f = m_fields.back();
+        if (!f.dissolved) return f.inResult ? &f.result : nullptr;
+    }
+    return m_content;
+}
+
+void DocxConverter::emitText(std::string_view text, const CharProps& props) {
+    if (text.empty()) return;
+    std::vector<Inline>* t = target();
+    if (!t) {
+        if (!m_fields.empty() && !m_fields.back().dissolved) m_fields.back().instruction += text;
+        return;
+    }
+    if (!t->empty()) {
+        if (auto* run = std::get_if<model::TextRun>(&t->back().value); run && run->props == props) {
+            run->text += text;
+            return;
+        }
+    }
+    t->push_back(Inline{model::TextRun{std::string(text), props}});
+}
+
+void DocxConverter::emitInline(Inline item) {
+    std::vector<Inline>* t = target();
+    if (t) {
+        t->push_back(std::move(item));
+        return;
+    }
+    // Inside a field's instruction only text counts (a nested field's result).
+    if (!m_fields.empty() && !m_fields.back().dissolved) {
+        if (const auto* field = std::get_if<model::Field>(&item.value))
+            appendPlainText(m_fields.back().instruction, field->result, 0);
+    }
+}
+
+void DocxConverter::emitField(model::Field field) {
+    if (field.instruction.empty()) {
+        // Nothing to compute: the result is plain content.
+        for (Inline& in : field.result) {
+            if (auto* run = std::get_if<model::TextRun>(&in.value)) emitText(run->text, run->props);
+            else emitInline(std::move(in));
+        }
+        return;
+    }
+    emitInline(Inline{std::move(field)});
+}
+
+void DocxConverter::beginField(bool structural, std::string instruction) {
+    FieldFrame f;
+    f.instruction = std::move(instruction);
+    f.structural = structural;
+    f.inResult = structural;
+    m_fields.push_back(std::move(f));
+}
+
+void DocxConverter::endField() {
+    if (m_fields.empty()) return;
+    FieldFrame f = std::move(m_fields.back());
+    m_fields.pop_back();
+    if (f.dissolved) return;
+    model::Field field;
+    field.instruction = std::string(trimmed(f.instruction));
+    field.result = std::move(f.result);
+    emitField(std::move(field));
+}
+
+void DocxConverter::closeFieldsDownTo(std::size_t size) {
+    while (m_fields.size() > size) endField();
+}
+
+void DocxConverter::dissolveOpenFields() {
+    for (FieldFrame& f : m_fields) {
+        if (f.dissolved) continue;
+        if (m_content) {
+            for (Inline& in : f.result) m_content->push_back(std::move(in));
+        }
+        f.result.clear();
+        f.dissolved = true;
+    }
+}
+
+model::CharProps DocxConverter::runProps(const RunPr& direct) const {
+    CharState s = m_paraChars;
+    if (direct.style) {
+        if (auto cs = styleIndex(direct.style, std::nullopt)) {
+            const StyleDef& def = m_styles.styles[static_cast<std::size_t>(*cs)];
+            if (def.type == model::StyleType::Character) {
+                // resolvedStyle() is logically const: it fills a cache.
+                auto* self = const_cast<DocxConverter*>(this);
+                applyRunPr(s, self->resolvedStyle(*cs).rPr, true);
+                s.c.charStyle = def.modelIndex;
+            }
+        }
+    }
+    applyRunPr(s, direct, false);
+    return finish(s);
+}
+
+void DocxConverter::convertInlines(pugi::xml_node parent, int depth) {
+    checkDepth(depth);
+    for (pugi::xml_node child = parent.first_child(); child; child = child.next_sibling()) {
+        if (child.type() != pugi::node_element) continue;
+        const char* name = child.name();
+        if (is(name, "w:r")) {
+            convertRun(child, depth + 1);
+        } else if (is(name, "w:hyperlink")) {
+            std::string instruction;
+            if (const char* id = child.attribute("r:id").value(); *id && m_scope.rels) {
+                if (const Relationship* rel = m_scope.rels->byId(id)) {
+                    instruction = "HYPERLINK " + quoted(rel->target);
+                }
+            }
+            if (const char* anchor = child.attribute("w:anchor").value(); *anchor) {
+                instruction += instruction.empty() ? "HYPERLINK \\l " : " \\l ";
+                instruction += quoted(anchor);
+            }
+            if (instruction.empty()) {
+                convertInlines(child, depth + 1);
+                continue;
+            }
+            beginField(true, std::move(instruction));
+            const std::size_t mine = m_fields.size();
+            convertInlines(child, depth + 1);
+            closeFieldsDownTo(mine);
+            endField();
+        } else if (is(name, "w:fldSimple")) {
+            beginField(true, child.attribute("w:instr").value());
+            const std::size_t mine = m_fields.size();
+            convertInlines(child, depth + 1);
+            closeFieldsDownTo(mine);
+            endField();
+        } else if (is(name, "w:ins") || is(name, "w:moveTo") || is(name, "w:smartTag") ||
+                   is(name, "w:customXml") || is(name, "w:dir") || is(name, "w:bdo")) {
+            convertInlines(child, depth + 1);
+        } else if (is(name, "w:sdt")) {
+            convertInlines(child.child("w:sdtContent"), depth + 1);
+        } else if (is(name, "mc:AlternateContent")) {
+            convertInlines(chooseAlternate(child), depth + 1);
+        } else if (is(name, "w:bookmarkStart")) {
+            std::string bookmark = child.attribute("w:name").value();
+            if (!bookmark.empty() && bookmark != "_GoBack") {
+                m_bookmarkNames[child.attribute("w:id").value()] = bookmark;
+                emitInline(Inline{model::Bookmark{std::move(bookmark), true}});
+            }
+        } else if (is(name, "w:bookmarkEnd")) {
+            auto it = m_bookmarkNames.find(child.attribute("w:id").value());
+            if (it != m_bookmarkNames.end()) {
+                emitInline(Inline{model::Bookmark{it->second, false}});
+                m_bookmarkNames.erase(it);
+            }
+        } else if (is(name, "m:oMath") || is(name, "m:oMathPara")) {
+            convertMath(child, finish(m_paraChars), depth + 1);
+        }
+    }
+}
+
+void DocxConverter::convertRun(pugi::xml_node r, int depth) {
+    RunPr direct;
+    if (pugi::xml_node rPr = r.child("w:rPr")) {
+        ParseContext ctx{m_fonts, m_theme};
+        direct = parseRunPr(rPr, ctx);
+    }
+    convertRunContent(r, runProps(direct), depth);
+}
+
+void DocxConverter::convertRunContent(pugi::xml_node container, const CharProps& props, int depth) {
+    checkDepth(depth);
+    for (pugi::xml_node child = container.first_child(); child; child = child.next_sibling()) {
+        if (child.type() != pugi::node_element) continue;
+        const char* name = child.name();
+        if (name[0] == 'w' && name[1] == ':') {
+            const char* n = name + 2;
+            if (is(n, "t")) {
+                emitText(cleanText(child.child_value()), props);
+            } else if (is(n, "tab") || is(n, "ptab")) {
+                emitText("\t", props);
+            } else if (is(n, "br")) {
+                std::string_view type = child.attribute("w:type").value();
+                if (type == "page") emitInline(Inline{model::Break{model::BreakKind::Page, props}});
+                else if (type == "column") emitInline(Inline{model::Break{model::BreakKind::Column, props}});
+                else emitText("\n", props);
+            } else if (is(n, "cr")) {
+                emitText("\n", props);
+            } else if (is(n, "noBreakHyphen")) {
+                emitText("\xE2\x80\x91", props);
+            } else if (is(n, "softHyphen")) {
+                emitText("\xC2\xAD", props);
+            } else if (is(n, "sym")) {
+                auto code = parseHex(child.attribute("w:char").value());
+                if (!code || *code == 0 || *code > 0x10FFFF) continue;
+                CharProps symbol = props;
+                if (const char* font = child.attribute("w:font").value(); *font)
+                    symbol.font = m_fonts.index(font);
+                std::string text;
+                appendUtf8(text, static_cast<char32_t>(*code));
+                emitText(text, symbol);
+            } else if (is(n, "fldChar")) {
+                std::string_view type = child.attribute("w:fldCharType").value();
+                if (type == "begin") {
+                    beginField(false, {});
+                } else if (type == "separate") {
+                    if (!m_fields.empty() && !m_fields.back().structural) m_fields.back().inResult = true;
+                } else if (type == "end") {
+                    if (!m_fields.empty() && !m_fields.back().structural) endField();
+                }
+            } else if (is(n, "instrText")) {
+                if (!m_fields.empty()) {
+                    FieldFrame& f = m_fields.back();
+                    if (!f.structural && !f.inResult && !f.dissolved) f.instruction += child.child_value();
+                }
+            } else if (is(n, "drawing") || is(n, "pict") || is(n, "object")) {
+                convertGraphic(child, props, std::nullopt, std::nullopt, depth + 1);
+            } else if (is(n, "footnoteReference")) {
+                noteReference(child, NoteKind::Footnote, props);
+            } else if (is(n, "endnoteReference")) {
+                noteReference(child, NoteKind::Endnote, props);
+            } else if (is(n, "commentReference")) {
+                noteReference(child, NoteKind::Comment, props);
+            } else if (is(n, "footnoteRef") || is(n, "endnoteRef")) {
+                if (m_currentNote && m_currentNote->kind != NoteKind::Comment) {
+                    CharProps sup = props;
+                    sup.verticalAlign = model::VerticalAlign::Superscript;
+                    emitText(m_currentNote->mark, sup);
+                    m_noteMarkShown = true;
+                }
+            } else if (is(n, "pgNum")) {
+                emitField(model::Field{"PAGE", {}});
+            } else if (is(n, "ruby")) {
+                convertInlines(child.child("w:rubyBase"), depth + 1);
+            }
+        } else if (is(name, "mc:AlternateContent")) {
+            convertRunContent(chooseAlternate(child), props, depth + 1);
+        }
+    }
+}
+
+void DocxConverter::noteReference(pugi::xml_node ref, NoteKind kind, const CharProps& props) {
+    const bool customMark = parseOnOff(ref.attribute("w:customMarkFollows").value()).value_or(false);
+    std::string mark;
+    if (kind == NoteKind::Comment) mark = noteMark(kind, ++m_commentCount);
+    else if (!customMark) mark = noteMark(kind, kind == NoteKind::Footnote ? ++m_footnoteCount : ++m_endnoteCount);
+    if (!mark.empty()) {
+        CharProps sup = props;
+        sup.verticalAlign = model::VerticalAlign::Superscript;
+        emitText(mark, sup);
+    }
+    if (m_notes.size() <= 100000) m_notes.push_back(PendingNote{kind, ref.attribute("w:id").value(), mark});
+}
+
+void DocxConverter::convertMath(pugi::xml_node node, const CharProps& props, int depth) {
+    checkDepth(depth);
+    for (pugi::xml_node child = node.first_child(); child; child = child.next_sibling()) {
+        if (child.type() != pugi::node_element) continue;
+        std::string_view name = child.name();
+        if (name == "m:t") {
+            emitText(cleanText(child.child_value()), props);
+        } else if (name.size() > 2 && name.substr(name.size() - 2) == "Pr") {
+            continue;  // property elements carry no text
+        } else {
+            convertMath(child, props, depth + 1);
+        }
+    }
+}
+
+// ---------------------------------------------------------------------------
+// Pictures and text boxes
+
+void DocxConverter::convertGraphic(pugi::xml_node node, const CharProps& props, Opt<model::Twips> cx,
+                                   Opt<model::Twips> cy, int depth) {
+    checkDepth(depth);
+    for (pugi::xml_node child = node.first_child(); child; child = child.next_sibling()) {
+        if (child.type() != pugi::node_element) continue;
+        const char* name = child.name();
+        if (is(name, "wp:inline") || is(name, "wp:anchor")) {
+            pugi::xml_node extent = child.child("wp:extent");
+            convertGraphic(child, props, emuAttr(extent, "cx"), emuAttr(extent, "cy"), depth + 1);
+        } else if (is(name, "pic:pic")) {
+            pugi::xml_node blip = child.child("pic:blipFill").child("a:blip");
+            Opt<model::Twips> w = cx, h = cy;
+            if (!w || !h) {
+                pugi::xml_node ext = child.child("pic:spPr").child("a:xfrm").child("a:ext");
+                w = emuAttr(ext, "cx");
+                h = emuAttr(ext, "cy");
+            }
+            if (const char* id = blip.attribute("r:embed").value(); *id) {
+                emitImage(id, props, w.value_or(0), h.value_or(0));
+            } else if (*blip.attribute("r:link").value()) {
+                warnOnce("Pictures linked from outside the document are left out");
+            }
+        } else if (is(name, "wpg:wgp") || is(name, "wpg:grpSp") || is(name, "wpc:wpc") ||
+                   is(name, "v:group")) {
+            // Members of a group carry their own sizes.
+            convertGraphic(child, props, std::nullopt, std::nullopt, depth + 1);
+        } else if (is(name, "w:txbxContent")) {
+            convertTextBox(child, depth + 1);
+        } else if (is(name, "mc:AlternateContent")) {
+            convertGraphic(chooseAlternate(child), props, cx, cy, depth + 1);
+        } else if (is(name, "v:imagedata")) {
+            const char* id = child.attribute("r:id").value();
+            if (!*id) id = child.attribute("o:relid").value();
+            if (*id) emitImage(id, props, cx.value_or(0), cy.value_or(0));
+        } else if (is(name, "v:shape") || is(name, "v:rect") || is(name, "v:roundrect") ||
+                   is(name, "v:oval") || is(name, "v:image")) {
+            Opt<model::Twips> w, h;
+            vmlSize(child, w, h);
+            convertGraphic(child, props, w, h, depth + 1);
+        } else if (is(name, "c:chart")) {
+            warnOnce("Charts are left out");
+        } else if (is(name, "a:extLst") || is(name, "wps:spPr") || is(name, "pic:spPr") ||
+                   is(name, "wps:bodyPr") || is(name, "v:shapetype") || is(name, "wp:extent") ||
+                   is(name, "wp:docPr") || is(name, "pic:nvPicPr") || is(name, "wpg:grpSpPr") ||
+                   is(name, "o:OLEObject") || is(name, "w:control")) {
+            continue;
+        } else {
+            convertGraphic(child, props, cx, cy, depth + 1);
+        }
+    }
+}
+
+void DocxConverter::convertTextBox(pugi::xml_node txbxContent, int depth) {
+    auto savedFields = std::move(m_fields);
+    m_fields.clear();
+    auto* savedContent = m_content;
+    auto* savedAfter = m_afterParagraph;
+    const CharState savedChars = m_paraChars;
+    const CellLayer* savedCell = m_cell;
+    auto savedBookmarks = std::move(m_pendingBookmarks);
+    m_pendingBookmarks.clear();
+    m_cell = nullptr;
+
+    std::vector<Block> boxBlocks;
+    convertBlocks(txbxContent, &boxBlocks, false, depth + 1);
+
+    m_fields = std::move(savedFields);
+    m_content = savedContent;
+    m_afterParagraph = savedAfter;
+    m_paraChars = savedChars;
+    m_cell = savedCell;
+    m_pendingBookmarks = std::move(savedBookmarks);
+    if (m_afterParagraph) {
+        for (Block& b : boxBlocks) m_afterParagraph->push_back(std::move(b));
+    }
+}
+
+void DocxConverter::emitImage(const std::string& relId, const CharProps& props, model::Twips cx,
+                              model::Twips cy) {
+    (void)props;
+    const Relationship* rel = m_scope.rels ? m_scope.rels->byId(relId) : nullptr;
+    if (!rel) return;
+    if (rel->external) {
+        warnOnce("Pictures linked from outside the document are left out");
+        return;
+    }
+    auto cached = m_images.find(rel->target);
+    if (cached == m_images.end()) {
+        std::shared_ptr<model::Image> image;
+        std::string bytes;
+        std::string error;
+        if (!m_pkg.readBytes(rel->target, bytes, error)) {
+            if (m_pkg.refused()) throw DocxError(error);
+            warnOnce(error + "; the picture was left out");
+        } else {
+            const Sniffed kind = sniff(bytes);
+            Opt<model::ImageFormat> format;
+            switch (kind) {
+            case Sniffed::Png: format = model::ImageFormat::Png; break;
+            case Sniffed::Jpeg: format = model::ImageFormat::Jpeg; break;
+            case Sniffed::Emf: format = model::ImageFormat::Emf; break;
+            case Sniffed::Wmf: format = model::ImageFormat::Wmf; break;
+            default: break;
+            }
+            if (!format) {
+                warnOnce(std::string("Pictures in ") + sniffedName(kind) + " format are left out");
+            } else {
+                image = std::make_shared<model::Image>();
+                image->format = *format;
+                pixelSize(bytes, *format, image->pixelWidth, image->pixelHeight);
+                image->data = std::move(bytes);
+            }
+        }
+        cached = m_images.emplace(rel->target, std::move(image)).first;
+    }
+    if (!cached->second) return;
+    model::Image image = *cached->second;
+    image.width = cx;
+    image.height = cy;
+    // No displayed size given: the natural size at 96 pixels per inch.
+    if (image.width <= 0) image.width = image.pixelWidth * 15;
+    if (image.height <= 0) image.height = image.pixelHeight * 15;
+    emitInline(Inline{std::move(image)});
+}
+
+}  // namespace orvane::docx

@@ -1,0 +1,597 @@
+// Setting up the conversion: definitions, resolved styles, lists, sections,
+// headers and footers, notes and comments.
+#include "docx/DocxConverter.h"
+
+#include <algorithm>
+
+namespace orvane::docx {
+
+using model::Block;
+using model::Inline;
+
+namespace {
+
+constexpr int kStyleChainLimit = 64;
+constexpr std::size_t kNoteLimit = 100000;
+
+std::string romanNumeral(int n, bool upper) {
+    static constexpr std::pair<int, const char*> kParts[] = {
+        {1000, "m"}, {900, "cm"}, {500, "d"}, {400, "cd"}, {100, "c"}, {90, "xc"},
+        {50, "l"},   {40, "xl"},  {10, "x"},  {9, "ix"},   {5, "v"},   {4, "iv"}, {1, "i"}};
+    std::string out;
+    n = std::clamp(n, 1, 3999);
+    for (const auto& [value, text] : kParts) {
+        while (n >= value) {
+            out += text;
+            n -= value;
+        }
+    }
+    if (upper) {
+        for (char& c : out) c = static_cast<char>(c - 'a' + 'A');
+    }
+    return out;
+}
+
+std::string letterNumeral(int n, bool upper) {
+    // a..z, then aa..zz, as Word counts.
+    n = std::max(n, 1);
+    const int letter = (n - 1) % 26;
+    const int repeat = std::min((n - 1) / 26 + 1, 50);
+    return std::string(static_cast<std::size_t>(repeat),
+                       static_cast<char>((upper ? 'A' : 'a') + letter));
+}
+
+}  // namespace
+
+DocxConverter::DocxConverter(Package& package, std::string mainPart,
+                             std::vector<std::string>& warnings)
+    : m_pkg(package), m_limits(package.limits()), m_mainPart(std::move(mainPart)),
+      m_warnings(warnings) {}
+
+void DocxConverter::warnOnce(const std::string& message) {
+    if (m_warned.insert(message).second) m_warnings.push_back(message);
+}
+
+void DocxConverter::checkDepth(int depth) const {
+    if (depth > m_limits.maxNesting) {
+        throw DocxError("The document is nested more than " + std::to_string(m_limits.maxNesting) +
+                        " levels deep");
+    }
+}
+
+std::unique_ptr<XmlPart> DocxConverter::readRelatedPart(const Relationships& rels,
+                                                        std::string_view kind) {
+    const Relationship* rel = rels.byKind(kind);
+    if (!rel || rel->external || !m_pkg.hasPart(rel->target)) return nullptr;
+    std::string error;
+    std::unique_ptr<XmlPart> part = m_pkg.readXml(rel->target, error);
+    if (!part) {
+        if (m_pkg.refused()) throw DocxError(error);
+        warnOnce(error + "; it was left out");
+    }
+    return part;
+}
+
+// ---------------------------------------------------------------------------
+// Definitions
+
+void DocxConverter::loadDefinitions() {
+    std::string warning;
+    const Relationships& rels = m_pkg.relationships(m_mainPart, warning);
+    if (m_pkg.refused()) throw DocxError(warning);
+    if (!warning.empty()) warnOnce(warning);
+    m_scope = PartScope{m_mainPart, &rels};
+
+    if (auto part = readRelatedPart(rels, "settings")) m_settings = parseSettings(*part);
+    if (auto part = readRelatedPart(rels, "theme")) m_theme = parseTheme(*part, m_settings);
+    if (auto part = readRelatedPart(rels, "fontTable")) parseFontTable(*part, m_fonts);
+
+    ParseContext ctx{m_fonts, m_theme};
+    std::unique_ptr<XmlPart> styles = readRelatedPart(rels, "styles");
+    // The default font takes index 0, ahead of everything the styles name.
+    std::string defaultFont;
+    if (styles) {
+        defaultFont = latinFontName(
+            styles->root().child("w:docDefaults").child("w:rPrDefault").child("w:rPr").child(
+                "w:rFonts"),
+            m_theme);
+    }
+    if (defaultFont.empty()) defaultFont = m_theme.minorLatin;
+    if (defaultFont.empty()) defaultFont = "Times New Roman";
+    m_fonts.index(defaultFont);
+    m_fonts.registerDeclared();
+    if (styles) parseStyles(*styles, ctx, m_styles);
+    if (auto part = readRelatedPart(rels, "numbering")) parseNumbering(*part, ctx, m_numbering);
+
+    // Document defaults: Word's own (10 pt, the default font) under docDefaults.
+    CharState d;
+    d.c.font = 0;
+    d.c.sizeHalfPoints = 20;
+    applyRunPr(d, m_styles.defaultRun, false);
+    d.c.font = m_styles.defaultRun.fontAscii.value_or(0);
+    m_defaultChars = d;
+    m_defaultPara = model::ParaProps{};
+    ParaPr merged = m_styles.defaultPara;
+    merged.numPr.reset();
+    applyParaPr(m_defaultPara, merged);
+    m_resolved.resize(m_styles.styles.size());
+}
+
+const DocxConverter::ResolvedStyle& DocxConverter::resolvedStyle(int index, int depth) {
+    ResolvedStyle& r = m_resolved[static_cast<std::size_t>(index)];
+    if (r.done || r.busy) return r;  // busy: a basedOn loop, cut here
+    r.busy = true;
+    const StyleDef& def = m_styles.styles[static_cast<std::size_t>(index)];
+    if (def.basedOn && depth < kStyleChainLimit) {
+        auto it = m_styles.byId.find(*def.basedOn);
+        if (it != m_styles.byId.end() && it->second != index) {
+            const StyleDef& base = m_styles.styles[static_cast<std::size_t>(it->second)];
+            if (base.type == def.type && base.numbering == def.numbering) {
+                const ResolvedStyle& b = resolvedStyle(it->second, depth + 1);
+                if (!b.busy) {
+                    r.pPr = b.pPr;
+                    r.rPr = b.rPr;
+                    r.tblPr = b.tblPr;
+                    r.regions = b.regions;
+                }
+            }
+        }
+    }
+    mergeParaPr(r.pPr, def.pPr);
+    mergeRunPr(r.rPr, def.rPr);
+    mergeTablePr(r.tblPr, def.tblPr);
+    for (std::size_t i = 0; i < r.regions.size(); ++i) {
+        const TableRegionPr& own = def.regions[i];
+        if (!own.present) continue;
+        TableRegionPr& into = r.regions[i];
+        into.present = true;
+        mergeParaPr(into.pPr, own.pPr);
+        mergeRunPr(into.rPr, own.rPr);
+        if (own.cellShading) into.cellShading = own.cellShading;
+        mergeBorders(into.cellBorders, own.cellBorders);
+    }
+    r.busy = false;
+    r.done = true;
+    return r;
+}
+
+Opt<int> DocxConverter::styleIndex(const Opt<std::string>& id, Opt<int> fallback) const {
+    if (id) {
+        auto it = m_styles.byId.find(*id);
+        if (it != m_styles.byId.end()) return it->second;
+    }
+    return fallback;
+}
+
+Opt<int> DocxConverter::modelStyle(Opt<int> index) const {
+    if (!index) return std::nullopt;
+    return m_styles.styles[static_cast<std::size_t>(*index)].modelIndex;
+}
+
+void DocxConverter::buildLists() {
+    std::unordered_map<int, const NumDef*> numById;
+    for (const auto& [id, def] : m_numbering.nums) numById.emplace(id, &def);
+
+    for (const auto& [numId, num] : m_numbering.nums) {
+        if (m_listByNumId.count(numId)) continue;
+        auto found = m_numbering.abstracts.find(num.abstractId);
+        const AbstractNumDef* abstract =
+            found == m_numbering.abstracts.end() ? nullptr : &found->second;
+        // A list that only points at a numbering style: follow the style to
+        // the list that holds the levels.
+        for (int hop = 0; hop < 8 && abstract && abstract->numStyleLink; ++hop) {
+            const StyleDef* style = m_styles.find(*abstract->numStyleLink);
+            if (!style || !style->pPr.numPr || !style->pPr.numPr->numId) break;
+            auto linked = numById.find(*style->pPr.numPr->numId);
+            if (linked == numById.end()) break;
+            auto next = m_numbering.abstracts.find(linked->second->abstractId);
+            if (next == m_numbering.abstracts.end() || &next->second == abstract) break;
+            abstract = &next->second;
+        }
+        if (!abstract) {
+            warnOnce("A list refers to a numbering definition that is missing; its numbers are "
+                     "left out");
+            continue;
+        }
+        model::List list;
+        std::array<ParaPr, 9> levelPPr;
+        for (std::size_t i = 0; i < 9; ++i) {
+            const LevelDef& level =
+                num.levelOverride[i].present ? num.levelOverride[i] : abstract->levels[i];
+            model::ListLevel out;
+            if (level.present) {
+                out.format = level.format.value_or(model::NumberFormat::Decimal);
+                out.start = level.start.value_or(0);
+                out.text = level.text.value_or(std::string());
+                out.leftIndent = level.pPr.left.value_or(0);
+                out.firstLineIndent = level.pPr.firstLine.value_or(0);
+                out.font = level.rPr.fontAscii;
+                levelPPr[i] = level.pPr;
+                levelPPr[i].style.reset();
+                levelPPr[i].numPr.reset();
+            } else {
+                // A level the definition leaves out: Word counts it as decimal.
+                out.format = model::NumberFormat::Decimal;
+                out.text = "%" + std::to_string(i + 1) + ".";
+                out.leftIndent = static_cast<model::Twips>(720 * (i + 1));
+                out.firstLineIndent = -360;
+                levelPPr[i].left = out.leftIndent;
+                levelPPr[i].firstLine = out.firstLineIndent;
+            }
+            if (num.startOverride[i]) out.start = std::clamp(*num.startOverride[i], 0, 32767);
+            list.levels.push_back(std::move(out));
+        }
+        m_listByNumId.emplace(numId, static_cast<int>(m_doc.lists.size()));
+        m_doc.lists.push_back(std::move(list));
+        m_listLevelPPr.push_back(std::move(levelPPr));
+    }
+}
+
+void DocxConverter::buildStyles() {
+    int next = 0;
+    for (StyleDef& s : m_styles.styles) {
+        if (!s.numbering) s.modelIndex = next++;
+    }
+    m_doc.styles.reserve(static_cast<std::size_t>(next));
+    for (std::size_t i = 0; i < m_styles.styles.size(); ++i) {
+        const StyleDef& def = m_styles.styles[i];
+        if (def.numbering) continue;
+        const ResolvedStyle& rs = resolvedStyle(static_cast<int>(i));
+        model::Style out;
+        out.name = def.name;
+        out.type = def.type;
+        if (def.basedOn) {
+            auto it = m_styles.byId.find(*def.basedOn);
+            if (it != m_styles.byId.end() && it->second != static_cast<int>(i))
+                out.basedOn = modelStyle(it->second);
+        }
+        if (def.next) {
+            auto it = m_styles.byId.find(*def.next);
+            if (it != m_styles.byId.end()) out.next = modelStyle(it->second);
+        }
+        CharState chars = m_defaultChars;
+        applyRunPr(chars, rs.rPr, true);
+        out.chars = finish(chars);
+        ParaPr merged = m_styles.defaultPara;
+        merged.numPr.reset();
+        Opt<model::ListRef> list;
+        if (def.type == model::StyleType::Paragraph && rs.pPr.numPr && rs.pPr.numPr->numId) {
+            auto l = m_listByNumId.find(*rs.pPr.numPr->numId);
+            if (l != m_listByNumId.end()) {
+                const int level = rs.pPr.numPr->ilvl.value_or(0);
+                list = model::ListRef{l->second, level};
+                mergeParaPr(merged, m_listLevelPPr[static_cast<std::size_t>(l->second)]
+                                                  [static_cast<std::size_t>(level)]);
+            }
+        }
+        if (def.type != model::StyleType::Character) mergeParaPr(merged, rs.pPr);
+        out.para = model::ParaProps{};
+        applyParaPr(out.para, merged);
+        out.para.list = list;
+        if (def.type == model::StyleType::Paragraph) out.para.style = def.modelIndex;
+        if (def.type == model::StyleType::Character) out.chars.charStyle = def.modelIndex;
+        m_doc.styles.push_back(std::move(out));
+    }
+}
+
+// ---------------------------------------------------------------------------
+// Formatting layers
+
+DocxConverter::CharState DocxConverter::defaultCharState() const { return m_defaultChars; }
+
+void DocxConverter::applyRunPr(CharState& s, const RunPr& r, bool toggle) const {
+    // In styles the on/off properties toggle what the layers below set;
+    // direct formatting sets them outright.
+    auto flag = [toggle](bool& into, const Opt<bool>& v) {
+        if (!v) return;
+        if (toggle) {
+            if (*v) into = !into;
+        } else {
+            into = *v;
+        }
+    };
+    model::CharProps& c = s.c;
+    if (r.fontAscii) c.font = *r.fontAscii;
+    if (r.fontEastAsia) c.eastAsiaFont = *r.fontEastAsia;
+    if (r.fontCs) c.complexFont = *r.fontCs;
+    if (r.size) c.sizeHalfPoints = *r.size;
+    if (r.sizeCs) {
+        s.sizeCs = *r.sizeCs;
+        s.sizeCsSet = true;
+    }
+    flag(c.bold, r.bold);
+    flag(c.italic, r.italic);
+    flag(s.boldCs, r.boldCs);
+    flag(s.italicCs, r.italicCs);
+    flag(c.caps, r.caps);
+    flag(c.smallCaps, r.smallCaps);
+    flag(c.strike, r.strike);
+    flag(c.doubleStrike, r.doubleStrike);
+    flag(c.hidden, r.hidden);
+    if (r.rtl) c.rtl = *r.rtl;
+    if (r.complexScript) s.complexScript = *r.complexScript;
+    if (r.underline) c.underline = *r.underline;
+    if (r.color) c.color = *r.color;
+    if (r.highlight) c.highlight = *r.highlight;
+    if (r.shading) c.shading = *r.shading;
+    if (r.vertAlign) c.verticalAlign = *r.vertAlign;
+    if (r.spacing) c.spacing = *r.spacing;
+    if (r.lang) c.lang = *r.lang;
+    if (r.langBidi) s.langBidi = *r.langBidi;
+}
+
+model::CharProps DocxConverter::finish(const CharState& s) const {
+    model::CharProps c = s.c;
+    if (c.rtl || s.complexScript) {
+        // Right-to-left and complex-script runs show their own variants.
+        c.bold = s.boldCs;
+        c.italic = s.italicCs;
+        // Producers that never set a complex-script size mean the plain one.
+        if (s.sizeCsSet) c.sizeHalfPoints = s.sizeCs;
+        if (s.langBidi) c.lang = s.langBidi;
+    }
+    return c;
+}
+
+void DocxConverter::applyParaPr(model::ParaProps& p, const ParaPr& x) const {
+    if (x.alignment) p.alignment = *x.alignment;
+    if (x.left) p.leftIndent = *x.left;
+    if (x.right) p.rightIndent = *x.right;
+    if (x.firstLine) p.firstLineIndent = *x.firstLine;
+    if (x.before) p.spaceBefore = *x.before;
+    if (x.after) p.spaceAfter = *x.after;
+    // Automatic spacing (from HTML) is what Word shows as 14 pt.
+    if (x.beforeAuto.value_or(false)) p.spaceBefore = 280;
+    if (x.afterAuto.value_or(false)) p.spaceAfter = 280;
+    if (x.lineRule) p.lineRule = *x.lineRule;
+    if (x.line) p.lineSpacing = *x.line;
+    if (p.lineRule == model::LineRule::Auto && p.lineSpacing <= 0) p.lineSpacing = 240;
+    if (x.keepNext) p.keepNext = *x.keepNext;
+    if (x.keepLines) p.keepLines = *x.keepLines;
+    if (x.pageBreakBefore) p.pageBreakBefore = *x.pageBreakBefore;
+    if (x.widowControl) p.widowControl = *x.widowControl;
+    if (x.bidi) p.rtl = *x.bidi;
+    if (x.outlineLevel) {
+        if (*x.outlineLevel >= 9) p.outlineLevel.reset();
+        else p.outlineLevel = *x.outlineLevel;
+    }
+    if (!x.tabs.empty()) applyTabs(p.tabs, x.tabs);
+    if (x.shading) p.shading = *x.shading;
+}
+
+// ---------------------------------------------------------------------------
+// Sections, headers and footers
+
+void DocxConverter::finishSection(const SectPr& sect) {
+    model::Section& section = m_doc.sections[static_cast<std::size_t>(m_sectionIndex)];
+    section.props = sect.props;
+    struct Slot {
+        bool footer;
+        HeaderKind kind;
+        std::vector<Block> model::Section::*member;
+    };
+    static constexpr Slot kSlots[] = {
+        {false, HeaderKind::Default, &model::Section::header},
+        {false, HeaderKind::First, &model::Section::headerFirst},
+        {false, HeaderKind::Even, &model::Section::headerEven},
+        {true, HeaderKind::Default, &model::Section::footer},
+        {true, HeaderKind::First, &model::Section::footerFirst},
+        {true, HeaderKind::Even, &model::Section::footerEven},
+    };
+    for (const Slot& slot : kSlots) {
+        const HeaderRef* ref = nullptr;
+        for (const HeaderRef& r : sect.refs) {
+            if (r.footer == slot.footer && r.kind == slot.kind) ref = &r;
+        }
+        std::vector<Block> blocks;
+        if (ref) {
+            blocks = convertHeaderPart(ref->relId);
+        } else if (m_sectionIndex > 0) {
+            // Sections without their own header carry on the previous one.
+            blocks = m_doc.sections[static_cast<std::size_t>(m_sectionIndex - 1)].*(slot.member);
+        }
+        // Re-fetch: converting a header never adds sections, but be explicit.
+        m_doc.sections[static_cast<std::size_t>(m_sectionIndex)].*(slot.member) = std::move(blocks);
+    }
+}
+
+std::vector<Block> DocxConverter::convertHeaderPart(const std::string& relId) {
+    std::vector<Block> out;
+    const Relationship* rel = m_scope.rels ? m_scope.rels->byId(relId) : nullptr;
+    if (!rel || rel->external) return out;
+    std::string error;
+    std::unique_ptr<XmlPart> part = m_pkg.readXml(rel->target, error);
+    if (!part) {
+        if (m_pkg.refused()) throw DocxError(error);
+        warnOnce(error + "; that header or footer was left out");
+        return out;
+    }
+    std::string warning;
+    const Relationships& rels = m_pkg.relationships(rel->target, warning);
+    if (m_pkg.refused()) throw DocxError(warning);
+
+    const PartScope savedScope = m_scope;
+    auto savedFields = std::move(m_fields);
+    m_fields.clear();
+    auto* savedContent = m_content;
+    auto* savedAfter = m_afterParagraph;
+    const CharState savedChars = m_paraChars;
+    const CellLayer* savedCell = m_cell;
+    auto savedBookmarks = std::move(m_pendingBookmarks);
+    m_pendingBookmarks.clear();
+
+    m_scope = PartScope{rel->target, &rels};
+    m_content = nullptr;
+    m_afterParagraph = nullptr;
+    m_cell = nullptr;
+    convertBlocks(part->root(), &out, false, 1);
+
+    m_scope = savedScope;
+    m_fields = std::move(savedFields);
+    m_content = savedContent;
+    m_afterParagraph = savedAfter;
+    m_paraChars = savedChars;
+    m_cell = savedCell;
+    m_pendingBookmarks = std::move(savedBookmarks);
+    return out;
+}
+
+// ---------------------------------------------------------------------------
+// Notes and comments: the model has no notes, so their text follows the body,
+// each note led by the mark its reference shows.
+
+std::string DocxConverter::noteMark(NoteKind kind, int number) const {
+    if (kind == NoteKind::Comment) return "[" + std::to_string(number) + "]";
+    using F = model::PageNumberFormat;
+    const F format = kind == NoteKind::Footnote ? m_settings.footnoteFormat : m_settings.endnoteFormat;
+    switch (format) {
+    case F::UpperRoman: return romanNumeral(number, true);
+    case F::LowerRoman: return romanNumeral(number, false);
+    case F::UpperLetter: return letterNumeral(number, true);
+    case F::LowerLetter: return letterNumeral(number, false);
+    case F::Decimal: break;
+    }
+    return std::to_string(number);
+}
+
+void DocxConverter::convertNotes() {
+    if (m_notes.empty()) return;
+    std::string warning;
+    const Relationships& mainRels = m_pkg.relationships(m_mainPart, warning);
+
+    struct NotePart {
+        std::unique_ptr<XmlPart> xml;
+        const Relationships* rels = nullptr;
+        std::unordered_map<std::string, pugi::xml_node> byId;
+        bool loaded = false;
+    };
+    std::array<NotePart, 3> parts;
+    auto partFor = [&](NoteKind kind) -> NotePart& {
+        NotePart& p = parts[static_cast<std::size_t>(kind)];
+        if (p.loaded) return p;
+        p.loaded = true;
+        const char* relKind = kind == NoteKind::Footnote  ? "footnotes"
+                              : kind == NoteKind::Endnote ? "endnotes"
+                                                          : "comments";
+        const char* element = kind == NoteKind::Footnote  ? "w:footnote"
+                              : kind == NoteKind::Endnote ? "w:endnote"
+                                                          : "w:comment";
+        p.xml = readRelatedPart(mainRels, relKind);
+        if (!p.xml) return p;
+        std::string w;
+        p.rels = &m_pkg.relationships(p.xml->name, w);
+        for (pugi::xml_node n = p.xml->root().child(element); n; n = n.next_sibling(element))
+            p.byId.emplace(n.attribute("w:id").value(), n);
+        return p;
+    };
+
+    // Footnotes first, then endnotes, then comments, each in reference order.
+    std::stable_sort(m_notes.begin(), m_notes.end(), [](const PendingNote& a, const PendingNote& b) {
+        return static_cast<int>(a.kind) < static_cast<int>(b.kind);
+    });
+    const PartScope savedScope = m_scope;
+    model::Section& last = m_doc.sections.back();
+    for (std::size_t i = 0; i < m_notes.size() && i < kNoteLimit; ++i) {
+        const PendingNote note = m_notes[i];  // the list may grow while converting
+        NotePart& part = partFor(note.kind);
+        auto found = part.byId.find(note.id);
+        if (found == part.byId.end()) continue;
+        m_scope = PartScope{part.xml->name, part.rels};
+        m_fields.clear();
+        m_currentNote = &note;
+        m_noteMarkShown = false;
+        std::vector<Block> blocks;
+        convertBlocks(found->second, &blocks, false, 1);
+        m_fields.clear();
+        m_currentNote = nullptr;
+
+        auto first = std::find_if(blocks.begin(), blocks.end(), [](const Block& b) {
+            return std::holds_alternative<model::Paragraph>(b.value);
+        });
+        if (first == blocks.end()) {
+            blocks.emplace_back();
+            blocks.back().value = model::Paragraph{m_defaultPara, finish(m_defaultChars), {}};
+            first = blocks.end() - 1;
+        }
+        auto& para = std::get<model::Paragraph>(first->value);
+        std::vector<Inline> lead;
+        if (note.kind == NoteKind::Comment) {
+            std::string author = found->second.attribute("w:author").value();
+            std::string text = note.mark + " " + (author.empty() ? "" : author + ": ");
+            lead.push_back(Inline{model::TextRun{std::move(text), para.markProps}});
+        } else if (!m_noteMarkShown && !note.mark.empty()) {
+            model::CharProps sup = para.markProps;
+            sup.verticalAlign = model::VerticalAlign::Superscript;
+            lead.push_back(Inline{model::TextRun{note.mark, sup}});
+            lead.push_back(Inline{model::TextRun{" ", para.markProps}});
+        }
+        para.content.insert(para.content.begin(), std::make_move_iterator(lead.begin()),
+                            std::make_move_iterator(lead.end()));
+        for (Block& b : blocks) last.blocks.push_back(std::move(b));
+    }
+    if (m_notes.size() > kNoteLimit) warnOnce("Too many notes: the rest were left out");
+    m_scope = savedScope;
+}
+
+// ---------------------------------------------------------------------------
+
+model::Document DocxConverter::convert() {
+    loadDefinitions();
+    buildLists();
+    buildStyles();
+
+    std::string error;
+    std::unique_ptr<XmlPart> main = m_pkg.readXml(m_mainPart, error);
+    if (!main) throw DocxError(error);
+    pugi::xml_node body = main->root().child("w:body");
+    if (!body) {
+        throw DocxError("The main document part holds no document body");
+    }
+
+    m_doc.sections.emplace_back();
+    m_sectionIndex = 0;
+    convertBlocks(body, nullptr, true, 1);
+    dissolveOpenFields();
+    m_fields.clear();
+
+    // Bookmarks after the last paragraph close inside it.
+    if (!m_pendingBookmarks.empty()) {
+        for (auto it = m_doc.sections.rbegin(); it != m_doc.sections.rend(); ++it) {
+            if (!it->blocks.empty()) {
+                if (auto* p = std::get_if<model::Paragraph>(&it->blocks.back().value)) {
+                    for (auto& b : m_pendingBookmarks) p->content.push_back(std::move(b));
+                }
+                break;
+            }
+        }
+        m_pendingBookmarks.clear();
+    }
+
+    SectPr last;
+    if (pugi::xml_node sect = body.child("w:sectPr")) last = parseSectPr(sect);
+    finishSection(last);
+    convertNotes();
+
+    m_doc.fonts = m_fonts.take();
+    if (m_doc.fonts.empty()) {
+        model::Font font;
+        font.name = "Times New Roman";
+        m_doc.fonts.push_back(std::move(font));
+    }
+    m_doc.defaultChars = finish(m_defaultChars);
+    m_doc.defaultPara = m_defaultPara;
+    m_doc.facingPages = m_settings.evenAndOddHeaders;
+
+    std::string warning;
+    const Relationships& pkgRels = m_pkg.relationships("", warning);
+    const Relationship* core = pkgRels.byKind("core-properties");
+    const std::string corePart = core && !core->external ? core->target : "docProps/core.xml";
+    if (m_pkg.hasPart(corePart)) {
+        std::unique_ptr<XmlPart> xml = m_pkg.readXml(corePart, error);
+        if (xml) m_doc.info = parseCoreProperties(*xml);
+        else if (m_pkg.refused()) throw DocxError(error);
+    }
+    return std::move(m_doc);
+}
+
+}  // namespace orvane::docx

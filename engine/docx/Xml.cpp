@@ -1,0 +1,334 @@
+#include "docx/Xml.h"
+
+#include <algorithm>
+#include <array>
+#include <charconv>
+#include <cmath>
+#include <cstring>
+#include <vector>
+
+namespace orvane::docx {
+
+namespace {
+
+struct KnownNamespace {
+    std::string_view uri;
+    std::string_view prefix;  // the prefix the readers compare against ("" for none)
+};
+
+// The namespaces the readers look at, with the prefixes Word itself writes.
+constexpr std::array<KnownNamespace, 33> kNamespaces{{
+    {"http://schemas.openxmlformats.org/wordprocessingml/2006/main", "w"},
+    {"http://purl.oclc.org/ooxml/wordprocessingml/main", "w"},
+    {"http://schemas.openxmlformats.org/officeDocument/2006/relationships", "r"},
+    {"http://purl.oclc.org/ooxml/officeDocument/relationships", "r"},
+    {"http://schemas.openxmlformats.org/drawingml/2006/wordprocessingDrawing", "wp"},
+    {"http://purl.oclc.org/ooxml/drawingml/wordprocessingDrawing", "wp"},
+    {"http://schemas.openxmlformats.org/drawingml/2006/main", "a"},
+    {"http://purl.oclc.org/ooxml/drawingml/main", "a"},
+    {"http://schemas.openxmlformats.org/drawingml/2006/picture", "pic"},
+    {"http://purl.oclc.org/ooxml/drawingml/picture", "pic"},
+    {"http://schemas.openxmlformats.org/officeDocument/2006/math", "m"},
+    {"http://purl.oclc.org/ooxml/officeDocument/math", "m"},
+    {"http://schemas.openxmlformats.org/markup-compatibility/2006", "mc"},
+    {"http://schemas.microsoft.com/office/word/2010/wordprocessingShape", "wps"},
+    {"http://schemas.microsoft.com/office/word/2010/wordprocessingGroup", "wpg"},
+    {"http://schemas.microsoft.com/office/word/2010/wordprocessingCanvas", "wpc"},
+    {"http://schemas.microsoft.com/office/word/2010/wordprocessingDrawing", "wp14"},
+    {"http://schemas.microsoft.com/office/word/2010/wordml", "w14"},
+    {"http://schemas.microsoft.com/office/word/2012/wordml", "w15"},
+    {"http://schemas.microsoft.com/office/word/2006/wordml", "wne"},
+    {"http://schemas.microsoft.com/office/drawing/2010/main", "a14"},
+    {"http://schemas.microsoft.com/office/drawing/2016/SVG/main", "asvg"},
+    {"urn:schemas-microsoft-com:vml", "v"},
+    {"urn:schemas-microsoft-com:office:office", "o"},
+    {"urn:schemas-microsoft-com:office:word", "w10"},
+    {"http://schemas.openxmlformats.org/package/2006/relationships", ""},
+    {"http://schemas.openxmlformats.org/package/2006/content-types", ""},
+    {"http://schemas.openxmlformats.org/package/2006/metadata/core-properties", "cp"},
+    {"http://purl.org/dc/elements/1.1/", "dc"},
+    {"http://purl.org/dc/terms/", "dcterms"},
+    {"http://schemas.openxmlformats.org/drawingml/2006/chart", "c"},
+    {"http://purl.oclc.org/ooxml/drawingml/chart", "c"},
+    {"http://schemas.openxmlformats.org/officeDocument/2006/sharedTypes", "s"},
+}};
+
+const KnownNamespace* knownByUri(std::string_view uri) {
+    for (const auto& ns : kNamespaces) {
+        if (ns.uri == uri) return &ns;
+    }
+    return nullptr;
+}
+
+bool isConventionalPrefix(std::string_view prefix) {
+    for (const auto& ns : kNamespaces) {
+        if (ns.prefix == prefix) return true;
+    }
+    return false;
+}
+
+// Whether a declaration binds a prefix other than the conventional one.
+bool declarationNeedsRewrite(std::string_view prefix, std::string_view uri) {
+    if (const KnownNamespace* ns = knownByUri(uri)) return ns->prefix != prefix;
+    // An unknown namespace under a prefix the readers rely on would be mistaken
+    // for the known one.
+    return isConventionalPrefix(prefix);
+}
+
+// A quick look at the raw bytes: does any namespace declaration use a prefix
+// other than the conventional one? Almost every producer writes Word's own
+// prefixes, and then the rename walk is skipped.
+bool needsPrefixRewrite(std::string_view raw) {
+    if (raw.size() >= 2 && ((static_cast<unsigned char>(raw[0]) == 0xFF &&
+                             static_cast<unsigned char>(raw[1]) == 0xFE) ||
+                            (static_cast<unsigned char>(raw[0]) == 0xFE &&
+                             static_cast<unsigned char>(raw[1]) == 0xFF) ||
+                            raw[0] == '\0' || raw[1] == '\0')) {
+        return true;  // UTF-16: the byte scan below cannot see the declarations
+    }
+    std::size_t pos = 0;
+    while ((pos = raw.find("xmlns", pos)) != std::string_view::npos) {
+        pos += 5;
+        std::string_view prefix;
+        if (pos < raw.size() && raw[pos] == ':') {
+            const std::size_t start = ++pos;
+            while (pos < raw.size() && raw[pos] != '=' && raw[pos] != ' ' && raw[pos] != '>') ++pos;
+            prefix = raw.substr(start, pos - start);
+        }
+        while (pos < raw.size() && (raw[pos] == ' ' || raw[pos] == '\t' || raw[pos] == '\n' ||
+                                    raw[pos] == '\r')) ++pos;
+        if (pos >= raw.size() || raw[pos] != '=') continue;
+        ++pos;
+        while (pos < raw.size() && (raw[pos] == ' ' || raw[pos] == '\t' || raw[pos] == '\n' ||
+                                    raw[pos] == '\r')) ++pos;
+        if (pos >= raw.size() || (raw[pos] != '"' && raw[pos] != '\'')) continue;
+        const char quote = raw[pos++];
+        const std::size_t end = raw.find(quote, pos);
+        if (end == std::string_view::npos) return true;
+        if (declarationNeedsRewrite(prefix, raw.substr(pos, end - pos))) return true;
+        pos = end + 1;
+    }
+    return false;
+}
+
+struct Binding {
+    int depth;
+    std::string prefix;
+    std::string conventional;  // what names under `prefix` are rewritten to
+};
+
+const std::string* lookupBinding(const std::vector<Binding>& scope, std::string_view prefix) {
+    for (auto it = scope.rbegin(); it != scope.rend(); ++it) {
+        if (it->prefix == prefix) return &it->conventional;
+    }
+    return nullptr;
+}
+
+// Renames `qname` under the bindings in scope; returns false when unchanged.
+bool rewriteName(const std::vector<Binding>& scope, std::string_view qname, bool isAttribute,
+                 std::string& out) {
+    const auto colon = qname.find(':');
+    std::string_view prefix;
+    std::string_view local = qname;
+    if (colon != std::string_view::npos) {
+        prefix = qname.substr(0, colon);
+        local = qname.substr(colon + 1);
+    } else if (isAttribute) {
+        return false;  // unprefixed attributes belong to no namespace
+    }
+    if (prefix == "xml" || prefix == "xmlns") return false;
+    const std::string* conventional = lookupBinding(scope, prefix);
+    if (!conventional || *conventional == prefix) return false;
+    out.clear();
+    if (!conventional->empty()) {
+        out.append(*conventional);
+        out.push_back(':');
+    }
+    out.append(local);
+    return true;
+}
+
+void collectDeclarations(pugi::xml_node element, int depth, std::vector<Binding>& scope) {
+    for (pugi::xml_attribute a = element.first_attribute(); a; a = a.next_attribute()) {
+        std::string_view n = a.name();
+        if (n.substr(0, 5) != "xmlns") continue;
+        std::string_view prefix;
+        if (n.size() > 5) {
+            if (n[5] != ':') continue;
+            prefix = n.substr(6);
+        }
+        std::string_view uri = a.value();
+        std::string conventional;
+        if (const KnownNamespace* ns = knownByUri(uri)) {
+            conventional = std::string(ns->prefix);
+        } else if (isConventionalPrefix(prefix)) {
+            conventional = "_" + std::string(prefix);  // keep it apart from the known one
+        } else {
+            conventional = std::string(prefix);
+        }
+        scope.push_back({depth, std::string(prefix), std::move(conventional)});
+    }
+}
+
+// One iterative walk over the tree: bounds the depth and, when asked, rewrites
+// prefixes. Iterative so that a hostile document cannot exhaust the stack.
+bool walkTree(pugi::xml_document& doc, bool rewrite, int maxDepth) {
+    std::vector<Binding> scope;
+    std::string renamed;
+    pugi::xml_node node = doc.document_element();
+    int depth = 1;
+    while (node) {
+        if (node.type() == pugi::node_element) {
+            if (depth > maxDepth) return false;
+            if (rewrite) {
+                while (!scope.empty() && scope.back().depth >= depth) scope.pop_back();
+                collectDeclarations(node, depth, scope);
+                if (rewriteName(scope, node.name(), false, renamed)) node.set_name(renamed.c_str());
+                for (pugi::xml_attribute a = node.first_attribute(); a; a = a.next_attribute()) {
+                    if (rewriteName(scope, a.name(), true, renamed)) a.set_name(renamed.c_str());
+                }
+            }
+            if (pugi::xml_node child = node.first_child()) {
+                node = child;
+                ++depth;
+                continue;
+            }
+        }
+        while (node && !node.next_sibling()) {
+            node = node.parent();
+            --depth;
+            if (depth <= 0) return true;
+        }
+        if (node) node = node.next_sibling();
+    }
+    return true;
+}
+
+}  // namespace
+
+bool parseXmlPart(std::string name, std::string bytes, const ReadLimits& limits, XmlPart& out,
+                  std::string& error, bool* refuse) {
+    out.name = std::move(name);
+    out.text = std::move(bytes);
+    const bool rewrite = needsPrefixRewrite(out.text);
+    const unsigned flags = pugi::parse_default | pugi::parse_ws_pcdata_single | pugi::parse_doctype;
+    pugi::xml_parse_result parsed =
+        out.doc.load_buffer_inplace(out.text.data(), out.text.size(), flags, pugi::encoding_auto);
+    if (!parsed) {
+        error = "The package part " + out.name + " is not well-formed XML (" +
+                parsed.description() + " at byte " + std::to_string(parsed.offset) + ")";
+        return false;
+    }
+    for (pugi::xml_node n = out.doc.first_child(); n; n = n.next_sibling()) {
+        if (n.type() == pugi::node_doctype) {
+            error = "The file declares XML entities (a DOCTYPE in " + out.name +
+                    "), which Orvane does not read";
+            if (refuse) *refuse = true;
+            return false;
+        }
+    }
+    if (!out.doc.document_element()) {
+        error = "The package part " + out.name + " holds no XML element";
+        return false;
+    }
+    if (!walkTree(out.doc, rewrite, limits.maxNesting)) {
+        error = "The package part " + out.name + " is nested more than " +
+                std::to_string(limits.maxNesting) + " levels deep";
+        if (refuse) *refuse = true;
+        return false;
+    }
+    return true;
+}
+
+std::optional<bool> parseOnOff(std::string_view v) {
+    if (v == "1" || v == "true" || v == "on" || v == "True" || v == "TRUE") return true;
+    if (v == "0" || v == "false" || v == "off" || v == "False" || v == "FALSE" || v == "none")
+        return false;
+    return std::nullopt;
+}
+
+std::optional<bool> onOff(pugi::xml_node element) {
+    if (!element) return std::nullopt;
+    pugi::xml_attribute val = element.attribute("w:val");
+    if (!val) return true;
+    if (auto b = parseOnOff(val.value())) return b;
+    return true;
+}
+
+namespace {
+std::string_view trim(std::string_view s) {
+    while (!s.empty() && (s.front() == ' ' || s.front() == '\t' || s.front() == '\n' ||
+                          s.front() == '\r'))
+        s.remove_prefix(1);
+    while (!s.empty() && (s.back() == ' ' || s.back() == '\t' || s.back() == '\n' ||
+                          s.back() == '\r'))
+        s.remove_suffix(1);
+    return s;
+}
+}  // namespace
+
+std::optional<long long> parseInteger(std::string_view value) {
+    std::string_view s = trim(value);
+    if (!s.empty() && s.front() == '+') s.remove_prefix(1);
+    if (s.empty()) return std::nullopt;
+    long long v = 0;
+    auto [ptr, ec] = std::from_chars(s.data(), s.data() + s.size(), v);
+    if (ec == std::errc::result_out_of_range) return std::nullopt;
+    if (ec != std::errc()) return std::nullopt;
+    if (ptr != s.data() + s.size()) {
+        // Some producers write decimals where integers belong ("720.0"):
+        // take the integral part.
+        if (*ptr != '.') return std::nullopt;
+    }
+    return v;
+}
+
+std::optional<int> parseTwips(std::string_view value) {
+    std::string_view s = trim(value);
+    if (s.empty()) return std::nullopt;
+    double factor = 1.0;
+    auto endsWith = [&](std::string_view suffix) {
+        return s.size() > suffix.size() && s.substr(s.size() - suffix.size()) == suffix;
+    };
+    if (endsWith("pt")) factor = 20.0;
+    else if (endsWith("in")) factor = 1440.0;
+    else if (endsWith("cm")) factor = 1440.0 / 2.54;
+    else if (endsWith("mm")) factor = 1440.0 / 25.4;
+    else if (endsWith("pc") || endsWith("pi")) factor = 240.0;
+    if (factor != 1.0) {
+        s.remove_suffix(2);
+        std::string number(trim(s));
+        char* end = nullptr;
+        const double v = std::strtod(number.c_str(), &end);
+        if (end == number.c_str() || !std::isfinite(v)) return std::nullopt;
+        return clampInt(std::llround(std::clamp(v * factor, -1e9, 1e9)), -100000000, 100000000);
+    }
+    auto v = parseInteger(s);
+    if (!v) return std::nullopt;
+    return clampInt(*v, -100000000, 100000000);
+}
+
+std::optional<int> intAttr(pugi::xml_node node, const char* name) {
+    pugi::xml_attribute a = node.attribute(name);
+    if (!a) return std::nullopt;
+    auto v = parseInteger(a.value());
+    if (!v) return std::nullopt;
+    return clampInt(*v, -1000000000, 1000000000);
+}
+
+std::optional<int> twipsAttr(pugi::xml_node node, const char* name) {
+    pugi::xml_attribute a = node.attribute(name);
+    if (!a) return std::nullopt;
+    return parseTwips(a.value());
+}
+
+std::optional<unsigned long> parseHex(std::string_view value) {
+    std::string_view s = trim(value);
+    if (s.empty() || s.size() > 8) return std::nullopt;
+    unsigned long v = 0;
+    auto [ptr, ec] = std::from_chars(s.data(), s.data() + s.size(), v, 16);
+    if (ec != std::errc() || ptr != s.data() + s.size()) return std::nullopt;
+    return v;
+}
+
+}  // namespace orvane::docx

@@ -1,0 +1,743 @@
+// Tests of the .docx reader: small packages built here in memory, compared as
+// model dumps against golden files; damaged and hostile packages; and a smoke
+// test over the shared corpus when it is present.
+#include <gtest/gtest.h>
+#include <zip.h>
+
+#include <filesystem>
+#include <fstream>
+#include <map>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "Engine.h"
+#include "Golden.h"
+#include "docx/DocxReader.h"
+
+namespace {
+
+using orvane::ReadLimits;
+using orvane::ReadResult;
+
+// ---------------------------------------------------------------------------
+// Building packages
+
+struct ZipFile {
+    std::string name;
+    std::string data;
+    bool compress = true;
+};
+
+std::string makeZip(const std::vector<ZipFile>& files) {
+    zip_error_t error;
+    zip_error_init(&error);
+    zip_source_t* out = zip_source_buffer_create(nullptr, 0, 0, &error);
+    zip_t* archive = zip_open_from_source(out, ZIP_TRUNCATE, &error);
+    zip_source_keep(out);
+    for (const ZipFile& f : files) {
+        zip_source_t* src = zip_source_buffer(archive, f.data.data(), f.data.size(), 0);
+        const zip_int64_t index = zip_file_add(archive, f.name.c_str(), src, ZIP_FL_OVERWRITE);
+        zip_set_file_compression(archive, static_cast<zip_uint64_t>(index),
+                                 f.compress ? ZIP_CM_DEFLATE : ZIP_CM_STORE, 0);
+    }
+    zip_close(archive);
+    std::string bytes;
+    zip_stat_t st;
+    if (zip_source_stat(out, &st) == 0 && zip_source_open(out) == 0) {
+        bytes.resize(st.size);
+        zip_source_read(out, bytes.data(), st.size);
+        zip_source_close(out);
+    }
+    zip_source_free(out);
+    zip_error_fini(&error);
+    return bytes;
+}
+
+constexpr const char* kNamespaces =
+    R"( xmlns:w="http://schemas.openxmlformats.org/wordprocessingml/2006/main")"
+    R"( xmlns:r="http://schemas.openxmlformats.org/officeDocument/2006/relationships")"
+    R"( xmlns:wp="http://schemas.openxmlformats.org/drawingml/2006/wordprocessingDrawing")"
+    R"( xmlns:a="http://schemas.openxmlformats.org/drawingml/2006/main")"
+    R"( xmlns:pic="http://schemas.openxmlformats.org/drawingml/2006/picture")"
+    R"( xmlns:mc="http://schemas.openxmlformats.org/markup-compatibility/2006")"
+    R"( xmlns:wps="http://schemas.microsoft.com/office/word/2010/wordprocessingShape")"
+    R"( xmlns:v="urn:schemas-microsoft-com:vml" xmlns:o="urn:schemas-microsoft-com:office:office")"
+    R"( xmlns:m="http://schemas.openxmlformats.org/officeDocument/2006/math")";
+
+constexpr const char* kRelBase = "http://schemas.openxmlformats.org/officeDocument/2006/relationships/";
+
+// A word-processing package assembled from XML snippets.
+class DocxBuilder {
+public:
+    std::string body;  // the content of w:body
+    std::string mainPart = "word/document.xml";
+    std::string mainType =
+        "application/vnd.openxmlformats-officedocument.wordprocessingml.document.main+xml";
+
+    // A part related to the main document; returns its relationship id.
+    std::string part(const std::string& kind, const std::string& name, const std::string& xml,
+                     const std::string& contentType = "application/xml") {
+        m_files.push_back({name, xml, contentType});
+        return rel(kind, name.substr(name.find('/') + 1));
+    }
+    // An XML part whose root gets the namespaces declared.
+    std::string xmlPart(const std::string& kind, const std::string& name, const std::string& root,
+                        const std::string& inner) {
+        return part(kind, name, "<?xml version=\"1.0\" encoding=\"UTF-8\"?><" + root + kNamespaces + ">" +
+                                    inner + "</" + root + ">");
+    }
+    std::string rel(const std::string& kind, const std::string& target, bool external = false) {
+        const std::string id = "rId" + std::to_string(m_rels.size() + 1);
+        m_rels.push_back({id, kind, target, external});
+        return id;
+    }
+    // Relationships of another part (a header, the footnotes).
+    void partRels(const std::string& relsName, const std::string& xml) {
+        m_files.push_back({relsName, xml, ""});
+    }
+    void file(const std::string& name, const std::string& data) { m_files.push_back({name, data, ""}); }
+
+    std::string documentXml() const {
+        return "<?xml version=\"1.0\" encoding=\"UTF-8\" standalone=\"yes\"?><w:document" +
+               std::string(kNamespaces) + "><w:body>" + body + "</w:body></w:document>";
+    }
+
+    std::vector<ZipFile> files() const {
+        std::string types =
+            R"(<?xml version="1.0" encoding="UTF-8"?><Types xmlns="http://schemas.openxmlformats.org/package/2006/content-types">)"
+            R"(<Default Extension="rels" ContentType="application/vnd.openxmlformats-package.relationships+xml"/>)"
+            R"(<Default Extension="xml" ContentType="application/xml"/>)"
+            R"(<Default Extension="png" ContentType="image/png"/>)";
+        types += "<Override PartName=\"/" + mainPart + "\" ContentType=\"" + mainType + "\"/>";
+        for (const auto& f : m_files) {
+            if (!f.type.empty() && f.type != "application/xml")
+                types += "<Override PartName=\"/" + f.name + "\" ContentType=\"" + f.type + "\"/>";
+        }
+        types += "</Types>";
+        std::string pkgRels =
+            R"(<?xml version="1.0" encoding="UTF-8"?><Relationships xmlns="http://schemas.openxmlformats.org/package/2006/relationships">)"
+            "<Relationship Id=\"rId1\" Type=\"" + std::string(kRelBase) + "officeDocument\" Target=\"" +
+            mainPart + "\"/>"
+            R"(<Relationship Id="rId2" Type="http://schemas.openxmlformats.org/package/2006/relationships/metadata/core-properties" Target="docProps/core.xml"/>)"
+            "</Relationships>";
+        std::string docRels =
+            R"(<?xml version="1.0" encoding="UTF-8"?><Relationships xmlns="http://schemas.openxmlformats.org/package/2006/relationships">)";
+        for (const auto& r : m_rels) {
+            const std::string type = r.kind.find("://") == std::string::npos ? kRelBase + r.kind : r.kind;
+            docRels += "<Relationship Id=\"" + r.id + "\" Type=\"" + type + "\" Target=\"" + r.target + "\"" +
+                       (r.external ? " TargetMode=\"External\"" : "") + "/>";
+        }
+        docRels += "</Relationships>";
+        const std::string mainDir = mainPart.substr(0, mainPart.rfind('/'));
+        const std::string mainFile = mainPart.substr(mainPart.rfind('/') + 1);
+        std::vector<ZipFile> out = {{"[Content_Types].xml", types},
+                                    {"_rels/.rels", pkgRels},
+                                    {mainPart, documentXml()},
+                                    {mainDir + "/_rels/" + mainFile + ".rels", docRels}};
+        for (const auto& f : m_files) out.push_back({f.name, f.data});
+        return out;
+    }
+
+    std::string build() const { return makeZip(files()); }
+
+private:
+    struct Rel {
+        std::string id, kind, target;
+        bool external;
+    };
+    struct File {
+        std::string name, data, type;
+    };
+    std::vector<Rel> m_rels;
+    std::vector<File> m_files;
+};
+
+std::string para(const std::string& text) { return "<w:p><w:r><w:t>" + text + "</w:t></w:r></w:p>"; }
+
+ReadResult read(const std::string& bytes, const ReadLimits& limits = {}) {
+    return orvane::readDocx(bytes, limits);
+}
+
+// Reads a package that must succeed and compares its dump with a golden file.
+void expectDump(const DocxBuilder& b, const std::string& golden) {
+    ReadResult r = read(b.build());
+    ASSERT_TRUE(r.ok()) << r.error;
+    orvane::testing::expectGolden("docx/" + golden, orvane::dumpModel(*r.document));
+}
+
+// A 1x1 PNG and the start of a 32x16 JPEG: enough for format and size.
+const std::string kPng(
+    "\x89PNG\r\n\x1a\n\x00\x00\x00\x0dIHDR\x00\x00\x00\x01\x00\x00\x00\x01\x08\x06\x00\x00\x00\x1f\x15\xc4\x89"
+    "\x00\x00\x00\x0aIDATx\x9c\x63\x00\x01\x00\x00\x05\x00\x01\x0d\x0a\x2d\xb4\x00\x00\x00\x00IEND\xae\x42\x60\x82",
+    67);
+const std::string kJpeg("\xFF\xD8\xFF\xC0\x00\x11\x08\x00\x10\x00\x20\x03\x01\x22\x00\x02\x11\x01\x03\x11\x01\xFF\xD9",
+                        23);
+
+// ---------------------------------------------------------------------------
+// Formatting
+
+TEST(DocxReader, StylesInheritToggleAndFallBack) {
+    DocxBuilder b;
+    b.xmlPart("styles", "word/styles.xml", "w:styles", R"(
+      <w:docDefaults>
+        <w:rPrDefault><w:rPr><w:rFonts w:ascii="Calibri" w:hAnsi="Calibri"/><w:sz w:val="22"/><w:lang w:val="en-GB"/></w:rPr></w:rPrDefault>
+        <w:pPrDefault><w:pPr><w:spacing w:after="160" w:line="259" w:lineRule="auto"/></w:pPr></w:pPrDefault>
+      </w:docDefaults>
+      <w:style w:type="paragraph" w:default="1" w:styleId="Normal"><w:name w:val="Normal"/></w:style>
+      <w:style w:type="paragraph" w:styleId="Heading1"><w:name w:val="heading 1"/><w:basedOn w:val="Normal"/>
+        <w:next w:val="Normal"/><w:pPr><w:keepNext/><w:spacing w:before="240"/><w:outlineLvl w:val="0"/></w:pPr>
+        <w:rPr><w:b/><w:sz w:val="32"/></w:rPr></w:style>
+      <w:style w:type="paragraph" w:styleId="RedHeading"><w:name w:val="Red Heading"/><w:basedOn w:val="Heading1"/>
+        <w:rPr><w:color w:val="FF0000"/><w:i/></w:rPr></w:style>
+      <w:style w:type="character" w:styleId="Strong"><w:name w:val="Strong"/><w:rPr><w:b/></w:rPr></w:style>
+      <w:style w:type="character" w:styleId="Emphasis"><w:name w:val="Emphasis"/><w:rPr><w:i/></w:rPr></w:style>
+      <w:style w:type="paragraph" w:styleId="Loop1"><w:name w:val="Loop 1"/><w:basedOn w:val="Loop2"/><w:rPr><w:caps/></w:rPr></w:style>
+      <w:style w:type="paragraph" w:styleId="Loop2"><w:name w:val="Loop 2"/><w:basedOn w:val="Loop1"/></w:style>)");
+    b.body = R"(
+      <w:p><w:pPr><w:pStyle w:val="RedHeading"/><w:rPr><w:u w:val="single"/></w:rPr></w:pPr>
+        <w:r><w:t xml:space="preserve">Bold red italic </w:t></w:r>
+        <w:r><w:rPr><w:rStyle w:val="Strong"/></w:rPr><w:t xml:space="preserve">strong toggles bold off </w:t></w:r>
+        <w:r><w:rPr><w:rStyle w:val="Emphasis"/></w:rPr><w:t xml:space="preserve">emphasis toggles italic off </w:t></w:r>
+        <w:r><w:rPr><w:b w:val="0"/><w:i w:val="false"/></w:rPr><w:t>direct off</w:t></w:r></w:p>
+      <w:p><w:r><w:rPr><w:rStyle w:val="Strong"/></w:rPr><w:t>strong in Normal</w:t></w:r>
+        <w:r><w:rPr><w:rStyle w:val="Strong"/><w:b w:val="0"/></w:rPr><w:t>direct wins</w:t></w:r></w:p>
+      <w:p><w:pPr><w:pStyle w:val="Loop1"/></w:pPr><w:r><w:t>basedOn loop</w:t></w:r></w:p>
+      <w:p><w:pPr><w:pStyle w:val="NoSuchStyle"/></w:pPr><w:r><w:t>unknown style</w:t></w:r></w:p>)";
+    expectDump(b, "styles.txt");
+}
+
+TEST(DocxReader, FontsFromTableThemeAndSymbols) {
+    DocxBuilder b;
+    b.xmlPart("settings", "word/settings.xml", "w:settings", R"(<w:themeFontLang w:val="en-US" w:eastAsia="ja-JP"/>)");
+    b.part("theme", "word/theme/theme1.xml", R"(<?xml version="1.0"?>
+      <a:theme xmlns:a="http://schemas.openxmlformats.org/drawingml/2006/main" name="Office"><a:themeElements>
+      <a:fontScheme name="Office">
+        <a:majorFont><a:latin typeface="Calibri Light"/><a:ea typeface=""/><a:cs typeface=""/></a:majorFont>
+        <a:minorFont><a:latin typeface="Calibri"/><a:ea typeface=""/><a:cs typeface="Arial"/>
+          <a:font script="Jpan" typeface="MS Mincho"/><a:font script="Hang" typeface="Batang"/></a:minorFont>
+      </a:fontScheme></a:themeElements></a:theme>)");
+    b.xmlPart("fontTable", "word/fontTable.xml", "w:fonts", R"(
+      <w:font w:name="Arial"><w:charset w:val="00"/><w:family w:val="swiss"/><w:pitch w:val="variable"/></w:font>
+      <w:font w:name="MS Mincho"><w:altName w:val="ＭＳ 明朝"/><w:charset w:val="80"/><w:family w:val="modern"/><w:pitch w:val="fixed"/></w:font>
+      <w:font w:name="Symbol"><w:charset w:val="02"/><w:family w:val="roman"/><w:pitch w:val="variable"/></w:font>)");
+    b.xmlPart("styles", "word/styles.xml", "w:styles", R"(
+      <w:docDefaults><w:rPrDefault><w:rPr><w:rFonts w:asciiTheme="minorHAnsi" w:hAnsiTheme="minorHAnsi"
+        w:eastAsiaTheme="minorEastAsia" w:cstheme="minorBidi"/></w:rPr></w:rPrDefault></w:docDefaults>)");
+    b.body = R"(
+      <w:p><w:r><w:t xml:space="preserve">default </w:t></w:r>
+        <w:r><w:rPr><w:rFonts w:ascii="Arial" w:hAnsi="Arial"/></w:rPr><w:t xml:space="preserve">Arial </w:t></w:r>
+        <w:r><w:rPr><w:rFonts w:ascii="Times New Roman" w:asciiTheme="majorHAnsi"/></w:rPr><w:t xml:space="preserve">theme wins </w:t></w:r>
+        <w:r><w:rPr><w:rFonts w:eastAsia="Batang"/></w:rPr><w:t xml:space="preserve">east asian </w:t></w:r>
+        <w:r><w:sym w:font="Wingdings" w:char="F0E0"/><w:sym w:font="Symbol" w:char="F061"/></w:r></w:p>)";
+    expectDump(b, "fonts.txt");
+}
+
+TEST(DocxReader, ParagraphProperties) {
+    DocxBuilder b;
+    b.xmlPart("styles", "word/styles.xml", "w:styles", R"(
+      <w:style w:type="paragraph" w:default="1" w:styleId="Normal"><w:name w:val="Normal"/>
+        <w:pPr><w:tabs><w:tab w:val="left" w:pos="1000"/><w:tab w:val="right" w:pos="9000" w:leader="dot"/></w:tabs></w:pPr></w:style>)");
+    b.body = R"(
+      <w:p><w:pPr><w:jc w:val="start"/></w:pPr><w:r><w:t>start</w:t></w:r></w:p>
+      <w:p><w:pPr><w:jc w:val="center"/><w:ind w:left="720" w:right="360" w:firstLine="240"/></w:pPr><w:r><w:t>center</w:t></w:r></w:p>
+      <w:p><w:pPr><w:jc w:val="end"/><w:ind w:start="1440" w:end="720" w:hanging="360"/></w:pPr><w:r><w:t>end</w:t></w:r></w:p>
+      <w:p><w:pPr><w:jc w:val="both"/><w:spacing w:before="120" w:after="240" w:line="360" w:lineRule="auto"/></w:pPr><w:r><w:t>both</w:t></w:r></w:p>
+      <w:p><w:pPr><w:jc w:val="distribute"/><w:spacing w:line="300" w:lineRule="exact"/></w:pPr><w:r><w:t>distribute</w:t></w:r></w:p>
+      <w:p><w:pPr><w:spacing w:line="400" w:lineRule="atLeast" w:beforeAutospacing="1" w:afterAutospacing="1"/></w:pPr><w:r><w:t>auto spacing</w:t></w:r></w:p>
+      <w:p><w:pPr><w:keepNext/><w:keepLines/><w:pageBreakBefore/><w:widowControl w:val="0"/><w:bidi/><w:outlineLvl w:val="2"/></w:pPr><w:r><w:t>flags</w:t></w:r></w:p>
+      <w:p><w:pPr><w:tabs><w:tab w:val="clear" w:pos="1000"/><w:tab w:val="center" w:pos="4000" w:leader="hyphen"/><w:tab w:val="decimal" w:pos="6000"/><w:tab w:val="bar" w:pos="500"/></w:tabs></w:pPr><w:r><w:t>tabs</w:t></w:r></w:p>
+      <w:p><w:pPr><w:shd w:val="clear" w:color="auto" w:fill="DDEEFF"/></w:pPr><w:r><w:t>shaded</w:t></w:r></w:p>
+      <w:p><w:pPr><w:shd w:val="pct50" w:color="000000" w:fill="FFFFFF"/></w:pPr><w:r><w:t>half shaded</w:t></w:r></w:p>)";
+    expectDump(b, "paragraphs.txt");
+}
+
+TEST(DocxReader, RunPropertiesAndSpecialCharacters) {
+    DocxBuilder b;
+    b.body = R"(
+      <w:p>
+        <w:r><w:rPr><w:u w:val="double"/><w:strike/><w:color w:val="auto"/></w:rPr><w:t xml:space="preserve">a </w:t></w:r>
+        <w:r><w:rPr><w:u w:val="wavyHeavy"/><w:dstrike/><w:color w:val="00FF00"/><w:highlight w:val="yellow"/></w:rPr><w:t xml:space="preserve">b </w:t></w:r>
+        <w:r><w:rPr><w:u w:val="dotted"/><w:shd w:val="clear" w:fill="CCCCCC"/><w:vertAlign w:val="subscript"/></w:rPr><w:t xml:space="preserve">c </w:t></w:r>
+        <w:r><w:rPr><w:caps/><w:smallCaps/><w:vanish/><w:spacing w:val="-20"/><w:lang w:val="de-DE"/><w:sz w:val="28"/></w:rPr><w:t xml:space="preserve">d </w:t></w:r>
+        <w:r><w:rPr><w:rtl/><w:lang w:bidi="ar-SA"/><w:b/><w:bCs w:val="0"/><w:sz w:val="20"/><w:szCs w:val="28"/></w:rPr><w:t>ע</w:t></w:r>
+      </w:p>
+      <w:p><w:r><w:t>tab</w:t><w:tab/><w:t>line</w:t><w:br/><w:t>cr</w:t><w:cr/><w:t>non</w:t><w:noBreakHyphen/><w:t>breaking soft</w:t><w:softHyphen/><w:t>hyphen</w:t></w:r>
+        <w:r><w:br w:type="page"/><w:t>after page</w:t><w:br w:type="column"/><w:t>after column</w:t></w:r></w:p>
+      <w:p><w:r><w:t xml:space="preserve">kept </w:t></w:r>
+        <w:del w:id="1" w:author="x"><w:r><w:delText>deleted </w:delText></w:r></w:del>
+        <w:ins w:id="2" w:author="x"><w:r><w:t xml:space="preserve">inserted </w:t></w:r></w:ins>
+        <w:moveFrom w:id="3" w:author="x"><w:r><w:t>moved away </w:t></w:r></w:moveFrom>
+        <w:moveTo w:id="4" w:author="x"><w:r><w:t>moved here</w:t></w:r></w:moveTo>
+        <w:r><w:t xml:space="preserve"> </w:t></w:r><w:smartTag w:uri="u" w:element="e"><w:r><w:t>smart</w:t></w:r></w:smartTag>
+        <w:sdt><w:sdtContent><w:r><w:t xml:space="preserve"> control</w:t></w:r></w:sdtContent></w:sdt></w:p>
+      <w:p><w:pPr><w:rPr><w:del w:id="5" w:author="x"/></w:rPr></w:pPr><w:r><w:t xml:space="preserve">joined with </w:t></w:r></w:p>
+      <w:p><w:r><w:t>the next paragraph</w:t></w:r></w:p>)";
+    expectDump(b, "runs.txt");
+}
+
+// ---------------------------------------------------------------------------
+// Fields, links, bookmarks
+
+TEST(DocxReader, FieldsHyperlinksAndBookmarks) {
+    DocxBuilder b;
+    const std::string link = b.rel("hyperlink", "https://example.com/a?b=1&amp;c=&quot;2&quot;", true);
+    b.body = R"(
+      <w:p><w:r><w:t xml:space="preserve">Page </w:t></w:r><w:fldSimple w:instr=" PAGE \* MERGEFORMAT "><w:r><w:t>3</w:t></w:r></w:fldSimple></w:p>
+      <w:p><w:bookmarkStart w:id="0" w:name="target"/><w:r><w:t>marked</w:t></w:r><w:bookmarkEnd w:id="0"/>
+        <w:bookmarkStart w:id="1" w:name="_GoBack"/><w:bookmarkEnd w:id="1"/>
+        <w:r><w:fldChar w:fldCharType="begin"/></w:r><w:r><w:instrText xml:space="preserve"> REF target </w:instrText></w:r>
+        <w:r><w:instrText>\h</w:instrText></w:r><w:r><w:fldChar w:fldCharType="separate"/></w:r>
+        <w:r><w:t>marked</w:t></w:r><w:r><w:fldChar w:fldCharType="end"/></w:r></w:p>
+      <w:p><w:r><w:fldChar w:fldCharType="begin"/></w:r><w:r><w:instrText xml:space="preserve"> IF </w:instrText></w:r>
+        <w:r><w:fldChar w:fldCharType="begin"/></w:r><w:r><w:instrText xml:space="preserve"> MERGEFIELD name </w:instrText></w:r>
+        <w:r><w:fldChar w:fldCharType="separate"/></w:r><w:r><w:t>Ann</w:t></w:r><w:r><w:fldChar w:fldCharType="end"/></w:r>
+        <w:r><w:instrText xml:space="preserve"> = "Ann" "yes" "no" </w:instrText></w:r>
+        <w:r><w:fldChar w:fldCharType="separate"/></w:r><w:r><w:t>yes</w:t></w:r>
+        <w:r><w:fldChar w:fldCharType="begin"/></w:r><w:r><w:instrText>DATE</w:instrText></w:r><w:r><w:fldChar w:fldCharType="separate"/></w:r>
+        <w:r><w:t>today</w:t></w:r><w:r><w:fldChar w:fldCharType="end"/></w:r>
+        <w:r><w:fldChar w:fldCharType="end"/></w:r></w:p>
+      <w:p><w:hyperlink r:id=")" + link + R"("><w:r><w:t>external</w:t></w:r></w:hyperlink><w:r><w:t xml:space="preserve"> and </w:t></w:r>
+        <w:hyperlink w:anchor="target"><w:r><w:t>internal</w:t></w:r></w:hyperlink></w:p>
+      <w:p><w:r><w:fldChar w:fldCharType="begin"/></w:r><w:r><w:instrText>TOC \o "1-3"</w:instrText></w:r><w:r><w:fldChar w:fldCharType="separate"/></w:r>
+        <w:hyperlink w:anchor="target"><w:r><w:t>Entry one</w:t></w:r><w:r><w:tab/></w:r>
+          <w:r><w:fldChar w:fldCharType="begin"/></w:r><w:r><w:instrText>PAGEREF target \h</w:instrText></w:r><w:r><w:fldChar w:fldCharType="separate"/></w:r><w:r><w:t>1</w:t></w:r><w:r><w:fldChar w:fldCharType="end"/></w:r></w:hyperlink></w:p>
+      <w:p><w:r><w:t>Entry two</w:t></w:r></w:p>
+      <w:p><w:r><w:fldChar w:fldCharType="end"/></w:r><w:r><w:t>after the table of contents</w:t></w:r><w:r><w:fldChar w:fldCharType="end"/></w:r></w:p>)";
+    expectDump(b, "fields.txt");
+}
+
+// ---------------------------------------------------------------------------
+// Tables
+
+TEST(DocxReader, TablesWithMergesBordersAndNesting) {
+    DocxBuilder b;
+    b.xmlPart("styles", "word/styles.xml", "w:styles", R"(
+      <w:style w:type="table" w:default="1" w:styleId="TableNormal"><w:name w:val="Normal Table"/></w:style>
+      <w:style w:type="table" w:styleId="Grid"><w:name w:val="Table Grid"/><w:basedOn w:val="TableNormal"/>
+        <w:tblPr><w:tblBorders><w:top w:val="single"/><w:left w:val="single"/><w:bottom w:val="single"/><w:right w:val="single"/>
+        <w:insideH w:val="single"/><w:insideV w:val="single"/></w:tblBorders></w:tblPr>
+        <w:tblStylePr w:type="firstRow"><w:rPr><w:b/></w:rPr><w:tcPr><w:shd w:val="clear" w:fill="E0E0E0"/></w:tcPr></w:tblStylePr></w:style>)");
+    b.body = R"(
+      <w:tbl><w:tblPr><w:jc w:val="center"/><w:tblInd w:w="144" w:type="dxa"/><w:tblBorders><w:top w:val="none"/><w:insideH w:val="nil"/></w:tblBorders></w:tblPr>
+        <w:tblGrid><w:gridCol w:w="2000"/><w:gridCol w:w="3000"/><w:gridCol w:w="4000"/></w:tblGrid>
+        <w:tr><w:trPr><w:tblHeader/><w:trHeight w:val="400" w:hRule="exact"/></w:trPr>
+          <w:tc><w:tcPr><w:gridSpan w:val="2"/></w:tcPr><w:p><w:r><w:t>spans two</w:t></w:r></w:p></w:tc>
+          <w:tc><w:p><w:r><w:t>third</w:t></w:r></w:p></w:tc></w:tr>
+        <w:tr><w:trPr><w:trHeight w:val="300"/></w:trPr>
+          <w:tc><w:tcPr><w:vMerge w:val="restart"/><w:vAlign w:val="center"/><w:shd w:val="clear" w:fill="FFFF00"/></w:tcPr><w:p><w:r><w:t>merged down</w:t></w:r></w:p></w:tc>
+          <w:tc><w:tcPr><w:tcBorders><w:top w:val="single"/></w:tcBorders></w:tcPr>
+            <w:tbl><w:tblGrid><w:gridCol w:w="1500"/><w:gridCol w:w="1500"/></w:tblGrid>
+              <w:tr><w:tc><w:p><w:r><w:t>inner 1</w:t></w:r></w:p></w:tc><w:tc><w:p><w:r><w:t>inner 2</w:t></w:r></w:p></w:tc></w:tr></w:tbl>
+            <w:p/></w:tc>
+          <w:tc><w:tcPr><w:vAlign w:val="bottom"/></w:tcPr><w:p><w:r><w:t>bottom</w:t></w:r></w:p></w:tc></w:tr>
+        <w:tr><w:trPr><w:del w:id="9" w:author="x"/></w:trPr><w:tc><w:p><w:r><w:t>deleted row</w:t></w:r></w:p></w:tc></w:tr>
+        <w:tr><w:tc><w:tcPr><w:vMerge/></w:tcPr><w:p/></w:tc><w:tc><w:tcPr><w:gridSpan w:val="2"/></w:tcPr></w:tc></w:tr>
+      </w:tbl>
+      <w:tbl><w:tblPr><w:tblStyle w:val="Grid"/><w:tblLook w:val="04A0"/></w:tblPr>
+        <w:tblGrid><w:gridCol w:w="4500"/><w:gridCol w:w="4500"/></w:tblGrid>
+        <w:tr><w:tc><w:p><w:r><w:t>head</w:t></w:r></w:p></w:tc><w:tc><w:p><w:r><w:t>head 2</w:t></w:r></w:p></w:tc></w:tr>
+        <w:tr><w:trPr><w:gridBefore w:val="1"/></w:trPr><w:tc><w:tcPr><w:tcBorders><w:top w:val="nil"/><w:left w:val="nil"/><w:bottom w:val="nil"/><w:right w:val="nil"/></w:tcBorders></w:tcPr><w:p><w:r><w:t>body</w:t></w:r></w:p></w:tc></w:tr>
+      </w:tbl>)";
+    expectDump(b, "tables.txt");
+}
+
+TEST(DocxReader, DeeplyNestedTablesWithinTheLimit) {
+    std::string body = "<w:p><w:r><w:t>core</w:t></w:r></w:p>";
+    for (int i = 0; i < 20; ++i)
+        body = "<w:tbl><w:tr><w:tc>" + body + "</w:tc></w:tr></w:tbl><w:p/>";
+    DocxBuilder b;
+    b.body = body;
+    ReadResult r = read(b.build());
+    ASSERT_TRUE(r.ok()) << r.error;
+    int depth = 0;
+    const std::vector<orvane::model::Block>* blocks = &r.document->sections[0].blocks;
+    while (!blocks->empty()) {
+        const auto* table = std::get_if<orvane::model::Table>(&blocks->front().value);
+        if (!table) break;
+        ++depth;
+        blocks = &table->rows.at(0).cells.at(0).blocks;
+    }
+    EXPECT_EQ(depth, 20);
+    ASSERT_FALSE(blocks->empty());
+    const auto& core = std::get<orvane::model::Paragraph>(blocks->front().value);
+    EXPECT_EQ(std::get<orvane::model::TextRun>(core.content.at(0).value).text, "core");
+}
+
+// ---------------------------------------------------------------------------
+// Lists
+
+TEST(DocxReader, ListsFromNumberingDefinitions) {
+    DocxBuilder b;
+    b.xmlPart("numbering", "word/numbering.xml", "w:numbering", R"xml(
+      <w:abstractNum w:abstractNumId="0">
+        <w:lvl w:ilvl="0"><w:start w:val="1"/><w:numFmt w:val="decimal"/><w:lvlText w:val="%1."/><w:pPr><w:ind w:left="720" w:hanging="360"/></w:pPr></w:lvl>
+        <w:lvl w:ilvl="1"><w:start w:val="1"/><w:numFmt w:val="lowerLetter"/><w:lvlText w:val="%1.%2)"/><w:pPr><w:ind w:left="1440" w:hanging="360"/></w:pPr></w:lvl>
+        <w:lvl w:ilvl="2"><w:numFmt w:val="upperRoman"/><w:lvlText w:val="%3"/></w:lvl>
+      </w:abstractNum>
+      <w:abstractNum w:abstractNumId="1">
+        <w:lvl w:ilvl="0"><w:numFmt w:val="bullet"/><w:lvlText w:val="&#xF0B7;"/><w:pPr><w:ind w:left="360" w:hanging="360"/></w:pPr>
+          <w:rPr><w:rFonts w:ascii="Symbol" w:hAnsi="Symbol" w:hint="default"/></w:rPr></w:lvl>
+      </w:abstractNum>
+      <w:abstractNum w:abstractNumId="2"><w:numStyleLink w:val="OutlineList"/></w:abstractNum>
+      <w:abstractNum w:abstractNumId="3"><w:styleLink w:val="OutlineList"/>
+        <w:lvl w:ilvl="0"><w:start w:val="4"/><w:numFmt w:val="upperLetter"/><w:lvlText w:val="%1:"/></w:lvl></w:abstractNum>
+      <w:num w:numId="1"><w:abstractNumId w:val="0"/></w:num>
+      <w:num w:numId="2"><w:abstractNumId w:val="0"/><w:lvlOverride w:ilvl="0"><w:startOverride w:val="5"/></w:lvlOverride></w:num>
+      <w:num w:numId="3"><w:abstractNumId w:val="1"/></w:num>
+      <w:num w:numId="4"><w:abstractNumId w:val="3"/></w:num>
+      <w:num w:numId="5"><w:abstractNumId w:val="2"/></w:num>)xml");
+    b.xmlPart("styles", "word/styles.xml", "w:styles", R"(
+      <w:style w:type="paragraph" w:default="1" w:styleId="Normal"><w:name w:val="Normal"/></w:style>
+      <w:style w:type="paragraph" w:styleId="ListBullet"><w:name w:val="List Bullet"/><w:basedOn w:val="Normal"/>
+        <w:pPr><w:numPr><w:numId w:val="3"/></w:numPr><w:ind w:left="500"/></w:pPr></w:style>
+      <w:style w:type="numbering" w:styleId="OutlineList"><w:name w:val="Outline List"/><w:pPr><w:numPr><w:numId w:val="4"/></w:numPr></w:pPr></w:style>)");
+    b.body = R"(
+      <w:p><w:pPr><w:numPr><w:ilvl w:val="0"/><w:numId w:val="1"/></w:numPr></w:pPr><w:r><w:t>one</w:t></w:r></w:p>
+      <w:p><w:pPr><w:numPr><w:ilvl w:val="1"/><w:numId w:val="1"/></w:numPr></w:pPr><w:r><w:t>one a</w:t></w:r></w:p>
+      <w:p><w:pPr><w:numPr><w:ilvl w:val="0"/><w:numId w:val="2"/></w:numPr><w:ind w:left="1000"/></w:pPr><w:r><w:t>restarts at five, own indent</w:t></w:r></w:p>
+      <w:p><w:pPr><w:pStyle w:val="ListBullet"/></w:pPr><w:r><w:t>bullet from the style, style indent wins</w:t></w:r></w:p>
+      <w:p><w:pPr><w:pStyle w:val="ListBullet"/><w:numPr><w:numId w:val="0"/></w:numPr></w:pPr><w:r><w:t>numbering switched off</w:t></w:r></w:p>
+      <w:p><w:pPr><w:numPr><w:numId w:val="5"/></w:numPr></w:pPr><w:r><w:t>through a numbering style</w:t></w:r></w:p>
+      <w:p><w:pPr><w:numPr><w:numId w:val="99"/></w:numPr></w:pPr><w:r><w:t>missing list</w:t></w:r></w:p>)";
+    expectDump(b, "lists.txt");
+}
+
+// ---------------------------------------------------------------------------
+// Sections, headers, footers, properties
+
+TEST(DocxReader, SectionsWithHeadersAndFooters) {
+    DocxBuilder b;
+    const std::string relsHeader =
+        R"(<?xml version="1.0"?><Relationships xmlns="http://schemas.openxmlformats.org/package/2006/relationships">)"
+        R"(<Relationship Id="rId1" Type="http://schemas.openxmlformats.org/officeDocument/2006/relationships/image" Target="media/logo.png"/></Relationships>)";
+    const std::string h1 = b.xmlPart("header", "word/header1.xml", "w:hdr",
+        R"(<w:p><w:r><w:t xml:space="preserve">Header page </w:t></w:r><w:fldSimple w:instr="PAGE"><w:r><w:t>1</w:t></w:r></w:fldSimple>
+           <w:r><w:drawing><wp:inline><wp:extent cx="635000" cy="635000"/><a:graphic><a:graphicData uri="http://schemas.openxmlformats.org/drawingml/2006/picture">
+           <pic:pic><pic:blipFill><a:blip r:embed="rId1"/></pic:blipFill></pic:pic></a:graphicData></a:graphic></wp:inline></w:drawing></w:r></w:p>)");
+    b.partRels("word/_rels/header1.xml.rels", relsHeader);
+    b.file("word/media/logo.png", kPng);
+    const std::string h2 = b.xmlPart("header", "word/header2.xml", "w:hdr", para("First page header"));
+    const std::string h3 = b.xmlPart("header", "word/header3.xml", "w:hdr", para("Even header"));
+    const std::string f1 = b.xmlPart("footer", "word/footer1.xml", "w:ftr", para("Footer"));
+    b.xmlPart("settings", "word/settings.xml", "w:settings", "<w:evenAndOddHeaders/>");
+    b.body = para("Section one") + R"(
+      <w:p><w:pPr><w:sectPr>
+        <w:headerReference w:type="default" r:id=")" + h1 + R"("/><w:headerReference w:type="first" r:id=")" + h2 + R"("/>
+        <w:footerReference w:type="default" r:id=")" + f1 + R"("/>
+        <w:type w:val="oddPage"/><w:pgSz w:w="16838" w:h="11906" w:orient="landscape"/>
+        <w:pgMar w:top="1000" w:right="1100" w:bottom="1200" w:left="1300" w:header="500" w:footer="600" w:gutter="0"/>
+        <w:pgNumType w:fmt="lowerRoman" w:start="3"/><w:cols w:num="2" w:space="360"/><w:titlePg/></w:sectPr></w:pPr>
+        <w:r><w:t>end of section one</w:t></w:r></w:p>)" +
+        para("Section two") + R"(
+      <w:sectPr><w:headerReference w:type="even" r:id=")" + h3 + R"("/><w:type w:val="continuous"/>
+        <w:pgSz w:w="11906" w:h="16838"/><w:cols w:space="720"><w:col w:w="3000"/><w:col w:w="3000"/><w:col w:w="3000"/></w:cols></w:sectPr>)";
+    expectDump(b, "sections.txt");
+}
+
+TEST(DocxReader, DocumentProperties) {
+    DocxBuilder b;
+    b.body = para("text");
+    std::vector<ZipFile> files = b.files();
+    files.push_back({"docProps/core.xml", R"(<?xml version="1.0" encoding="UTF-8"?>
+      <cp:coreProperties xmlns:cp="http://schemas.openxmlformats.org/package/2006/metadata/core-properties"
+        xmlns:dc="http://purl.org/dc/elements/1.1/" xmlns:dcterms="http://purl.org/dc/terms/"
+        xmlns:xsi="http://www.w3.org/2001/XMLSchema-instance">
+        <dc:title>The Title</dc:title><dc:subject>Subject</dc:subject><dc:creator>Ann Author</dc:creator>
+        <cp:keywords>one, two</cp:keywords><dc:description>A comment</dc:description>
+        <dcterms:created xsi:type="dcterms:W3CDTF">2021-08-31T10:15:00Z</dcterms:created>
+        <dcterms:modified xsi:type="dcterms:W3CDTF">2022-01-02T03:04:05Z</dcterms:modified>
+      </cp:coreProperties>)"});
+    ReadResult r = read(makeZip(files));
+    ASSERT_TRUE(r.ok()) << r.error;
+    const auto& info = r.document->info;
+    EXPECT_EQ(info.title, "The Title");
+    EXPECT_EQ(info.subject, "Subject");
+    EXPECT_EQ(info.author, "Ann Author");
+    EXPECT_EQ(info.keywords, "one, two");
+    EXPECT_EQ(info.comments, "A comment");
+    EXPECT_EQ(info.created, "2021-08-31T10:15:00Z");
+    EXPECT_EQ(info.modified, "2022-01-02T03:04:05Z");
+}
+
+// ---------------------------------------------------------------------------
+// Pictures, text boxes, notes
+
+TEST(DocxReader, PicturesInDrawingMlAndVml) {
+    DocxBuilder b;
+    const std::string png = b.rel("image", "media/image1.png");
+    const std::string jpeg = b.rel("image", "media/image2.jpeg");
+    const std::string gif = b.rel("image", "media/image3.gif");
+    const std::string svg = b.rel("image", "media/image4.svg");
+    const std::string linked = b.rel("image", "http://example.com/x.png", true);
+    b.file("word/media/image1.png", kPng);
+    b.file("word/media/image2.jpeg", kJpeg);
+    b.file("word/media/image3.gif", "GIF89a\x01\x00\x01\x00");
+    b.file("word/media/image4.svg", "<svg xmlns=\"http://www.w3.org/2000/svg\"/>");
+    auto inlinePic = [](const std::string& id, const std::string& extra = "") {
+        return R"(<w:r><w:drawing><wp:inline><wp:extent cx="635000" cy="317500"/><a:graphic>
+          <a:graphicData uri="http://schemas.openxmlformats.org/drawingml/2006/picture"><pic:pic>
+          <pic:blipFill><a:blip r:embed=")" + id + R"(">)" + extra + R"(</a:blip></pic:blipFill></pic:pic></a:graphicData></a:graphic></wp:inline></w:drawing></w:r>)";
+    };
+    b.body = "<w:p>" + inlinePic(png) + R"(
+        <w:r><w:drawing><wp:anchor><wp:extent cx="1270000" cy="635000"/><a:graphic><a:graphicData><pic:pic>
+          <pic:blipFill><a:blip r:embed=")" + jpeg + R"("/></pic:blipFill></pic:pic></a:graphicData></a:graphic></wp:anchor></w:drawing></w:r>
+        <w:r><w:pict><v:shape style="width:72pt;height:0.5in"><v:imagedata r:id=")" + png + R"(" o:title=""/></v:shape></w:pict></w:r>)" +
+        inlinePic(gif) +
+        inlinePic(png, R"(<a:extLst><a:ext uri="{96DAC541-7B7A-43D3-8B79-37D633B846F1}">
+          <asvg:svgBlip xmlns:asvg="http://schemas.microsoft.com/office/drawing/2016/SVG/main" r:embed=")" + svg + R"("/></a:ext></a:extLst>)") +
+        R"(<w:r><w:drawing><wp:inline><wp:extent cx="1" cy="1"/><a:graphic><a:graphicData><pic:pic><pic:blipFill>
+          <a:blip r:link=")" + linked + R"("/></pic:blipFill></pic:pic></a:graphicData></a:graphic></wp:inline></w:drawing></w:r></w:p>)";
+    ReadResult r = read(b.build());
+    ASSERT_TRUE(r.ok()) << r.error;
+    orvane::testing::expectGolden("docx/pictures.txt", orvane::dumpModel(*r.document));
+    std::string warnings;
+    for (const auto& w : r.warnings) warnings += w + "\n";
+    EXPECT_NE(warnings.find("GIF"), std::string::npos) << warnings;
+    EXPECT_NE(warnings.find("linked"), std::string::npos) << warnings;
+}
+
+TEST(DocxReader, TextBoxesFollowTheirParagraphOnce) {
+    DocxBuilder b;
+    const std::string box = [](const std::string& text) {
+        return "<w:txbxContent><w:p><w:r><w:t>" + text + "</w:t></w:r></w:p></w:txbxContent>";
+    }("Box text");
+    b.body = R"(
+      <w:p><w:r><w:t xml:space="preserve">Before </w:t></w:r><w:r><mc:AlternateContent>
+        <mc:Choice Requires="wps"><w:drawing><wp:anchor><wp:extent cx="100" cy="100"/><a:graphic><a:graphicData>
+          <wps:wsp><wps:spPr/><wps:txbx>)" + box + R"(</wps:txbx><wps:bodyPr/></wps:wsp></a:graphicData></a:graphic></wp:anchor></w:drawing></mc:Choice>
+        <mc:Fallback><w:pict><v:shape><v:textbox>)" + box + R"(</v:textbox></v:shape></w:pict></mc:Fallback>
+      </mc:AlternateContent></w:r><w:r><w:t>after</w:t></w:r></w:p>
+      <w:p><w:r><mc:AlternateContent><mc:Choice Requires="w99"><w:t>new feature</w:t></mc:Choice>
+        <mc:Fallback><w:t>fallback text</w:t></mc:Fallback></mc:AlternateContent></w:r>
+        <w:r><w:pict><v:rect><v:textbox><w:txbxContent><w:p><w:r><w:t>VML box</w:t></w:r></w:p>
+          <w:tbl><w:tr><w:tc><w:p><w:r><w:t>table in a box</w:t></w:r></w:p></w:tc></w:tr></w:tbl></w:txbxContent></v:textbox></v:rect></w:pict></w:r></w:p>)";
+    expectDump(b, "textboxes.txt");
+}
+
+TEST(DocxReader, NotesAndCommentsKeepTheirText) {
+    DocxBuilder b;
+    b.xmlPart("footnotes", "word/footnotes.xml", "w:footnotes", R"(
+      <w:footnote w:type="separator" w:id="-1"><w:p><w:r><w:separator/></w:r></w:p></w:footnote>
+      <w:footnote w:type="continuationSeparator" w:id="0"><w:p><w:r><w:continuationSeparator/></w:r></w:p></w:footnote>
+      <w:footnote w:id="1"><w:p><w:r><w:rPr><w:vertAlign w:val="superscript"/></w:rPr><w:footnoteRef/></w:r><w:r><w:t xml:space="preserve"> First note.</w:t></w:r></w:p></w:footnote>
+      <w:footnote w:id="2"><w:p><w:r><w:t>Custom marked note.</w:t></w:r></w:p><w:p><w:r><w:t>Second paragraph.</w:t></w:r></w:p></w:footnote>)");
+    b.xmlPart("endnotes", "word/endnotes.xml", "w:endnotes", R"(
+      <w:endnote w:id="1"><w:p><w:r><w:t>An endnote without its mark.</w:t></w:r></w:p></w:endnote>)");
+    b.xmlPart("comments", "word/comments.xml", "w:comments", R"(
+      <w:comment w:id="0" w:author="Rev Iewer" w:initials="RI"><w:p><w:r><w:annotationRef/></w:r><w:r><w:t>A remark.</w:t></w:r></w:p></w:comment>)");
+    b.body = R"(
+      <w:p><w:commentRangeStart w:id="0"/><w:r><w:t>Text</w:t></w:r><w:commentRangeEnd w:id="0"/><w:r><w:commentReference w:id="0"/></w:r>
+        <w:r><w:footnoteReference w:id="1"/></w:r><w:r><w:t xml:space="preserve"> more</w:t></w:r>
+        <w:r><w:footnoteReference w:customMarkFollows="1" w:id="2"/><w:t>*</w:t></w:r>
+        <w:r><w:endnoteReference w:id="1"/></w:r></w:p>
+      <w:p><w:r><w:t>Last body paragraph</w:t></w:r></w:p>)";
+    expectDump(b, "notes.txt");
+}
+
+// ---------------------------------------------------------------------------
+// Package variants
+
+TEST(DocxReader, ProducerPrefixesAndStrictDocumentsReadTheSame) {
+    const std::string body =
+        R"(<w:p><w:pPr><w:jc w:val="center"/><w:ind w:left="720"/></w:pPr><w:r><w:rPr><w:b/></w:rPr><w:t>Hello</w:t></w:r></w:p>)";
+    DocxBuilder canonical;
+    canonical.body = body;
+    ReadResult expected = read(canonical.build());
+    ASSERT_TRUE(expected.ok()) << expected.error;
+
+    // The same document with a default namespace and unusual prefixes.
+    std::vector<ZipFile> files = canonical.files();
+    for (ZipFile& f : files) {
+        if (f.name != "word/document.xml") continue;
+        f.data = R"(<?xml version="1.0"?><document xmlns="http://schemas.openxmlformats.org/wordprocessingml/2006/main" xmlns:x="http://schemas.openxmlformats.org/wordprocessingml/2006/main">)"
+                 R"(<body><p><pPr><jc x:val="center"/><ind x:left="720"/></pPr><x:r><x:rPr><x:b/></x:rPr><t>Hello</t></x:r></p></body></document>)";
+    }
+    ReadResult prefixed = read(makeZip(files));
+    ASSERT_TRUE(prefixed.ok()) << prefixed.error;
+    EXPECT_EQ(orvane::dumpModel(*prefixed.document), orvane::dumpModel(*expected.document));
+
+    // Strict: other namespace and relationship URIs, lengths with units.
+    for (ZipFile& f : files) {
+        if (f.name == "word/document.xml") {
+            f.data = R"(<?xml version="1.0"?><w:document xmlns:w="http://purl.oclc.org/ooxml/wordprocessingml/main">)"
+                     R"(<w:body><w:p><w:pPr><w:jc w:val="center"/><w:ind w:left="0.5in"/></w:pPr><w:r><w:rPr><w:b w:val="on"/></w:rPr><w:t>Hello</w:t></w:r></w:p></w:body></w:document>)";
+        } else if (f.name == "_rels/.rels") {
+            f.data = R"(<?xml version="1.0"?><Relationships xmlns="http://schemas.openxmlformats.org/package/2006/relationships">)"
+                     R"(<Relationship Id="rId1" Type="http://purl.oclc.org/ooxml/officeDocument/relationships/officeDocument" Target="/word/document.xml"/></Relationships>)";
+        }
+    }
+    ReadResult strict = read(makeZip(files));
+    ASSERT_TRUE(strict.ok()) << strict.error;
+    EXPECT_EQ(orvane::dumpModel(*strict.document), orvane::dumpModel(*expected.document));
+}
+
+TEST(DocxReader, MainPartUnderAnotherNameAndTemplateTypes) {
+    for (const char* type : {"application/vnd.openxmlformats-officedocument.wordprocessingml.template.main+xml",
+                             "application/vnd.ms-word.document.macroEnabled.main+xml",
+                             "application/vnd.ms-word.template.macroEnabledTemplate.main+xml"}) {
+        DocxBuilder b;
+        b.mainPart = "content/main.xml";
+        b.mainType = type;
+        b.body = para("elsewhere");
+        ReadResult r = read(b.build());
+        ASSERT_TRUE(r.ok()) << type << ": " << r.error;
+        const auto& p = std::get<orvane::model::Paragraph>(r.document->sections[0].blocks.at(0).value);
+        EXPECT_EQ(std::get<orvane::model::TextRun>(p.content.at(0).value).text, "elsewhere");
+    }
+}
+
+// ---------------------------------------------------------------------------
+// Bad input
+
+std::string withDocument(const std::string& documentXml) {
+    DocxBuilder b;
+    std::vector<ZipFile> files = b.files();
+    for (ZipFile& f : files) {
+        if (f.name == "word/document.xml") f.data = documentXml;
+    }
+    return makeZip(files);
+}
+
+void patchLe32(std::string& bytes, std::size_t at, std::uint32_t v) {
+    for (int i = 0; i < 4; ++i) bytes[at + static_cast<std::size_t>(i)] = static_cast<char>((v >> (8 * i)) & 0xFF);
+}
+
+TEST(DocxReader, BadInputFailsWithAMessage) {
+    DocxBuilder good;
+    good.body = para("hello");
+    const std::string valid = good.build();
+
+    std::string deep = "<w:document xmlns:w=\"http://schemas.openxmlformats.org/wordprocessingml/2006/main\"><w:body>";
+    for (int i = 0; i < 300; ++i) deep += "<w:customXml>";
+    deep += "<w:p/>";
+    for (int i = 0; i < 300; ++i) deep += "</w:customXml>";
+    deep += "</w:body></w:document>";
+
+    DocxBuilder noMain;
+    std::vector<ZipFile> noMainFiles = noMain.files();
+    noMainFiles.erase(noMainFiles.begin() + 2);  // word/document.xml
+
+    const std::string odt = makeZip({{"mimetype", "application/vnd.oasis.opendocument.text", false},
+                                     {"content.xml", "<office:document-content/>"}});
+    DocxBuilder xlsx;
+    xlsx.mainPart = "xl/workbook.xml";
+    xlsx.mainType = "application/vnd.openxmlformats-officedocument.spreadsheetml.sheet.main+xml";
+
+    std::vector<ZipFile> many = good.files();
+    for (int i = 0; i < 20; ++i) many.push_back({"extra/" + std::to_string(i) + ".xml", "<x/>"});
+
+    const std::string big(3 * 1024 * 1024, ' ');
+    std::vector<ZipFile> bombFiles = good.files();
+    bombFiles.push_back({"word/media/huge.bin", big});
+    DocxBuilder bombDoc;
+    std::vector<ZipFile> inflating = bombDoc.files();
+    for (ZipFile& f : inflating) {
+        if (f.name == "word/document.xml") f.data = bombDoc.documentXml().substr(0, 200) + big;
+    }
+    // The same, with the sizes in the directory lying about the inflated size.
+    std::string lying = makeZip(inflating);
+    for (std::size_t at = 0; (at = lying.find("PK\x01\x02", at)) != std::string::npos; at += 4) {
+        if (lying.compare(at + 46, 17, "word/document.xml") == 0) patchLe32(lying, at + 24, 300);
+    }
+    for (std::size_t at = 0; (at = lying.find("PK\x03\x04", at)) != std::string::npos; at += 4) {
+        if (lying.compare(at + 30, 17, "word/document.xml") == 0) patchLe32(lying, at + 22, 300);
+    }
+
+    ReadLimits small;
+    small.maxArchiveEntries = 10;
+    small.maxEntryBytes = 1024 * 1024;
+    small.maxExpandedBytes = 2 * 1024 * 1024;
+
+    struct Case {
+        const char* name;
+        std::string bytes;
+        ReadLimits limits;
+        const char* expect;  // a word the message must contain
+    };
+    const std::vector<Case> cases = {
+        {"empty", "", {}, "empty"},
+        {"not a zip", "Hello, this is plain text and not a package at all.", {}, "ZIP"},
+        {"truncated zip", valid.substr(0, valid.size() / 2), {}, "truncated"},
+        {"ole compound file", std::string("\xD0\xCF\x11\xE0\xA1\xB1\x1A\xE1", 8) + std::string(600, '\0'), {}, "OLE"},
+        {"missing main part", makeZip(noMainFiles), {}, "missing"},
+        {"opendocument text", odt, {}, "OpenDocument"},
+        {"spreadsheet", xlsx.build(), {}, "spreadsheet"},
+        {"doctype", withDocument("<?xml version=\"1.0\"?><!DOCTYPE w:document [<!ENTITY e \"x\">]><w:document/>"), {}, "entities"},
+        {"malformed xml", withDocument("<w:document><w:body><w:p></w:body>"), {}, "well-formed"},
+        {"nested too deep", withDocument(deep), {}, "nested"},
+        {"no body", withDocument("<w:document xmlns:w=\"http://schemas.openxmlformats.org/wordprocessingml/2006/main\"/>"), {}, "body"},
+        {"too many entries", makeZip(many), small, "many"},
+        {"declared sizes too big", makeZip(bombFiles), small, "bomb"},
+        {"one part inflates too far", makeZip(inflating), ReadLimits{1024u * 1024 * 1024, 100, 1024 * 1024, 200}, "bomb"},
+        {"lying sizes", lying, ReadLimits{1024u * 1024 * 1024, 100, 1024 * 1024, 200}, ""},
+    };
+    for (const Case& c : cases) {
+        ReadResult r = read(c.bytes, c.limits);
+        EXPECT_FALSE(r.ok()) << c.name;
+        EXPECT_FALSE(r.error.empty()) << c.name;
+        EXPECT_NE(r.error.find(c.expect), std::string::npos) << c.name << ": " << r.error;
+    }
+    EXPECT_TRUE(read(valid).ok());
+    EXPECT_TRUE(read(makeZip(bombFiles)).ok()) << "the default limits allow a 3 MB part";
+}
+
+// Every prefix of a document's XML, and random byte damage to the package,
+// must give a result or a failure, never a crash.
+TEST(DocxReader, DamagedPackagesNeverCrash) {
+    DocxBuilder b;
+    b.body = R"(<w:p><w:r><w:fldChar w:fldCharType="begin"/></w:r><w:hyperlink w:anchor="x"><w:r><w:t>a</w:t></w:r></w:hyperlink>
+      <w:r><w:fldChar w:fldCharType="end"/></w:r><w:r><w:fldChar w:fldCharType="end"/></w:r></w:p>
+      <w:tbl><w:tr><w:tc><w:tbl><w:tr><w:tc><w:p><w:r><w:footnoteReference w:id="7"/></w:r></w:p></w:tc></w:tr></w:tbl></w:tc></w:tr></w:tbl>)";
+    const std::string xml = b.documentXml();
+    for (std::size_t cut = 0; cut < xml.size(); cut += 37) {
+        ReadResult r = read(withDocument(xml.substr(0, cut)));
+        EXPECT_TRUE(r.ok() || !r.error.empty());
+    }
+    const std::string valid = b.build();
+    unsigned seed = 12345;
+    for (int round = 0; round < 200; ++round) {
+        std::string damaged = valid;
+        for (int k = 0; k < 4; ++k) {
+            seed = seed * 1103515245u + 12345u;
+            damaged[(seed >> 8) % damaged.size()] = static_cast<char>(seed >> 24);
+        }
+        ReadResult r = read(damaged);
+        EXPECT_TRUE(r.ok() || !r.error.empty());
+    }
+}
+
+// ---------------------------------------------------------------------------
+// The shared corpus
+
+TEST(DocxReader, CorpusDocumentsRead) {
+    const std::filesystem::path corpus(ORVANE_CORPUS_DIR);
+    if (!std::filesystem::is_directory(corpus)) GTEST_SKIP() << "no corpus at " << corpus;
+    int read = 0;
+    for (const auto& entry : std::filesystem::recursive_directory_iterator(corpus)) {
+        if (!entry.is_regular_file()) continue;
+        std::string ext = entry.path().extension().string();
+        for (char& c : ext) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+        const bool bad = entry.path().parent_path().filename() == "bad";
+        const bool ours = ext == ".docx" || ext == ".docm" || ext == ".dotx" || ext == ".dotm";
+        if (!ours && !bad) continue;
+        std::ifstream in(entry.path(), std::ios::binary);
+        std::stringstream bytes;
+        bytes << in.rdbuf();
+        ReadResult r = orvane::readDocx(bytes.str(), {});
+        if (bad) {
+            EXPECT_TRUE(r.ok() || !r.error.empty()) << entry.path();
+            continue;
+        }
+        ++read;
+        ASSERT_TRUE(r.ok()) << entry.path() << ": " << r.error;
+        EXPECT_FALSE(r.document->fonts.empty()) << entry.path();
+        EXPECT_FALSE(r.document->sections.empty()) << entry.path();
+        // Writing the model must work too: the writer relies on indexes being in range.
+        orvane::StringSink sink;
+        EXPECT_TRUE(orvane::writeRtf(*r.document, sink)) << entry.path();
+    }
+    EXPECT_GT(read, 0);
+}
+
+}  // namespace
