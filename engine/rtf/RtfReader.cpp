@@ -1,0 +1,2263 @@
+#include "RtfReader.h"
+
+#include <algorithm>
+#include <cstdint>
+#include <cstdio>
+#include <exception>
+#include <memory>
+#include <new>
+#include <string>
+#include <unordered_map>
+#include <utility>
+#include <vector>
+
+#include "RtfCodePages.h"
+#include "RtfTokenizer.h"
+
+namespace orvane {
+
+namespace {
+
+using namespace model;
+using rtf::CodePage;
+using rtf::RtfToken;
+using rtf::RtfTokenizer;
+
+// ---------------------------------------------------------------------------
+// Control words this reader acts on. Anything else is ignored (or, after \*,
+// skipped with its group).
+
+#define ORVANE_RTF_KEYWORDS(X)                                                                      \
+    X(rtf) X(ansi) X(mac) X(pc) X(pca) X(ansicpg) X(deff) X(deflang) X(uc) X(u) X(upr) X(ud)       \
+    X(fonttbl) X(f) X(fnil) X(froman) X(fswiss) X(fmodern) X(fscript) X(fdecor) X(ftech) X(fbidi)  \
+    X(fcharset) X(fprq) X(cpg) X(falt)                                                              \
+    X(colortbl) X(red) X(green) X(blue)                                                             \
+    X(stylesheet) X(s) X(cs) X(ts) X(ds) X(sbasedon) X(snext)                                       \
+    X(listtable) X(list) X(listid) X(listlevel) X(levelnfc) X(levelnfcn) X(levelstartat)            \
+    X(leveltext) X(levelnumbers) X(listname) X(listoverridetable) X(listoverride) X(ls) X(ilvl)     \
+    X(listtext) X(pntext) X(listpicture)                                                            \
+    X(info) X(title) X(subject) X(author) X(keywords) X(doccomm) X(creatim) X(revtim)              \
+    X(yr) X(mo) X(dy) X(hr) X(min) X(sec)                                                           \
+    X(defchp) X(defpap)                                                                             \
+    X(paperw) X(paperh) X(margl) X(margr) X(margt) X(margb) X(landscape) X(facingp)                 \
+    X(sectd) X(sect) X(sbknone) X(sbkcol) X(sbkpage) X(sbkeven) X(sbkodd) X(cols) X(colsx)          \
+    X(pgndec) X(pgnucrm) X(pgnlcrm) X(pgnucltr) X(pgnlcltr) X(pgnstarts) X(pgnrestart) X(pgncont)  \
+    X(titlepg) X(headery) X(footery) X(pgwsxn) X(pghsxn) X(marglsxn) X(margrsxn) X(margtsxn)       \
+    X(margbsxn) X(lndscpsxn)                                                                        \
+    X(header) X(headerl) X(headerr) X(headerf) X(footer) X(footerl) X(footerr) X(footerf)         \
+    X(pard) X(plain) X(par) X(ql) X(qc) X(qr) X(qj) X(qd) X(li) X(ri) X(lin) X(rin) X(fi) X(sb)    \
+    X(sa) X(sl) X(slmult) X(keepn) X(keep) X(pagebb) X(widctlpar) X(nowidctlpar) X(rtlpar)         \
+    X(ltrpar) X(outlinelevel) X(tx) X(tb) X(tqr) X(tqc) X(tqdec) X(tldot) X(tlhyph) X(tlul)        \
+    X(tlth) X(tleq) X(tlmdot) X(cbpat)                                                              \
+    X(b) X(i) X(ul) X(ulw) X(uldb) X(uld) X(uldash) X(uldashd) X(uldashdd) X(ulth) X(ulwave)        \
+    X(ulhwave) X(ululdbwave) X(ulthd) X(ulthdash) X(ulldash) X(ulthldash) X(ulthdashd)              \
+    X(ulthdashdd) X(ulnone) X(strike) X(striked) X(cf) X(highlight) X(chcbpat) X(cb) X(super)      \
+    X(sub) X(nosupersub) X(caps) X(scaps) X(v) X(rtlch) X(ltrch) X(expnd) X(expndtw) X(lang)       \
+    X(af) X(dbch) X(hich) X(loch) X(fs)                                                             \
+    X(tab) X(line) X(page) X(column) X(emdash) X(endash) X(bullet) X(lquote) X(rquote)             \
+    X(ldblquote) X(rdblquote) X(emspace) X(enspace) X(qmspace) X(zwj) X(zwnj) X(ltrmark)           \
+    X(rtlmark) X(zwbo) X(zwnbo) X(chpgn) X(chftn) X(chatn) X(lbr)                                   \
+    X(field) X(fldinst) X(fldrslt) X(bkmkstart) X(bkmkend)                                          \
+    X(pict) X(pngblip) X(jpegblip) X(emfblip) X(wmetafile) X(macpict) X(dibitmap) X(wbitmap)       \
+    X(pmmetafile) X(picw) X(pich) X(picwgoal) X(pichgoal) X(picscalex) X(picscaley) X(bin)         \
+    X(shppict) X(nonshppict)                                                                        \
+    X(trowd) X(cellx) X(clvmgf) X(clvmrg) X(clmgf) X(clmrg) X(clvertalt) X(clvertalc) X(clvertalb) \
+    X(clcbpat) X(clbrdrt) X(clbrdrb) X(clbrdrl) X(clbrdrr) X(brdrnone) X(brdrnil) X(brdrw)          \
+    X(brdrcf) X(brdrsp) X(brdrtbl) X(brdrt) X(brdrb) X(brdrl) X(brdrr) X(brdrbtw) X(brdrbar) X(box) \
+    X(trrh) X(trhdr) X(trleft) X(trql) X(trqc) X(trqr) X(intbl) X(itap) X(cell) X(row)             \
+    X(nestcell) X(nestrow) X(nesttableprops) X(nonesttables)                                        \
+    X(footnote) X(annotation) X(shp) X(shpinst) X(shptxt) X(shprslt) X(sp) X(sn) X(sv) X(object)   \
+    X(result) X(objdata) X(objclass) X(objname) X(do) X(dptxbx) X(shpgrp)                           \
+    X(filetbl) X(revtbl) X(rsidtbl) X(xmlnstbl) X(themedata) X(colorschememapping) X(datastore)    \
+    X(latentstyles) X(generator) X(pgdsctbl) X(xe) X(tc) X(tcn) X(txe) X(rxe) X(bxe) X(ixe)        \
+    X(pn) X(pntxta) X(pntxtb) X(pnseclvl) X(template) X(userprops) X(docvar) X(nextfile)           \
+    X(ftnsep) X(ftnsepc) X(ftncn) X(aftnsep) X(aftnsepc) X(aftncn) X(background) X(atnid)          \
+    X(atnauthor) X(atntime) X(atnicn) X(atnref) X(atndate) X(atnparent) X(atrfstart) X(atrfend)     \
+    X(fldtype) X(formfield) X(datafield) X(wgrffmtfilter) X(mhtmltag) X(htmltag) X(operator)       \
+    X(comment) X(company) X(manager) X(category) X(hlinkbase) X(buptim) X(printim) X(keycode)       \
+    X(fontemb) X(fontfile) X(panose) X(fname) X(blipuid) X(picprop) X(oldcprops) X(oldpprops)      \
+    X(oldsprops) X(oldtprops) X(pgp) X(mmathPr) X(mmath) X(xmlopen) X(xmlclose) X(xmlattrname)      \
+    X(xmlattrvalue) X(factoidname) X(rsidroot) X(txfieldtext) X(ebcstart) X(ebcend)
+
+enum class Kw : std::uint16_t {
+    Unknown,
+#define ORVANE_RTF_ENUM(name) k_##name,
+    ORVANE_RTF_KEYWORDS(ORVANE_RTF_ENUM)
+#undef ORVANE_RTF_ENUM
+};
+
+const std::unordered_map<std::string_view, Kw>& keywordTable() {
+    static const std::unordered_map<std::string_view, Kw> table = [] {
+        std::unordered_map<std::string_view, Kw> t;
+#define ORVANE_RTF_ENTRY(name) t.emplace(#name, Kw::k_##name);
+        ORVANE_RTF_KEYWORDS(ORVANE_RTF_ENTRY)
+#undef ORVANE_RTF_ENTRY
+        return t;
+    }();
+    return table;
+}
+
+Kw lookup(std::string_view name) {
+    const auto& t = keywordTable();
+    const auto it = t.find(name);
+    return it == t.end() ? Kw::Unknown : it->second;
+}
+
+// Groups whose content is never text of the document, whether starred or not.
+bool isSkippedDestination(Kw k) {
+    switch (k) {
+    case Kw::k_filetbl: case Kw::k_revtbl: case Kw::k_rsidtbl: case Kw::k_xmlnstbl:
+    case Kw::k_themedata: case Kw::k_colorschememapping: case Kw::k_datastore:
+    case Kw::k_latentstyles: case Kw::k_generator: case Kw::k_pgdsctbl: case Kw::k_xe:
+    case Kw::k_tc: case Kw::k_tcn: case Kw::k_txe: case Kw::k_rxe: case Kw::k_bxe: case Kw::k_ixe:
+    case Kw::k_pn: case Kw::k_pntxta: case Kw::k_pntxtb: case Kw::k_pnseclvl: case Kw::k_template:
+    case Kw::k_userprops: case Kw::k_docvar: case Kw::k_nextfile: case Kw::k_ftnsep:
+    case Kw::k_ftnsepc: case Kw::k_ftncn: case Kw::k_aftnsep: case Kw::k_aftnsepc:
+    case Kw::k_aftncn: case Kw::k_background: case Kw::k_atnid: case Kw::k_atnauthor:
+    case Kw::k_atntime: case Kw::k_atnicn: case Kw::k_atnref: case Kw::k_atndate:
+    case Kw::k_atnparent: case Kw::k_atrfstart: case Kw::k_atrfend: case Kw::k_fldtype:
+    case Kw::k_formfield: case Kw::k_datafield: case Kw::k_wgrffmtfilter: case Kw::k_mhtmltag:
+    case Kw::k_htmltag: case Kw::k_operator: case Kw::k_comment: case Kw::k_company:
+    case Kw::k_manager: case Kw::k_category: case Kw::k_hlinkbase: case Kw::k_buptim:
+    case Kw::k_printim: case Kw::k_keycode: case Kw::k_fontemb: case Kw::k_fontfile:
+    case Kw::k_panose: case Kw::k_fname: case Kw::k_blipuid: case Kw::k_picprop:
+    case Kw::k_oldcprops: case Kw::k_oldpprops: case Kw::k_oldsprops: case Kw::k_oldtprops:
+    case Kw::k_pgp: case Kw::k_mmathPr: case Kw::k_listtext: case Kw::k_listname:
+    case Kw::k_levelnumbers: case Kw::k_listpicture: case Kw::k_objdata: case Kw::k_objclass:
+    case Kw::k_objname: case Kw::k_nonesttables: case Kw::k_sn: case Kw::k_xmlattrname:
+    case Kw::k_xmlattrvalue: case Kw::k_factoidname: case Kw::k_txfieldtext:
+        return true;
+    default:
+        return false;
+    }
+}
+
+// Destinations this reader understands, so a \* in front of them does not
+// mean "skip".
+bool isKnownDestination(Kw k) {
+    switch (k) {
+    case Kw::k_fonttbl: case Kw::k_falt: case Kw::k_colortbl: case Kw::k_stylesheet:
+    case Kw::k_listtable: case Kw::k_listoverridetable: case Kw::k_list: case Kw::k_listlevel:
+    case Kw::k_listoverride: case Kw::k_leveltext: case Kw::k_info: case Kw::k_title:
+    case Kw::k_subject: case Kw::k_author: case Kw::k_keywords: case Kw::k_doccomm:
+    case Kw::k_creatim: case Kw::k_revtim: case Kw::k_defchp: case Kw::k_defpap:
+    case Kw::k_header: case Kw::k_headerl: case Kw::k_headerr: case Kw::k_headerf:
+    case Kw::k_footer: case Kw::k_footerl: case Kw::k_footerr: case Kw::k_footerf:
+    case Kw::k_field: case Kw::k_fldinst: case Kw::k_fldrslt: case Kw::k_bkmkstart:
+    case Kw::k_bkmkend: case Kw::k_pict: case Kw::k_shppict: case Kw::k_nonshppict:
+    case Kw::k_nesttableprops: case Kw::k_footnote: case Kw::k_annotation: case Kw::k_shp:
+    case Kw::k_shpinst: case Kw::k_shptxt: case Kw::k_shprslt: case Kw::k_sp: case Kw::k_sv:
+    case Kw::k_object: case Kw::k_result: case Kw::k_do: case Kw::k_dptxbx: case Kw::k_shpgrp:
+    case Kw::k_ud: case Kw::k_upr: case Kw::k_pntext:
+        return true;
+    default:
+        return false;
+    }
+}
+
+// ---------------------------------------------------------------------------
+// Reader state
+
+enum class Dest : std::uint8_t {
+    Body,          // document text into the current text context
+    Skip,          // ignored along with every nested group
+    NoText,        // control words count, text does not (shape properties, objects)
+    FontTable,
+    FontAlt,
+    ColorTable,
+    StyleSheet,
+    StyleEntry,
+    ListTable,
+    List,
+    ListLevel,
+    LevelText,
+    ListOverrideTable,
+    ListOverride,
+    Info,
+    InfoText,
+    InfoTime,
+    FieldInst,
+    Bookmark,
+    Pict,
+    Defaults,      // {\*\defchp} / {\*\defpap}
+};
+
+// What has to happen when a group ends.
+enum class Role : std::uint8_t {
+    None,
+    FontTable,
+    FontEntry,
+    StyleSheet,
+    StyleEntry,
+    List,
+    ListLevel,
+    LevelText,
+    ListOverride,
+    InfoTime,
+    Field,
+    Bookmark,
+    Pict,
+    Context,
+    DefChp,
+    DefPap,
+    Shppict,
+    Shape,
+};
+
+enum class InfoField : std::uint8_t { Title, Subject, Author, Keywords, Comments };
+
+// The state RTF saves and restores with every group.
+struct GroupState {
+    Dest dest = Dest::Body;
+    Role role = Role::None;
+    int roleData = 0;
+    int destData = 0;             // which info field, for Dest::InfoText
+    int ctx = 0;                  // index of the text context this group writes to
+    CharProps chars;
+    ParaProps para;
+    int uc = 1;                   // fallback characters after \uN
+    int slValue = 0;              // \sl as written, to combine with \slmult
+    bool slMult = false;
+    int lsNum = 0;                // \ls and \ilvl as written; resolved when a paragraph ends
+    int ilvl = 0;
+    bool intbl = false;
+    int itap = 0;
+    TabKind tabKind = TabKind::Left;
+    TabLeader tabLeader = TabLeader::None;
+    std::uint8_t charClass = 0;   // 0 \loch, 1 \hich, 2 \dbch
+    bool rtlch = false;
+    bool fontSeen = false;        // a \f inside a list level
+    bool inNestProps = false;
+    bool fieldInInstruction = false;  // a \field nested in another field's instruction
+    // Not inherited by child groups:
+    bool starPending = false;
+    bool uprChild = false;
+    bool isUpr = false;
+    bool sawShapeInstance = false;
+};
+
+struct FieldFrame {
+    std::string instruction;
+    std::vector<Inline> result;
+    bool broken = false;          // the result ran past a paragraph end
+};
+
+struct TableLevel {
+    Table table;
+    std::vector<TableCell> rowCells;
+    std::vector<Block> cellBlocks;
+    bool any = false;
+};
+
+enum class ContextKind : std::uint8_t { Body, Header, HeaderFirst, HeaderEven, Footer, FooterFirst, FooterEven, Aside };
+
+// Where text goes: the body, a header or footer, or the text of a note or
+// text box. Each keeps its own paragraph, fields and open tables.
+struct TextContext {
+    ContextKind kind = ContextKind::Body;
+    std::vector<Block> blocks;
+    std::vector<Inline> content;  // the paragraph being read
+    std::string runText;          // text not yet turned into a TextRun
+    CharProps runProps;
+    std::vector<FieldFrame> fields;
+    std::vector<TableLevel> tables;
+    std::vector<Block> asides;    // notes and text boxes waiting for their paragraph to end
+};
+
+struct CellDef {
+    Twips right = 0;
+    VMerge vmerge = VMerge::None;
+    CellVAlign valign = CellVAlign::Top;
+    std::optional<Rgb> shading;
+    bool border = false;
+    bool mergeFirst = false;
+    bool mergeContinue = false;
+};
+
+struct RowDef {
+    std::vector<CellDef> cells;
+    CellDef pending;
+    Twips left = 0;
+    Twips height = 0;
+    bool header = false;
+    Alignment alignment = Alignment::Left;
+};
+
+struct FontEntry {
+    bool open = false;
+    int number = 0;
+    Font font;
+    int codePage = 0;
+    bool hasCodePage = false;
+};
+
+struct StyleEntry {
+    int number = 0;
+    StyleType type = StyleType::Paragraph;
+    std::optional<int> basedOn;
+    std::optional<int> next;
+    std::string name;
+    bool nameDone = false;
+    bool skip = false;
+};
+
+struct PendingStyle {
+    std::optional<int> basedOn;
+    std::optional<int> next;
+    int lsNum = 0;
+    int ilvl = 0;
+};
+
+struct PictState {
+    bool active = false;
+    int format = -1;              // -1 unknown, else ImageFormat, 100 a kind we cannot keep
+    std::string unsupportedKind;
+    std::string data;
+    int hexHigh = -1;
+    std::int64_t picw = 0, pich = 0, goalw = 0, goalh = 0, scalex = 100, scaley = 100;
+};
+
+struct TimeParts {
+    int yr = 0, mo = 0, dy = 0, hr = 0, min = 0, sec = 0;
+};
+
+constexpr int kMaxTabs = 64;
+constexpr std::size_t kMaxCellDefs = 1000;
+constexpr int kMaxListLevels = 9;
+
+void appendUtf8(std::string& out, char32_t c) {
+    if (c < 0x80) {
+        out.push_back(static_cast<char>(c));
+    } else if (c < 0x800) {
+        out.push_back(static_cast<char>(0xC0 | (c >> 6)));
+        out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
+    } else if (c < 0x10000) {
+        out.push_back(static_cast<char>(0xE0 | (c >> 12)));
+        out.push_back(static_cast<char>(0x80 | ((c >> 6) & 0x3F)));
+        out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
+    } else {
+        out.push_back(static_cast<char>(0xF0 | (c >> 18)));
+        out.push_back(static_cast<char>(0x80 | ((c >> 12) & 0x3F)));
+        out.push_back(static_cast<char>(0x80 | ((c >> 6) & 0x3F)));
+        out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
+    }
+}
+
+std::vector<char32_t> decodeUtf8(std::string_view s) {
+    std::vector<char32_t> out;
+    for (std::size_t i = 0; i < s.size();) {
+        const auto b = static_cast<unsigned char>(s[i]);
+        int len = b < 0x80 ? 1 : (b >> 5) == 6 ? 2 : (b >> 4) == 14 ? 3 : (b >> 3) == 30 ? 4 : 1;
+        if (i + len > s.size()) len = 1;
+        char32_t c = len == 1 ? b : len == 2 ? (b & 0x1F) : len == 3 ? (b & 0x0F) : (b & 0x07);
+        for (int k = 1; k < len; ++k) c = (c << 6) | (static_cast<unsigned char>(s[i + k]) & 0x3F);
+        out.push_back(c);
+        i += len;
+    }
+    return out;
+}
+
+// Builds the element in place: constructing a variant from a temporary makes
+// GCC 12 warn about members it believes uninitialised.
+template <class T>
+void appendInline(std::vector<Inline>& v, T&& x) {
+    v.emplace_back().value.template emplace<std::decay_t<T>>(std::forward<T>(x));
+}
+
+std::string trimmed(std::string_view s) {
+    std::size_t a = 0, b = s.size();
+    while (a < b && (s[a] == ' ' || s[a] == '\t')) ++a;
+    while (b > a && (s[b - 1] == ' ' || s[b - 1] == '\t')) --b;
+    return std::string(s.substr(a, b - a));
+}
+
+Twips clampTwips(std::int64_t v) {
+    constexpr std::int64_t kLimit = 31680 * 100;  // a hundred times the largest page Word allows
+    return static_cast<Twips>(std::clamp<std::int64_t>(v, -kLimit, kLimit));
+}
+
+int clampInt(std::int64_t v, int lo, int hi) { return static_cast<int>(std::clamp<std::int64_t>(v, lo, hi)); }
+
+std::uint32_t readBigEndian(std::string_view d, std::size_t at, int bytes) {
+    std::uint32_t v = 0;
+    for (int i = 0; i < bytes; ++i) v = (v << 8) | static_cast<unsigned char>(d[at + i]);
+    return v;
+}
+
+// The natural size written inside PNG and JPEG data, so the model does not
+// depend on how carefully the RTF's writer filled in \picw and \pich.
+bool pixelSize(ImageFormat format, std::string_view d, int& w, int& h) {
+    if (format == ImageFormat::Png) {
+        if (d.size() >= 24 && d.substr(1, 3) == "PNG" && d.substr(12, 4) == "IHDR") {
+            w = clampInt(readBigEndian(d, 16, 4), 0, 1 << 30);
+            h = clampInt(readBigEndian(d, 20, 4), 0, 1 << 30);
+            return true;
+        }
+        return false;
+    }
+    if (format == ImageFormat::Jpeg) {
+        std::size_t i = 2;
+        if (d.size() < 4 || static_cast<unsigned char>(d[0]) != 0xFF || static_cast<unsigned char>(d[1]) != 0xD8)
+            return false;
+        while (i + 9 < d.size()) {
+            if (static_cast<unsigned char>(d[i]) != 0xFF) return false;
+            const unsigned marker = static_cast<unsigned char>(d[i + 1]);
+            if (marker == 0xFF) { ++i; continue; }
+            const std::uint32_t len = readBigEndian(d, i + 2, 2);
+            const bool sof = marker >= 0xC0 && marker <= 0xCF && marker != 0xC4 && marker != 0xC8 && marker != 0xCC;
+            if (sof) {
+                h = static_cast<int>(readBigEndian(d, i + 5, 2));
+                w = static_cast<int>(readBigEndian(d, i + 7, 2));
+                return true;
+            }
+            if (len < 2) return false;
+            i += 2 + len;
+        }
+    }
+    return false;
+}
+
+// ---------------------------------------------------------------------------
+
+class Reader {
+public:
+    Reader(std::string_view bytes, const ReadLimits& limits) : m_tz(bytes), m_limits(limits) {}
+    ReadResult run();
+
+private:
+    GroupState& top() { return m_stack.back(); }
+    TextContext& ctxOf(const GroupState& g) { return *m_contexts[static_cast<std::size_t>(g.ctx)]; }
+    void fail(std::string message) {
+        if (!m_failed) m_error = std::move(message);
+        m_failed = true;
+    }
+    void warnOnce(const std::string& message) {
+        if (std::find(m_warnings.begin(), m_warnings.end(), message) == m_warnings.end())
+            m_warnings.push_back(message);
+    }
+
+    void handleToken(const RtfToken& t);
+    void openGroup();
+    void closeGroup();
+    void skipGroup();
+    void handleText(std::string_view text);
+    void handleByte(std::uint8_t byte, bool fromHex);
+    void handleSymbol(char symbol);
+    void handleWord(const RtfToken& t);
+    bool handleCharWord(Kw k, const RtfToken& t, GroupState& g);
+    bool handleParaWord(Kw k, const RtfToken& t, GroupState& g);
+    bool handleSectionWord(Kw k, const RtfToken& t);
+    bool handleTableWord(Kw k, const RtfToken& t, GroupState& g);
+    bool handleSpecialChar(Kw k, GroupState& g);
+
+    // Text
+    void emit(char32_t c);
+    void emitChar(char32_t c);
+    void appendBodyText(std::string_view utf8);
+    void flushPendingLead();
+    const CodePage* codePageFor(const GroupState& g, bool& symbol);
+    const CodePage* pageByNumber(int number);
+
+    // Paragraphs, fields, tables
+    bool hasPendingParagraph(const TextContext& ctx) const {
+        return !ctx.content.empty() || !ctx.runText.empty();
+    }
+    void flushRun(TextContext& ctx);
+    std::vector<Inline>& inlineTarget(TextContext& ctx);
+    template <class T>
+    void insertInline(TextContext& ctx, T&& item);
+    void breakFields(TextContext& ctx);
+    void endParagraph(TextContext& ctx, int level);
+    std::vector<Block>& containerFor(TextContext& ctx, int level);
+    void closeTables(TextContext& ctx, std::size_t keep);
+    void endCell(TextContext& ctx, int level);
+    void endRow(TextContext& ctx, int level);
+    void finishRow(TableLevel& tl, int level);
+    void finishContextBlocks(TextContext& ctx);
+    int itapOf(const GroupState& g) const { return g.intbl ? std::max(1, g.itap) : 0; }
+    RowDef& currentRowDef();
+
+    // Group endings
+    void finishFontEntry();
+    void orderFonts();
+    int fontIndexOf(int number) const;
+    void finishStyleEntry(GroupState& g);
+    void finishListLevel(GroupState& g);
+    void finishField(GroupState& g);
+    void finishPict(GroupState& g);
+    void finishContext(GroupState& g);
+    void endSection(bool last);
+    void resetChars(GroupState& g);
+    void resetPara(GroupState& g);
+    void applyLineSpacing(GroupState& g);
+    std::optional<Rgb> color(std::int32_t index) const;
+    void finishDocument();
+
+    RtfTokenizer m_tz;
+    const ReadLimits& m_limits;
+    bool m_failed = false;
+    std::string m_error;
+    std::vector<std::string> m_warnings;
+
+    std::vector<GroupState> m_stack;
+    std::vector<std::unique_ptr<TextContext>> m_contexts;
+    Document m_doc;
+
+    // Text decoding
+    int m_docCodePage = 1252;
+    int m_ucSkip = 0;
+    char32_t m_highSurrogate = 0;
+    int m_pendingLead = -1;
+    const CodePage* m_pendingLeadPage = nullptr;
+    bool m_propsDirty = true;
+
+    // Fonts and colours
+    int m_deffNumber = 0;
+    bool m_haveDeff = false;
+    bool m_fontsOrdered = false;
+    std::vector<int> m_fontNumbers;    // parallel to m_doc.fonts
+    std::vector<int> m_fontCodePages;  // parallel to m_doc.fonts: 0 document's, -1 symbol
+    std::unordered_map<int, int> m_fontIndex;
+    FontEntry m_fontEntry;
+    std::vector<std::optional<Rgb>> m_colors;
+    int m_red = 0, m_green = 0, m_blue = 0;
+    bool m_colorAny = false;
+
+    // Defaults and styles
+    CharProps m_defaultChars;
+    ParaProps m_defaultPara;
+    std::unordered_map<int, int> m_styleIndex;
+    std::vector<PendingStyle> m_pendingStyles;
+    StyleEntry m_styleEntry;
+
+    // Lists
+    bool m_haveListTable = false;
+    List m_list;
+    int m_listId = 0;
+    ListLevel m_level;
+    int m_levelNfc = 0;
+    std::string m_levelText;
+    std::unordered_map<int, int> m_listIdIndex;
+    std::unordered_map<int, int> m_lsIndex;
+    int m_overrideListId = 0;
+    int m_overrideLs = 0;
+
+    // Info
+    TimeParts m_time;
+
+    // Sections
+    SectionProps m_docSect;
+    SectionProps m_sect;
+    bool m_pgnRestart = false;
+    int m_pgnStart = 1;
+    std::vector<Block> m_header, m_headerFirst, m_headerEven, m_footer, m_footerFirst, m_footerEven;
+
+    // Tables
+    std::vector<RowDef> m_rowDefs;
+    std::size_t m_rowDefLevel = 0;
+    bool m_cellBorderTarget = false;
+
+    // Pictures, notes, bookmarks
+    PictState m_pict;
+    bool m_lastWasShppict = false;
+    int m_noteCounter = 0;
+    std::string m_bookmarkName;
+};
+
+// ---------------------------------------------------------------------------
+// The main loop
+
+ReadResult Reader::run() {
+    m_stack.emplace_back();
+    m_contexts.push_back(std::make_unique<TextContext>());
+    while (!m_failed) {
+        const RtfToken t = m_tz.next();
+        if (t.kind == RtfToken::Kind::End) break;
+        handleToken(t);
+    }
+    if (m_failed) return ReadResult::failure(m_error);
+    // A file that stops early still closes its groups, so what was read counts.
+    while (m_stack.size() > 1) closeGroup();
+    finishDocument();
+    ReadResult result;
+    result.document = std::move(m_doc);
+    result.warnings = std::move(m_warnings);
+    return result;
+}
+
+void Reader::handleToken(const RtfToken& t) {
+    using K = RtfToken::Kind;
+    if (m_stack.size() > 1 && t.kind != K::GroupClose) {
+        GroupState& g = top();
+        if (g.uprChild) {
+            // Inside \upr only the {\*\ud} copy counts; the 8-bit copy goes.
+            if (t.kind == K::Symbol && t.symbol == '*') return;
+            if (t.kind == K::Word && t.text == "ud") {
+                g.uprChild = false;
+                return;
+            }
+            skipGroup();
+            return;
+        }
+        if (g.starPending && t.kind != K::Word) {
+            skipGroup();
+            return;
+        }
+    }
+    switch (t.kind) {
+    case K::GroupOpen:
+        m_ucSkip = 0;
+        flushPendingLead();
+        if (static_cast<int>(m_stack.size()) > m_limits.maxNesting) {
+            fail("The file's groups nest too deeply");
+            return;
+        }
+        openGroup();
+        return;
+    case K::GroupClose:
+        m_ucSkip = 0;
+        flushPendingLead();
+        if (m_stack.size() <= 1) return;  // an extra '}'
+        // The document's own group closing with more text after it: that
+        // brace was one too many, so keep reading inside the document.
+        if (m_stack.size() == 2 && !m_tz.onlyBlankLeft()) return;
+        closeGroup();
+        return;
+    case K::Text:
+        handleText(t.text);
+        return;
+    case K::Hex:
+        if (m_ucSkip > 0) {
+            --m_ucSkip;
+            return;
+        }
+        handleByte(t.byte, true);
+        return;
+    case K::Symbol:
+        if (m_ucSkip > 0) {
+            --m_ucSkip;
+            return;
+        }
+        flushPendingLead();
+        handleSymbol(t.symbol);
+        return;
+    case K::Word:
+        if (m_ucSkip > 0) {
+            --m_ucSkip;
+            if (t.text == "bin" && t.hasParam) m_tz.takeBinary(t.param);
+            return;
+        }
+        flushPendingLead();
+        handleWord(t);
+        return;
+    case K::End:
+        return;
+    }
+}
+
+void Reader::openGroup() {
+    GroupState s = top();
+    s.role = Role::None;
+    s.roleData = 0;
+    s.starPending = false;
+    s.uprChild = top().isUpr;
+    s.isUpr = false;
+    s.sawShapeInstance = false;
+    if (top().role == Role::FontTable) {
+        s.role = Role::FontEntry;
+    } else if (top().dest == Dest::StyleSheet) {
+        s.dest = Dest::StyleEntry;
+        s.role = Role::StyleEntry;
+        resetChars(s);
+        resetPara(s);
+        m_styleEntry = StyleEntry{};
+    }
+    m_stack.push_back(std::move(s));
+    m_propsDirty = true;
+}
+
+void Reader::skipGroup() {
+    m_tz.skipGroup();
+    closeGroup();
+}
+
+void Reader::closeGroup() {
+    GroupState& g = top();
+    if (m_stack.size() == 2) {
+        // The document's group: a last paragraph without \par still counts.
+        TextContext& body = *m_contexts[0];
+        if (hasPendingParagraph(body)) endParagraph(body, -1);
+    }
+    switch (g.role) {
+    case Role::None:
+        break;
+    case Role::FontTable:
+        finishFontEntry();
+        orderFonts();
+        break;
+    case Role::FontEntry:
+        finishFontEntry();
+        break;
+    case Role::StyleSheet:
+        break;
+    case Role::StyleEntry:
+        finishStyleEntry(g);
+        break;
+    case Role::List:
+        m_listIdIndex[m_listId] = static_cast<int>(m_doc.lists.size());
+        m_doc.lists.push_back(std::move(m_list));
+        m_list = List{};
+        break;
+    case Role::ListLevel:
+        finishListLevel(g);
+        break;
+    case Role::LevelText: {
+        // The first character is the text's length; characters below 9 stand
+        // for the numbers of levels 1-9.
+        const std::vector<char32_t> cps = decodeUtf8(m_levelText);
+        std::size_t count = 0;
+        if (!cps.empty()) {
+            count = cps[0] < cps.size() ? cps[0] : cps.size() - 1;
+            if (cps[0] >= cps.size() && count > 0 && cps[count] == ';') --count;
+        }
+        std::string text;
+        for (std::size_t i = 1; i <= count && i < cps.size(); ++i) {
+            if (cps[i] < 9) {
+                text.push_back('%');
+                text.push_back(static_cast<char>('1' + cps[i]));
+            } else {
+                appendUtf8(text, cps[i]);
+            }
+        }
+        m_level.text = std::move(text);
+        break;
+    }
+    case Role::ListOverride:
+        if (m_overrideLs != 0) {
+            const auto it = m_listIdIndex.find(m_overrideListId);
+            if (it != m_listIdIndex.end()) m_lsIndex[m_overrideLs] = it->second;
+        }
+        break;
+    case Role::InfoTime: {
+        if (m_time.yr > 0) {
+            char buf[40];
+            std::snprintf(buf, sizeof buf, "%04d-%02d-%02dT%02d:%02d:%02dZ", m_time.yr,
+                          std::clamp(m_time.mo, 1, 12), std::clamp(m_time.dy, 1, 31),
+                          std::clamp(m_time.hr, 0, 23), std::clamp(m_time.min, 0, 59),
+                          std::clamp(m_time.sec, 0, 59));
+            (g.roleData == 0 ? m_doc.info.created : m_doc.info.modified) = buf;
+        }
+        break;
+    }
+    case Role::Field:
+        finishField(g);
+        break;
+    case Role::Bookmark:
+        if (g.roleData & 2) {
+            Bookmark b;
+            b.name = trimmed(m_bookmarkName);
+            b.start = (g.roleData & 1) != 0;
+            if (!b.name.empty()) insertInline(ctxOf(g), std::move(b));
+        }
+        break;
+    case Role::Pict:
+        finishPict(g);
+        break;
+    case Role::Context:
+        finishContext(g);
+        break;
+    case Role::DefChp:
+        m_defaultChars = g.chars;
+        m_defaultChars.charStyle.reset();
+        break;
+    case Role::DefPap:
+        m_defaultPara = g.para;
+        m_defaultPara.style.reset();
+        m_defaultPara.list.reset();
+        break;
+    case Role::Shppict:
+        m_lastWasShppict = true;
+        break;
+    case Role::Shape:
+        break;
+    }
+    if (g.dest == Dest::ColorTable && g.role == Role::None && m_stack.size() >= 2 &&
+        m_stack[m_stack.size() - 2].dest != Dest::ColorTable && m_colorAny) {
+        m_colors.push_back(Rgb((m_red << 16) | (m_green << 8) | m_blue));
+        m_colorAny = false;
+    }
+    m_stack.pop_back();
+    m_propsDirty = true;
+}
+
+// ---------------------------------------------------------------------------
+// Text
+
+const CodePage* Reader::pageByNumber(int number) {
+    if (const CodePage* page = CodePage::get(number)) return page;
+    warnOnce("Text in code page " + std::to_string(number) + " was read as Windows-1252");
+    return CodePage::get(1252);
+}
+
+const CodePage* Reader::codePageFor(const GroupState& g, bool& symbol) {
+    int font = g.chars.font;
+    if (g.charClass == 3 && g.chars.eastAsiaFont) font = *g.chars.eastAsiaFont;
+    int page = 0;
+    if (font >= 0 && static_cast<std::size_t>(font) < m_fontCodePages.size()) page = m_fontCodePages[font];
+    symbol = page == -1;
+    if (symbol) return nullptr;
+    return pageByNumber(page == 0 ? m_docCodePage : page);
+}
+
+void Reader::handleText(std::string_view text) {
+    if (m_ucSkip > 0) {
+        const std::size_t n = std::min<std::size_t>(static_cast<std::size_t>(m_ucSkip), text.size());
+        text.remove_prefix(n);
+        m_ucSkip -= static_cast<int>(n);
+        if (text.empty()) return;
+    }
+    GroupState& g = top();
+    switch (g.dest) {
+    case Dest::Pict: {
+        if (!m_pict.active) return;
+        for (const char c : text) {
+            int v;
+            if (c >= '0' && c <= '9') v = c - '0';
+            else if (c >= 'a' && c <= 'f') v = c - 'a' + 10;
+            else if (c >= 'A' && c <= 'F') v = c - 'A' + 10;
+            else continue;
+            if (m_pict.hexHigh < 0) {
+                m_pict.hexHigh = v;
+            } else {
+                m_pict.data.push_back(static_cast<char>(m_pict.hexHigh * 16 + v));
+                m_pict.hexHigh = -1;
+            }
+        }
+        return;
+    }
+    case Dest::Skip: case Dest::NoText: case Dest::Info: case Dest::ListTable: case Dest::List:
+    case Dest::ListLevel: case Dest::ListOverrideTable: case Dest::ListOverride:
+    case Dest::StyleSheet: case Dest::Defaults: case Dest::InfoTime:
+        return;
+    case Dest::ColorTable:
+        for (const char c : text) {
+            if (c == ';') {
+                m_colors.push_back(m_colorAny ? std::optional<Rgb>(Rgb((m_red << 16) | (m_green << 8) | m_blue))
+                                              : std::nullopt);
+                m_colorAny = false;
+                m_red = m_green = m_blue = 0;
+            }
+        }
+        return;
+    default:
+        break;
+    }
+    if (g.dest == Dest::Body && m_pendingLead < 0 && m_highSurrogate == 0) {
+        // The common case: plain ASCII text goes into the run in one piece.
+        bool plain = true;
+        for (const char c : text) {
+            const auto b = static_cast<unsigned char>(c);
+            if (b < 0x20 || b >= 0x7F) {
+                plain = false;
+                break;
+            }
+        }
+        if (plain) {
+            appendBodyText(text);
+            return;
+        }
+    }
+    for (const char c : text) handleByte(static_cast<std::uint8_t>(c), false);
+}
+
+void Reader::handleByte(std::uint8_t byte, bool fromHex) {
+    GroupState& g = top();
+    if (g.dest == Dest::Pict || g.dest == Dest::Skip || g.dest == Dest::NoText) return;
+    if (m_pendingLead >= 0) {
+        const char32_t c = m_pendingLeadPage->decode(static_cast<std::uint8_t>(m_pendingLead), byte);
+        m_pendingLead = -1;
+        emit(c ? c : 0xFFFD);
+        return;
+    }
+    if (!fromHex) {
+        if (byte == '\t') {
+            emit('\t');
+            return;
+        }
+        if (byte < 0x20) return;
+        if (byte < 0x80) {
+            emit(byte);
+            return;
+        }
+    }
+    bool symbol = false;
+    const CodePage* page = codePageFor(g, symbol);
+    if (symbol) {
+        // Symbol fonts index glyphs by byte; Unicode keeps them at U+F0xx.
+        emit(byte < 0x20 || (!fromHex && byte < 0x80) ? byte : 0xF000 + byte);
+        return;
+    }
+    if (page->isDoubleByte() && page->isLeadByte(byte)) {
+        m_pendingLead = byte;
+        m_pendingLeadPage = page;
+        return;
+    }
+    emit(page->decode(byte));
+}
+
+void Reader::flushPendingLead() {
+    if (m_pendingLead < 0) return;
+    m_pendingLead = -1;
+    emit(0xFFFD);
+}
+
+void Reader::emit(char32_t c) {
+    if (m_highSurrogate) {
+        const char32_t high = m_highSurrogate;
+        m_highSurrogate = 0;
+        if (c >= 0xDC00 && c <= 0xDFFF) {
+            emitChar(0x10000 + ((high - 0xD800) << 10) + (c - 0xDC00));
+            return;
+        }
+        emitChar(0xFFFD);
+    }
+    if (c >= 0xD800 && c <= 0xDBFF) {
+        m_highSurrogate = c;
+        return;
+    }
+    if ((c >= 0xDC00 && c <= 0xDFFF) || c > 0x10FFFF) c = 0xFFFD;
+    emitChar(c);
+}
+
+void Reader::emitChar(char32_t c) {
+    GroupState& g = top();
+    switch (g.dest) {
+    case Dest::Body: {
+        if (c < 0x20 && c != '\t' && c != '\n') return;
+        char buf[4];
+        std::size_t n;
+        if (c < 0x80) {
+            buf[0] = static_cast<char>(c);
+            n = 1;
+        } else {
+            std::string tmp;
+            appendUtf8(tmp, c);
+            n = tmp.size();
+            std::copy(tmp.begin(), tmp.end(), buf);
+        }
+        appendBodyText(std::string_view(buf, n));
+        return;
+    }
+    case Dest::FontTable:
+        if (!m_fontEntry.open) return;
+        if (c == ';') finishFontEntry();
+        else if (c >= 0x20) appendUtf8(m_fontEntry.font.name, c);
+        return;
+    case Dest::FontAlt:
+        if (m_fontEntry.open && c >= 0x20 && c != ';') appendUtf8(m_fontEntry.font.altName, c);
+        return;
+    case Dest::StyleEntry:
+        if (c == ';') m_styleEntry.nameDone = true;
+        else if (!m_styleEntry.nameDone && c >= 0x20) appendUtf8(m_styleEntry.name, c);
+        return;
+    case Dest::LevelText:
+        appendUtf8(m_levelText, c);
+        return;
+    case Dest::InfoText: {
+        if (c < 0x20) return;
+        std::string* field = nullptr;
+        switch (static_cast<InfoField>(g.destData)) {
+        case InfoField::Title: field = &m_doc.info.title; break;
+        case InfoField::Subject: field = &m_doc.info.subject; break;
+        case InfoField::Author: field = &m_doc.info.author; break;
+        case InfoField::Keywords: field = &m_doc.info.keywords; break;
+        case InfoField::Comments: field = &m_doc.info.comments; break;
+        }
+        appendUtf8(*field, c);
+        return;
+    }
+    case Dest::FieldInst: {
+        TextContext& ctx = ctxOf(g);
+        if (ctx.fields.empty() || c < 0x20) return;
+        appendUtf8(ctx.fields.back().instruction, c);
+        return;
+    }
+    case Dest::Bookmark:
+        if (c >= 0x20) appendUtf8(m_bookmarkName, c);
+        return;
+    case Dest::ColorTable:
+        if (c == ';') {
+            m_colors.push_back(m_colorAny ? std::optional<Rgb>(Rgb((m_red << 16) | (m_green << 8) | m_blue))
+                                          : std::nullopt);
+            m_colorAny = false;
+            m_red = m_green = m_blue = 0;
+        }
+        return;
+    default:
+        return;
+    }
+}
+
+void Reader::appendBodyText(std::string_view utf8) {
+    GroupState& g = top();
+    TextContext& ctx = ctxOf(g);
+    m_lastWasShppict = false;
+    if (ctx.runText.empty()) {
+        ctx.runProps = g.chars;
+    } else if (m_propsDirty && !(ctx.runProps == g.chars)) {
+        flushRun(ctx);
+        ctx.runProps = g.chars;
+    }
+    m_propsDirty = false;
+    ctx.runText.append(utf8);
+}
+
+void Reader::handleSymbol(char symbol) {
+    switch (symbol) {
+    case '\\': case '{': case '}':
+        emit(static_cast<unsigned char>(symbol));
+        return;
+    case '~':
+        emit(0x00A0);
+        return;
+    case '-':
+        emit(0x00AD);
+        return;
+    case '_':
+        emit(0x2011);
+        return;
+    case '*':
+        top().starPending = true;
+        return;
+    case '\t':
+        emit('\t');
+        return;
+    default:
+        return;  // \: (index subentry), \| (formula) and unknown symbols
+    }
+}
+
+// ---------------------------------------------------------------------------
+// Control words
+
+void Reader::handleWord(const RtfToken& t) {
+    const Kw k = lookup(t.text);
+    GroupState& g = top();
+    const std::int32_t p = t.param;
+    if (g.starPending) {
+        g.starPending = false;
+        const bool styleWord = g.dest == Dest::StyleEntry && (k == Kw::k_cs || k == Kw::k_ts || k == Kw::k_ds);
+        if (!isKnownDestination(k) && !styleWord) {
+            skipGroup();
+            return;
+        }
+    }
+    if (isSkippedDestination(k)) {
+        skipGroup();
+        return;
+    }
+    if (k == Kw::Unknown) {
+        // Border words: only whether a cell has a border at all is kept.
+        const std::string_view name = t.text;
+        if (name.substr(0, 4) == "brdr") {
+            if (m_cellBorderTarget) currentRowDef().pending.border = true;
+        } else if (name.substr(0, 6) == "trbrdr" || name.substr(0, 6) == "pgbrdr" ||
+                   name.substr(0, 6) == "chbrdr" || name.substr(0, 6) == "tsbrdr") {
+            m_cellBorderTarget = false;
+        }
+        return;
+    }
+    const bool body = g.dest == Dest::Body;
+
+    if (handleCharWord(k, t, g)) return;
+    if (handleParaWord(k, t, g)) return;
+    if (handleSectionWord(k, t)) return;
+    if (body && handleTableWord(k, t, g)) return;
+    if (handleSpecialChar(k, g)) return;
+
+    switch (k) {
+    // Document
+    case Kw::k_ansi: m_docCodePage = 1252; return;
+    case Kw::k_mac: m_docCodePage = 10000; return;
+    case Kw::k_pc: m_docCodePage = 437; return;
+    case Kw::k_pca: m_docCodePage = 850; return;
+    case Kw::k_ansicpg:
+        if (t.hasParam && p > 0) m_docCodePage = p;
+        return;
+    case Kw::k_deff:
+        m_deffNumber = p;
+        m_haveDeff = true;
+        return;
+    case Kw::k_uc:
+        g.uc = std::clamp(p, 0, 64);
+        return;
+    case Kw::k_u: {
+        const std::int64_t v = p < 0 ? std::int64_t(p) + 65536 : std::int64_t(p);
+        emit(v < 0 || v > 0x10FFFF ? 0xFFFD : static_cast<char32_t>(v));
+        m_ucSkip = g.uc;
+        return;
+    }
+    case Kw::k_upr:
+        g.isUpr = true;
+        return;
+    case Kw::k_facingp:
+        m_doc.facingPages = true;
+        return;
+
+    // Font table
+    case Kw::k_fonttbl:
+        g.dest = Dest::FontTable;
+        if (g.role == Role::None) g.role = Role::FontTable;
+        return;
+    case Kw::k_fnil: case Kw::k_froman: case Kw::k_fswiss: case Kw::k_fmodern: case Kw::k_fscript:
+    case Kw::k_fdecor: case Kw::k_ftech: case Kw::k_fbidi:
+        if (g.dest == Dest::FontTable && m_fontEntry.open) {
+            static const FontFamily families[] = {FontFamily::Nil, FontFamily::Roman, FontFamily::Swiss,
+                                                  FontFamily::Modern, FontFamily::Script, FontFamily::Decor,
+                                                  FontFamily::Tech, FontFamily::Bidi};
+            m_fontEntry.font.family = families[static_cast<int>(k) - static_cast<int>(Kw::k_fnil)];
+        }
+        return;
+    case Kw::k_fcharset:
+        if (g.dest == Dest::FontTable && m_fontEntry.open) m_fontEntry.font.charset = p >= 0 && p <= 255 ? p : 0;
+        return;
+    case Kw::k_fprq:
+        if (g.dest == Dest::FontTable && m_fontEntry.open) m_fontEntry.font.pitch = std::clamp(p, 0, 2);
+        return;
+    case Kw::k_cpg:
+        if (g.dest == Dest::FontTable && m_fontEntry.open && p > 0) {
+            m_fontEntry.codePage = p;
+            m_fontEntry.hasCodePage = true;
+        }
+        return;
+    case Kw::k_falt:
+        if (g.dest == Dest::FontTable) g.dest = Dest::FontAlt;
+        else skipGroup();
+        return;
+
+    // Colour table
+    case Kw::k_colortbl:
+        g.dest = Dest::ColorTable;
+        m_colorAny = false;
+        m_red = m_green = m_blue = 0;
+        return;
+    case Kw::k_red: case Kw::k_green: case Kw::k_blue:
+        if (g.dest == Dest::ColorTable) {
+            const int v = std::clamp(p, 0, 255);
+            (k == Kw::k_red ? m_red : k == Kw::k_green ? m_green : m_blue) = v;
+            m_colorAny = true;
+        }
+        return;
+
+    // Style sheet
+    case Kw::k_stylesheet:
+        g.dest = Dest::StyleSheet;
+        return;
+    case Kw::k_s:
+        if (g.dest == Dest::StyleEntry) {
+            m_styleEntry.number = p;
+            m_styleEntry.type = StyleType::Paragraph;
+        } else {
+            const auto it = m_styleIndex.find(p);
+            if (it != m_styleIndex.end() && m_doc.styles[it->second].type == StyleType::Paragraph)
+                g.para.style = it->second;
+            else
+                g.para.style.reset();
+        }
+        return;
+    case Kw::k_cs:
+        if (g.dest == Dest::StyleEntry) {
+            m_styleEntry.number = p;
+            m_styleEntry.type = StyleType::Character;
+        } else {
+            const auto it = m_styleIndex.find(p);
+            if (it != m_styleIndex.end() && m_doc.styles[it->second].type == StyleType::Character)
+                g.chars.charStyle = it->second;
+            else
+                g.chars.charStyle.reset();
+            m_propsDirty = true;
+        }
+        return;
+    case Kw::k_ts:
+        if (g.dest == Dest::StyleEntry) {
+            m_styleEntry.number = p;
+            m_styleEntry.type = StyleType::Table;
+        }
+        return;
+    case Kw::k_ds:
+        if (g.dest == Dest::StyleEntry) m_styleEntry.skip = true;
+        return;
+    case Kw::k_sbasedon:
+        if (g.dest == Dest::StyleEntry) m_styleEntry.basedOn = p;
+        return;
+    case Kw::k_snext:
+        if (g.dest == Dest::StyleEntry) m_styleEntry.next = p;
+        return;
+
+    // Lists
+    case Kw::k_listtable:
+        g.dest = Dest::ListTable;
+        m_haveListTable = true;
+        return;
+    case Kw::k_list:
+        if (g.dest == Dest::ListTable && g.role == Role::None) {
+            g.dest = Dest::List;
+            g.role = Role::List;
+            m_list = List{};
+            m_listId = 0;
+        }
+        return;
+    case Kw::k_listid:
+        if (g.dest == Dest::List) m_listId = p;
+        else if (g.dest == Dest::ListOverride) m_overrideListId = p;
+        return;
+    case Kw::k_listlevel:
+        if (g.dest == Dest::List && g.role == Role::None) {
+            g.dest = Dest::ListLevel;
+            g.role = Role::ListLevel;
+            resetChars(g);
+            resetPara(g);
+            g.fontSeen = false;
+            m_level = ListLevel{};
+            m_levelNfc = 0;
+        } else {
+            skipGroup();
+        }
+        return;
+    case Kw::k_levelnfc: case Kw::k_levelnfcn:
+        if (g.dest == Dest::ListLevel) m_levelNfc = p;
+        return;
+    case Kw::k_levelstartat:
+        if (g.dest == Dest::ListLevel) m_level.start = p;
+        return;
+    case Kw::k_leveltext:
+        if (g.dest == Dest::ListLevel && g.role == Role::None) {
+            g.dest = Dest::LevelText;
+            g.role = Role::LevelText;
+            m_levelText.clear();
+        } else {
+            skipGroup();
+        }
+        return;
+    case Kw::k_listoverridetable:
+        g.dest = Dest::ListOverrideTable;
+        return;
+    case Kw::k_listoverride:
+        if (g.dest == Dest::ListOverrideTable && g.role == Role::None) {
+            g.dest = Dest::ListOverride;
+            g.role = Role::ListOverride;
+            m_overrideListId = 0;
+            m_overrideLs = 0;
+        }
+        return;
+    case Kw::k_ls:
+        if (g.dest == Dest::ListOverride) m_overrideLs = p;
+        else g.lsNum = p;
+        return;
+    case Kw::k_ilvl:
+        g.ilvl = std::clamp(p, 0, kMaxListLevels - 1);
+        return;
+    case Kw::k_pntext:
+        // Word 6 numbering: the number as text. With a list table the list
+        // itself is read, so the text would show the number twice.
+        if (m_haveListTable) skipGroup();
+        return;
+
+    // Info
+    case Kw::k_info:
+        g.dest = Dest::Info;
+        return;
+    case Kw::k_title: case Kw::k_subject: case Kw::k_author: case Kw::k_keywords: case Kw::k_doccomm:
+        if (g.dest == Dest::Info) {
+            g.dest = Dest::InfoText;
+            const InfoField f = k == Kw::k_title ? InfoField::Title : k == Kw::k_subject ? InfoField::Subject
+                                : k == Kw::k_author ? InfoField::Author : k == Kw::k_keywords ? InfoField::Keywords
+                                : InfoField::Comments;
+            g.destData = static_cast<int>(f);
+            switch (f) {
+            case InfoField::Title: m_doc.info.title.clear(); break;
+            case InfoField::Subject: m_doc.info.subject.clear(); break;
+            case InfoField::Author: m_doc.info.author.clear(); break;
+            case InfoField::Keywords: m_doc.info.keywords.clear(); break;
+            case InfoField::Comments: m_doc.info.comments.clear(); break;
+            }
+        } else {
+            skipGroup();
+        }
+        return;
+    case Kw::k_creatim: case Kw::k_revtim:
+        if (g.dest == Dest::Info && g.role == Role::None) {
+            g.dest = Dest::InfoTime;
+            g.role = Role::InfoTime;
+            g.roleData = k == Kw::k_creatim ? 0 : 1;
+            m_time = TimeParts{};
+        } else {
+            skipGroup();
+        }
+        return;
+    case Kw::k_yr: case Kw::k_mo: case Kw::k_dy: case Kw::k_hr: case Kw::k_min: case Kw::k_sec:
+        if (g.dest == Dest::InfoTime) {
+            const int v = std::clamp(p, 0, 9999);
+            (k == Kw::k_yr ? m_time.yr : k == Kw::k_mo ? m_time.mo : k == Kw::k_dy ? m_time.dy
+             : k == Kw::k_hr ? m_time.hr : k == Kw::k_min ? m_time.min : m_time.sec) = v;
+        }
+        return;
+
+    // Document defaults
+    case Kw::k_defchp: case Kw::k_defpap:
+        if (g.role != Role::None) return;
+        g.dest = Dest::Defaults;
+        g.role = k == Kw::k_defchp ? Role::DefChp : Role::DefPap;
+        g.chars = CharProps{};
+        g.charClass = 0;
+        g.rtlch = false;
+        g.para = ParaProps{};
+        g.slValue = 0;
+        g.slMult = false;
+        return;
+
+    // Headers, footers, notes, text boxes
+    case Kw::k_header: case Kw::k_headerr: case Kw::k_headerl: case Kw::k_headerf:
+    case Kw::k_footer: case Kw::k_footerr: case Kw::k_footerl: case Kw::k_footerf:
+    case Kw::k_footnote: case Kw::k_annotation: case Kw::k_shptxt: case Kw::k_dptxbx: {
+        if ((g.dest != Dest::Body && g.dest != Dest::NoText) || g.role != Role::None) {
+            skipGroup();
+            return;
+        }
+        ContextKind kind = ContextKind::Aside;
+        switch (k) {
+        case Kw::k_header: case Kw::k_headerr: kind = ContextKind::Header; break;
+        case Kw::k_headerl: kind = ContextKind::HeaderEven; break;
+        case Kw::k_headerf: kind = ContextKind::HeaderFirst; break;
+        case Kw::k_footer: case Kw::k_footerr: kind = ContextKind::Footer; break;
+        case Kw::k_footerl: kind = ContextKind::FooterEven; break;
+        case Kw::k_footerf: kind = ContextKind::FooterFirst; break;
+        default: break;
+        }
+        if (kind != ContextKind::Aside && g.ctx != 0) {
+            skipGroup();  // a header inside a note or a header makes no sense
+            return;
+        }
+        if (k == Kw::k_footnote) ++m_noteCounter;
+        flushRun(ctxOf(g));
+        auto ctx = std::make_unique<TextContext>();
+        ctx->kind = kind;
+        m_contexts.push_back(std::move(ctx));
+        g.ctx = static_cast<int>(m_contexts.size() - 1);
+        g.role = Role::Context;
+        g.dest = Dest::Body;
+        g.intbl = false;
+        g.itap = 0;
+        g.inNestProps = false;
+        return;
+    }
+    case Kw::k_chftn:
+        if (body) {
+            const int number = ctxOf(g).kind == ContextKind::Aside ? m_noteCounter : m_noteCounter + 1;
+            appendBodyText(std::to_string(std::max(number, 1)));
+        }
+        return;
+    case Kw::k_chatn:
+        return;
+    case Kw::k_chpgn:
+        if (body) {
+            Field f;
+            f.instruction = "PAGE";
+            insertInline(ctxOf(g), std::move(f));
+        }
+        return;
+
+    // Shapes and objects
+    case Kw::k_shp:
+        if (g.role == Role::None) g.role = Role::Shape;
+        return;
+    case Kw::k_shpinst:
+        if (m_stack.size() >= 2) m_stack[m_stack.size() - 2].sawShapeInstance = true;
+        g.dest = Dest::NoText;
+        return;
+    case Kw::k_shprslt:
+        // The result is an older writer's copy of the shape read above.
+        if (m_stack.size() >= 2 && m_stack[m_stack.size() - 2].sawShapeInstance) skipGroup();
+        return;
+    case Kw::k_object: case Kw::k_do:
+        if (g.dest == Dest::Body) g.dest = Dest::NoText;
+        return;
+    case Kw::k_result:
+        if (g.dest == Dest::NoText) g.dest = Dest::Body;
+        return;
+    case Kw::k_sp: case Kw::k_sv: case Kw::k_shpgrp: case Kw::k_ud:
+        return;
+
+    // Fields and bookmarks
+    case Kw::k_field:
+        if (g.dest == Dest::FieldInst) {
+            g.fieldInInstruction = true;
+        } else if (body && g.role == Role::None) {
+            TextContext& ctx = ctxOf(g);
+            flushRun(ctx);
+            if (static_cast<int>(ctx.fields.size()) >= m_limits.maxNesting) {
+                skipGroup();
+                return;
+            }
+            ctx.fields.emplace_back();
+            g.role = Role::Field;
+            g.fieldInInstruction = false;
+        }
+        return;
+    case Kw::k_fldinst:
+        if (g.dest == Dest::FieldInst) {
+            if (g.fieldInInstruction) skipGroup();  // a nested field's own instruction
+            return;
+        }
+        if (!body || ctxOf(g).fields.empty()) {
+            skipGroup();
+            return;
+        }
+        g.dest = Dest::FieldInst;
+        return;
+    case Kw::k_fldrslt:
+        return;
+    case Kw::k_bkmkstart: case Kw::k_bkmkend:
+        if (g.role != Role::None) {
+            skipGroup();
+            return;
+        }
+        g.role = Role::Bookmark;
+        g.roleData = (k == Kw::k_bkmkstart ? 1 : 0) | (body ? 2 : 0);
+        g.dest = Dest::Bookmark;
+        m_bookmarkName.clear();
+        return;
+
+    // Pictures
+    case Kw::k_pict:
+        if (m_pict.active || g.role != Role::None) {
+            skipGroup();
+            return;
+        }
+        g.roleData = (g.dest == Dest::Body || g.dest == Dest::NoText) ? 1 : 0;
+        g.role = Role::Pict;
+        g.dest = Dest::Pict;
+        m_pict = PictState{};
+        m_pict.active = true;
+        return;
+    case Kw::k_pngblip: case Kw::k_jpegblip: case Kw::k_emfblip: case Kw::k_wmetafile:
+        if (g.dest == Dest::Pict)
+            m_pict.format = static_cast<int>(k == Kw::k_pngblip ? ImageFormat::Png : k == Kw::k_jpegblip ? ImageFormat::Jpeg
+                                             : k == Kw::k_emfblip ? ImageFormat::Emf : ImageFormat::Wmf);
+        return;
+    case Kw::k_macpict: case Kw::k_dibitmap: case Kw::k_wbitmap: case Kw::k_pmmetafile:
+        if (g.dest == Dest::Pict) {
+            m_pict.format = 100;
+            m_pict.unsupportedKind = k == Kw::k_macpict ? "Mac PICT" : k == Kw::k_pmmetafile ? "OS/2 metafile" : "device-dependent bitmap";
+        }
+        return;
+    case Kw::k_picw: if (g.dest == Dest::Pict) m_pict.picw = p; return;
+    case Kw::k_pich: if (g.dest == Dest::Pict) m_pict.pich = p; return;
+    case Kw::k_picwgoal: if (g.dest == Dest::Pict) m_pict.goalw = p; return;
+    case Kw::k_pichgoal: if (g.dest == Dest::Pict) m_pict.goalh = p; return;
+    case Kw::k_picscalex: if (g.dest == Dest::Pict) m_pict.scalex = p; return;
+    case Kw::k_picscaley: if (g.dest == Dest::Pict) m_pict.scaley = p; return;
+    case Kw::k_bin: {
+        // Raw bytes follow; never read them as RTF, wherever they are.
+        const std::string_view data = m_tz.takeBinary(t.hasParam ? p : 0);
+        if (g.dest == Dest::Pict && m_pict.active) m_pict.data.append(data);
+        return;
+    }
+    case Kw::k_shppict:
+        if (g.role == Role::None) g.role = Role::Shppict;
+        return;
+    case Kw::k_nonshppict:
+        if (m_lastWasShppict) skipGroup();
+        return;
+
+    // Document text words outside the body mean nothing
+    default:
+        return;
+    }
+}
+
+std::optional<Rgb> Reader::color(std::int32_t index) const {
+    if (index < 0 || static_cast<std::size_t>(index) >= m_colors.size()) return std::nullopt;
+    return m_colors[static_cast<std::size_t>(index)];
+}
+
+void Reader::resetChars(GroupState& g) {
+    g.chars = m_defaultChars;
+    g.charClass = 0;
+    g.rtlch = false;
+    m_propsDirty = true;
+}
+
+void Reader::resetPara(GroupState& g) {
+    g.para = m_defaultPara;
+    g.intbl = false;
+    g.itap = 0;
+    g.lsNum = 0;
+    g.ilvl = 0;
+    g.tabKind = TabKind::Left;
+    g.tabLeader = TabLeader::None;
+    if (g.para.lineRule == LineRule::Auto) {
+        g.slValue = g.para.lineSpacing == 240 ? 0 : g.para.lineSpacing;
+        g.slMult = g.slValue != 0;
+    } else {
+        g.slValue = g.para.lineRule == LineRule::Exact ? -g.para.lineSpacing : g.para.lineSpacing;
+        g.slMult = false;
+    }
+}
+
+void Reader::applyLineSpacing(GroupState& g) {
+    // \slN alone is "at least N" (or exactly -N); with \slmult1 it is N/240 lines.
+    if (g.slValue == 0) {
+        g.para.lineSpacing = 240;
+        g.para.lineRule = LineRule::Auto;
+    } else if (g.slMult) {
+        g.para.lineSpacing = std::abs(g.slValue);
+        g.para.lineRule = LineRule::Auto;
+    } else if (g.slValue > 0) {
+        g.para.lineSpacing = g.slValue;
+        g.para.lineRule = LineRule::AtLeast;
+    } else {
+        g.para.lineSpacing = -g.slValue;
+        g.para.lineRule = LineRule::Exact;
+    }
+}
+
+bool Reader::handleCharWord(Kw k, const RtfToken& t, GroupState& g) {
+    const std::int32_t p = t.param;
+    const bool on = !t.hasParam || p != 0;
+    CharProps& c = g.chars;
+    switch (k) {
+    case Kw::k_plain: resetChars(g); return true;
+    case Kw::k_f: {
+        if (g.dest == Dest::FontTable) {
+            finishFontEntry();
+            m_fontEntry = FontEntry{};
+            m_fontEntry.open = true;
+            m_fontEntry.number = p;
+            return true;
+        }
+        if (g.dest == Dest::FontAlt) return true;
+        const int index = fontIndexOf(p);
+        if (g.charClass == 3) c.eastAsiaFont = index;
+        else c.font = index;
+        g.fontSeen = true;
+        break;
+    }
+    case Kw::k_af: {
+        // An associated font: for right-to-left text after \rtlch, for East
+        // Asian text after \dbch, for Latin text after \loch or \hich.
+        const int index = fontIndexOf(p);
+        if (g.rtlch) c.complexFont = index;
+        else if (g.charClass == 3) c.eastAsiaFont = index;
+        else if (g.charClass == 1 || g.charClass == 2) c.font = index;
+        else c.complexFont = index;
+        break;
+    }
+    case Kw::k_loch: g.charClass = 1; break;
+    case Kw::k_hich: g.charClass = 2; break;
+    case Kw::k_dbch: g.charClass = 3; break;
+    case Kw::k_fs: c.sizeHalfPoints = p > 0 ? std::min(p, 3276) : 24; break;
+    case Kw::k_b: c.bold = on; break;
+    case Kw::k_i: c.italic = on; break;
+    case Kw::k_ul: c.underline = on ? Underline::Single : Underline::None; break;
+    case Kw::k_ulw: c.underline = on ? Underline::Words : Underline::None; break;
+    case Kw::k_uldb: c.underline = on ? Underline::Double : Underline::None; break;
+    case Kw::k_uld: case Kw::k_ulthd: c.underline = on ? Underline::Dotted : Underline::None; break;
+    case Kw::k_uldash: case Kw::k_ulthdash: case Kw::k_ulldash: case Kw::k_ulthldash:
+        c.underline = on ? Underline::Dash : Underline::None;
+        break;
+    case Kw::k_uldashd: case Kw::k_ulthdashd: c.underline = on ? Underline::DotDash : Underline::None; break;
+    case Kw::k_uldashdd: case Kw::k_ulthdashdd: c.underline = on ? Underline::DotDotDash : Underline::None; break;
+    case Kw::k_ulth: c.underline = on ? Underline::Thick : Underline::None; break;
+    case Kw::k_ulwave: case Kw::k_ulhwave: case Kw::k_ululdbwave:
+        c.underline = on ? Underline::Wave : Underline::None;
+        break;
+    case Kw::k_ulnone: c.underline = Underline::None; break;
+    case Kw::k_strike: c.strike = on; break;
+    case Kw::k_striked: c.doubleStrike = on; break;
+    case Kw::k_cf: c.color = color(p); break;
+    case Kw::k_highlight: c.highlight = p > 0 ? color(p) : std::nullopt; break;
+    case Kw::k_chcbpat: case Kw::k_cb: c.shading = p > 0 ? color(p) : std::nullopt; break;
+    case Kw::k_super: c.verticalAlign = on ? VerticalAlign::Superscript : VerticalAlign::Baseline; break;
+    case Kw::k_sub: c.verticalAlign = on ? VerticalAlign::Subscript : VerticalAlign::Baseline; break;
+    case Kw::k_nosupersub: c.verticalAlign = VerticalAlign::Baseline; break;
+    case Kw::k_caps: c.caps = on; break;
+    case Kw::k_scaps: c.smallCaps = on; break;
+    case Kw::k_v: c.hidden = on; break;
+    case Kw::k_rtlch: c.rtl = true; g.rtlch = true; break;
+    case Kw::k_ltrch: c.rtl = false; g.rtlch = false; break;
+    case Kw::k_expnd: c.spacing = clampTwips(std::int64_t(p) * 5); break;  // quarter points
+    case Kw::k_expndtw: c.spacing = clampTwips(p); break;
+    case Kw::k_lang: c.lang = std::clamp(p, 0, 0xFFFF); break;
+    default: return false;
+    }
+    m_propsDirty = true;
+    return true;
+}
+
+bool Reader::handleParaWord(Kw k, const RtfToken& t, GroupState& g) {
+    const std::int32_t p = t.param;
+    const bool on = !t.hasParam || p != 0;
+    ParaProps& a = g.para;
+    switch (k) {
+    case Kw::k_pard: resetPara(g); return true;
+    case Kw::k_ql: a.alignment = Alignment::Left; return true;
+    case Kw::k_qc: a.alignment = Alignment::Center; return true;
+    case Kw::k_qr: a.alignment = Alignment::Right; return true;
+    case Kw::k_qj: a.alignment = Alignment::Justify; return true;
+    case Kw::k_qd: a.alignment = Alignment::Distribute; return true;
+    case Kw::k_li: case Kw::k_lin: a.leftIndent = clampTwips(p); return true;
+    case Kw::k_ri: case Kw::k_rin: a.rightIndent = clampTwips(p); return true;
+    case Kw::k_fi: a.firstLineIndent = clampTwips(p); return true;
+    case Kw::k_sb: a.spaceBefore = std::max<Twips>(0, clampTwips(p)); return true;
+    case Kw::k_sa: a.spaceAfter = std::max<Twips>(0, clampTwips(p)); return true;
+    case Kw::k_sl:
+        g.slValue = clampTwips(p);
+        applyLineSpacing(g);
+        return true;
+    case Kw::k_slmult:
+        g.slMult = on;
+        applyLineSpacing(g);
+        return true;
+    case Kw::k_keepn: a.keepNext = on; return true;
+    case Kw::k_keep: a.keepLines = on; return true;
+    case Kw::k_pagebb: a.pageBreakBefore = on; return true;
+    case Kw::k_widctlpar: a.widowControl = true; return true;
+    case Kw::k_nowidctlpar: a.widowControl = false; return true;
+    case Kw::k_rtlpar: a.rtl = true; return true;
+    case Kw::k_ltrpar: a.rtl = false; return true;
+    case Kw::k_outlinelevel:
+        if (p >= 0 && p <= 8) a.outlineLevel = p;
+        else a.outlineLevel.reset();
+        return true;
+    case Kw::k_tqr: g.tabKind = TabKind::Right; return true;
+    case Kw::k_tqc: g.tabKind = TabKind::Center; return true;
+    case Kw::k_tqdec: g.tabKind = TabKind::Decimal; return true;
+    case Kw::k_tldot: g.tabLeader = TabLeader::Dots; return true;
+    case Kw::k_tlhyph: g.tabLeader = TabLeader::Hyphens; return true;
+    case Kw::k_tlul: g.tabLeader = TabLeader::Underline; return true;
+    case Kw::k_tlth: g.tabLeader = TabLeader::ThickLine; return true;
+    case Kw::k_tleq: g.tabLeader = TabLeader::Equals; return true;
+    case Kw::k_tlmdot: g.tabLeader = TabLeader::MiddleDots; return true;
+    case Kw::k_tx: case Kw::k_tb: {
+        TabStop tab;
+        tab.position = clampTwips(p);
+        tab.kind = k == Kw::k_tb ? TabKind::Bar : g.tabKind;
+        tab.leader = g.tabLeader;
+        if (static_cast<int>(a.tabs.size()) < kMaxTabs) a.tabs.push_back(tab);
+        g.tabKind = TabKind::Left;
+        g.tabLeader = TabLeader::None;
+        return true;
+    }
+    case Kw::k_cbpat: a.shading = p > 0 ? color(p) : std::nullopt; return true;
+    case Kw::k_intbl:
+        g.intbl = true;
+        if (g.itap == 0) g.itap = 1;
+        return true;
+    case Kw::k_itap:
+        g.itap = std::clamp(p, 0, m_limits.maxNesting);
+        g.intbl = g.itap > 0;
+        return true;
+    default:
+        return false;
+    }
+}
+
+bool Reader::handleSectionWord(Kw k, const RtfToken& t) {
+    const Twips v = clampTwips(t.param);
+    SectionProps& s = m_sect;
+    switch (k) {
+    // Document-wide page setup is also the first section's, until \sectd says otherwise.
+    case Kw::k_paperw: m_docSect.pageWidth = s.pageWidth = std::max<Twips>(v, 1); return true;
+    case Kw::k_paperh: m_docSect.pageHeight = s.pageHeight = std::max<Twips>(v, 1); return true;
+    case Kw::k_margl: m_docSect.marginLeft = s.marginLeft = v; return true;
+    case Kw::k_margr: m_docSect.marginRight = s.marginRight = v; return true;
+    case Kw::k_margt: m_docSect.marginTop = s.marginTop = v; return true;
+    case Kw::k_margb: m_docSect.marginBottom = s.marginBottom = v; return true;
+    case Kw::k_landscape: m_docSect.landscape = s.landscape = true; return true;
+    case Kw::k_sectd:
+        m_sect = m_docSect;
+        m_pgnRestart = false;
+        m_pgnStart = 1;
+        return true;
+    case Kw::k_sect:
+        if (top().dest == Dest::Body && top().ctx == 0) endSection(false);
+        return true;
+    case Kw::k_sbknone: s.breakKind = SectionBreak::Continuous; return true;
+    case Kw::k_sbkcol: s.breakKind = SectionBreak::Column; return true;
+    case Kw::k_sbkpage: s.breakKind = SectionBreak::NextPage; return true;
+    case Kw::k_sbkeven: s.breakKind = SectionBreak::EvenPage; return true;
+    case Kw::k_sbkodd: s.breakKind = SectionBreak::OddPage; return true;
+    case Kw::k_cols: s.columns = std::clamp(t.param, 1, 100); return true;
+    case Kw::k_colsx: s.columnSpacing = std::max<Twips>(0, v); return true;
+    case Kw::k_pgndec: s.pageNumberFormat = PageNumberFormat::Decimal; return true;
+    case Kw::k_pgnucrm: s.pageNumberFormat = PageNumberFormat::UpperRoman; return true;
+    case Kw::k_pgnlcrm: s.pageNumberFormat = PageNumberFormat::LowerRoman; return true;
+    case Kw::k_pgnucltr: s.pageNumberFormat = PageNumberFormat::UpperLetter; return true;
+    case Kw::k_pgnlcltr: s.pageNumberFormat = PageNumberFormat::LowerLetter; return true;
+    case Kw::k_pgnstarts: m_pgnStart = std::clamp(t.param, 0, 1 << 20); return true;
+    case Kw::k_pgnrestart: m_pgnRestart = true; return true;
+    case Kw::k_pgncont: m_pgnRestart = false; return true;
+    case Kw::k_titlepg: s.titlePage = true; return true;
+    case Kw::k_headery: s.headerDistance = std::max<Twips>(0, v); return true;
+    case Kw::k_footery: s.footerDistance = std::max<Twips>(0, v); return true;
+    case Kw::k_pgwsxn: s.pageWidth = std::max<Twips>(v, 1); return true;
+    case Kw::k_pghsxn: s.pageHeight = std::max<Twips>(v, 1); return true;
+    case Kw::k_marglsxn: s.marginLeft = v; return true;
+    case Kw::k_margrsxn: s.marginRight = v; return true;
+    case Kw::k_margtsxn: s.marginTop = v; return true;
+    case Kw::k_margbsxn: s.marginBottom = v; return true;
+    case Kw::k_lndscpsxn: s.landscape = true; return true;
+    default: return false;
+    }
+}
+
+RowDef& Reader::currentRowDef() {
+    if (m_rowDefs.empty()) {
+        m_rowDefs.emplace_back();
+        m_rowDefLevel = 0;
+    }
+    return m_rowDefs[std::min(m_rowDefLevel, m_rowDefs.size() - 1)];
+}
+
+bool Reader::handleTableWord(Kw k, const RtfToken& t, GroupState& g) {
+    const std::int32_t p = t.param;
+    switch (k) {
+    case Kw::k_trowd: {
+        // A row definition inside {\*\nesttableprops} belongs to a nested
+        // table; everywhere else to the outermost one.
+        const std::size_t level = g.inNestProps ? static_cast<std::size_t>(std::max(2, itapOf(g))) : 1;
+        if (m_rowDefs.size() < level) m_rowDefs.resize(level);
+        m_rowDefs[level - 1] = RowDef{};
+        m_rowDefLevel = level - 1;
+        m_cellBorderTarget = false;
+        return true;
+    }
+    case Kw::k_cellx: {
+        RowDef& def = currentRowDef();
+        def.pending.right = clampTwips(p);
+        if (def.cells.size() < kMaxCellDefs) def.cells.push_back(def.pending);
+        def.pending = CellDef{};
+        m_cellBorderTarget = false;
+        return true;
+    }
+    case Kw::k_clvmgf: currentRowDef().pending.vmerge = VMerge::Start; return true;
+    case Kw::k_clvmrg: currentRowDef().pending.vmerge = VMerge::Continue; return true;
+    case Kw::k_clmgf: currentRowDef().pending.mergeFirst = true; return true;
+    case Kw::k_clmrg: currentRowDef().pending.mergeContinue = true; return true;
+    case Kw::k_clvertalt: currentRowDef().pending.valign = CellVAlign::Top; return true;
+    case Kw::k_clvertalc: currentRowDef().pending.valign = CellVAlign::Center; return true;
+    case Kw::k_clvertalb: currentRowDef().pending.valign = CellVAlign::Bottom; return true;
+    case Kw::k_clcbpat: currentRowDef().pending.shading = p > 0 ? color(p) : std::nullopt; return true;
+    case Kw::k_clbrdrt: case Kw::k_clbrdrb: case Kw::k_clbrdrl: case Kw::k_clbrdrr:
+        m_cellBorderTarget = true;
+        return true;
+    case Kw::k_brdrt: case Kw::k_brdrb: case Kw::k_brdrl: case Kw::k_brdrr: case Kw::k_brdrbtw:
+    case Kw::k_brdrbar: case Kw::k_box:
+        m_cellBorderTarget = false;
+        return true;
+    case Kw::k_brdrnone: case Kw::k_brdrnil: case Kw::k_brdrtbl: case Kw::k_brdrw: case Kw::k_brdrcf:
+    case Kw::k_brdrsp:
+        return true;
+    case Kw::k_trrh: currentRowDef().height = clampTwips(p); return true;
+    case Kw::k_trhdr: currentRowDef().header = true; return true;
+    case Kw::k_trleft: currentRowDef().left = clampTwips(p); return true;
+    case Kw::k_trql: currentRowDef().alignment = Alignment::Left; return true;
+    case Kw::k_trqc: currentRowDef().alignment = Alignment::Center; return true;
+    case Kw::k_trqr: currentRowDef().alignment = Alignment::Right; return true;
+    case Kw::k_cell: endCell(ctxOf(g), std::max(1, itapOf(g))); return true;
+    case Kw::k_nestcell: endCell(ctxOf(g), std::max(2, itapOf(g))); return true;
+    case Kw::k_row: endRow(ctxOf(g), 1); return true;
+    case Kw::k_nestrow: endRow(ctxOf(g), std::max(2, itapOf(g))); return true;
+    case Kw::k_nesttableprops: g.inNestProps = true; return true;
+    default: return false;
+    }
+}
+
+bool Reader::handleSpecialChar(Kw k, GroupState& g) {
+    char32_t c = 0;
+    switch (k) {
+    case Kw::k_par:
+        if (g.dest == Dest::Body) endParagraph(ctxOf(g), -1);
+        return true;
+    case Kw::k_page: case Kw::k_column:
+        if (g.dest == Dest::Body) {
+            Break b;
+            b.kind = k == Kw::k_page ? BreakKind::Page : BreakKind::Column;
+            b.props = g.chars;
+            insertInline(ctxOf(g), std::move(b));
+        }
+        return true;
+    case Kw::k_tab: c = '\t'; break;
+    case Kw::k_line: case Kw::k_lbr: c = '\n'; break;
+    case Kw::k_emdash: c = 0x2014; break;
+    case Kw::k_endash: c = 0x2013; break;
+    case Kw::k_bullet: c = 0x2022; break;
+    case Kw::k_lquote: c = 0x2018; break;
+    case Kw::k_rquote: c = 0x2019; break;
+    case Kw::k_ldblquote: c = 0x201C; break;
+    case Kw::k_rdblquote: c = 0x201D; break;
+    case Kw::k_emspace: c = 0x2003; break;
+    case Kw::k_enspace: c = 0x2002; break;
+    case Kw::k_qmspace: c = 0x2005; break;
+    case Kw::k_zwj: c = 0x200D; break;
+    case Kw::k_zwnj: c = 0x200C; break;
+    case Kw::k_ltrmark: c = 0x200E; break;
+    case Kw::k_rtlmark: c = 0x200F; break;
+    case Kw::k_zwbo: c = 0x200B; break;
+    case Kw::k_zwnbo: c = 0x2060; break;
+    default: return false;
+    }
+    emit(c);
+    return true;
+}
+
+// ---------------------------------------------------------------------------
+// Paragraphs, fields and tables
+
+std::vector<Inline>& Reader::inlineTarget(TextContext& ctx) {
+    if (!ctx.fields.empty() && !ctx.fields.back().broken) return ctx.fields.back().result;
+    return ctx.content;
+}
+
+void Reader::flushRun(TextContext& ctx) {
+    if (ctx.runText.empty()) return;
+    std::vector<Inline>& target = inlineTarget(ctx);
+    if (!target.empty()) {
+        if (auto* last = std::get_if<TextRun>(&target.back().value); last && last->props == ctx.runProps) {
+            last->text.append(ctx.runText);
+            ctx.runText.clear();
+            return;
+        }
+    }
+    // Copied, not moved: the buffer keeps its capacity for the next run, so a
+    // run costs one allocation of its exact size.
+    TextRun run;
+    run.text = ctx.runText;
+    run.props = ctx.runProps;
+    appendInline(target, std::move(run));
+    ctx.runText.clear();
+}
+
+template <class T>
+void Reader::insertInline(TextContext& ctx, T&& item) {
+    flushRun(ctx);
+    m_lastWasShppict = false;
+    appendInline(inlineTarget(ctx), std::forward<T>(item));
+}
+
+void Reader::breakFields(TextContext& ctx) {
+    // A field result that runs on past the paragraph's end: the field stays in
+    // this paragraph with the result so far, the rest becomes plain text.
+    for (std::size_t i = ctx.fields.size(); i-- > 0;) {
+        FieldFrame& frame = ctx.fields[i];
+        if (frame.broken) break;
+        Field field;
+        field.instruction = trimmed(frame.instruction);
+        field.result = std::move(frame.result);
+        frame.result.clear();
+        frame.broken = true;
+        std::vector<Inline>& target = (i > 0 && !ctx.fields[i - 1].broken) ? ctx.fields[i - 1].result : ctx.content;
+        appendInline(target, std::move(field));
+    }
+}
+
+void Reader::endParagraph(TextContext& ctx, int level) {
+    GroupState& g = top();
+    flushRun(ctx);
+    breakFields(ctx);
+    Paragraph para;
+    para.props = g.para;
+    para.props.list.reset();
+    if (g.lsNum != 0) {
+        const auto it = m_lsIndex.find(g.lsNum);
+        if (it != m_lsIndex.end()) para.props.list = ListRef{it->second, g.ilvl};
+    }
+    para.markProps = g.chars;
+    para.content = std::move(ctx.content);
+    ctx.content.clear();
+    const int lvl = level >= 0 ? level : itapOf(g);
+    std::vector<Block>& container = containerFor(ctx, lvl);
+    container.push_back(Block{std::move(para)});
+    for (Block& b : ctx.asides) container.push_back(std::move(b));
+    ctx.asides.clear();
+    m_lastWasShppict = false;
+}
+
+std::vector<Block>& Reader::containerFor(TextContext& ctx, int level) {
+    const std::size_t lvl = static_cast<std::size_t>(std::clamp(level, 0, m_limits.maxNesting));
+    closeTables(ctx, lvl);
+    if (lvl == 0) return ctx.blocks;
+    while (ctx.tables.size() < lvl) ctx.tables.emplace_back();
+    return ctx.tables[lvl - 1].cellBlocks;
+}
+
+namespace {
+
+bool isEmptyParagraphOnly(const std::vector<Block>& blocks) {
+    if (blocks.size() != 1) return blocks.empty();
+    const auto* para = std::get_if<Paragraph>(&blocks[0].value);
+    return para && para->content.empty();
+}
+
+// Grid spans from the cell edges of every row, so a cell spanning two
+// columns of the rows around it says so.
+void computeSpans(Table& table) {
+    std::vector<Twips> edges;
+    for (const TableRow& row : table.rows) {
+        std::int64_t x = table.indent;
+        edges.push_back(clampTwips(x));
+        for (const TableCell& cell : row.cells) {
+            x += cell.width;
+            edges.push_back(clampTwips(x));
+        }
+    }
+    std::sort(edges.begin(), edges.end());
+    std::vector<Twips> grid;
+    for (const Twips e : edges) {
+        if (grid.empty() || e - grid.back() > 10) grid.push_back(e);  // writers round differently
+    }
+    const auto column = [&grid](Twips x) {
+        const auto it = std::lower_bound(grid.begin(), grid.end(), x - 10);
+        return it - grid.begin();
+    };
+    for (TableRow& row : table.rows) {
+        std::int64_t x = table.indent;
+        for (TableCell& cell : row.cells) {
+            const auto a = column(clampTwips(x));
+            x += cell.width;
+            const auto b = column(clampTwips(x));
+            cell.gridSpan = static_cast<int>(std::max<std::ptrdiff_t>(1, b - a));
+        }
+    }
+}
+
+}  // namespace
+
+void Reader::finishRow(TableLevel& tl, int level) {
+    if (tl.rowCells.empty()) return;
+    const RowDef* def = static_cast<std::size_t>(level) <= m_rowDefs.size() ? &m_rowDefs[level - 1] : nullptr;
+    TableRow row;
+    Twips left = 0;
+    if (def) {
+        row.height = def->height;
+        row.header = def->header;
+        left = def->left;
+    }
+    std::int64_t prev = left;
+    const std::size_t n = tl.rowCells.size();
+    Twips fallback = static_cast<Twips>(9360 / static_cast<std::int64_t>(n));
+    for (std::size_t i = 0; i < n; ++i) {
+        TableCell cell = std::move(tl.rowCells[i]);
+        if (def && i < def->cells.size()) {
+            const CellDef& cd = def->cells[i];
+            cell.width = static_cast<Twips>(std::max<std::int64_t>(0, cd.right - prev));
+            prev = cd.right;
+            cell.vmerge = cd.vmerge;
+            cell.valign = cd.valign;
+            cell.shading = cd.shading;
+            cell.borders = cd.border;
+            fallback = cell.width > 0 ? cell.width : fallback;
+            if (cd.mergeContinue && !row.cells.empty()) {
+                // A horizontally merged cell: one wider cell, keeping any text.
+                TableCell& into = row.cells.back();
+                into.width += cell.width;
+                if (!isEmptyParagraphOnly(cell.blocks))
+                    for (Block& b : cell.blocks) into.blocks.push_back(std::move(b));
+                continue;
+            }
+        } else {
+            cell.width = fallback;
+            cell.borders = false;
+        }
+        row.cells.push_back(std::move(cell));
+    }
+    if (tl.table.rows.empty()) {
+        tl.table.indent = left;
+        tl.table.alignment = def ? def->alignment : Alignment::Left;
+    }
+    tl.table.rows.push_back(std::move(row));
+    tl.rowCells.clear();
+}
+
+void Reader::closeTables(TextContext& ctx, std::size_t keep) {
+    while (ctx.tables.size() > keep) {
+        TableLevel tl = std::move(ctx.tables.back());
+        ctx.tables.pop_back();
+        const int level = static_cast<int>(ctx.tables.size()) + 1;
+        if (!tl.cellBlocks.empty()) {
+            TableCell cell;
+            cell.blocks = std::move(tl.cellBlocks);
+            tl.rowCells.push_back(std::move(cell));
+        }
+        finishRow(tl, level);
+        if (tl.table.rows.empty()) continue;
+        computeSpans(tl.table);
+        std::vector<Block>& into = ctx.tables.empty() ? ctx.blocks : ctx.tables.back().cellBlocks;
+        into.push_back(Block{std::move(tl.table)});
+    }
+}
+
+void Reader::endCell(TextContext& ctx, int level) {
+    level = std::clamp(level, 1, m_limits.maxNesting);
+    endParagraph(ctx, level);
+    TableLevel& tl = ctx.tables[static_cast<std::size_t>(level) - 1];
+    TableCell cell;
+    cell.blocks = std::move(tl.cellBlocks);
+    tl.cellBlocks.clear();
+    tl.rowCells.push_back(std::move(cell));
+}
+
+void Reader::endRow(TextContext& ctx, int level) {
+    level = std::clamp(level, 1, m_limits.maxNesting);
+    if (!ctx.content.empty() || ctx.runText.find_first_not_of(' ') != std::string::npos) {
+        endCell(ctx, level);  // text after the last \cell still belongs to the row
+    } else {
+        ctx.runText.clear();
+    }
+    if (ctx.tables.size() < static_cast<std::size_t>(level)) return;
+    closeTables(ctx, static_cast<std::size_t>(level));
+    TableLevel& tl = ctx.tables[static_cast<std::size_t>(level) - 1];
+    if (!tl.cellBlocks.empty()) {
+        TableCell cell;
+        cell.blocks = std::move(tl.cellBlocks);
+        tl.cellBlocks.clear();
+        tl.rowCells.push_back(std::move(cell));
+    }
+    finishRow(tl, level);
+}
+
+void Reader::finishContextBlocks(TextContext& ctx) {
+    if (hasPendingParagraph(ctx)) endParagraph(ctx, -1);
+    closeTables(ctx, 0);
+    for (Block& b : ctx.asides) ctx.blocks.push_back(std::move(b));
+    ctx.asides.clear();
+}
+
+void Reader::finishField(GroupState& g) {
+    TextContext& ctx = ctxOf(g);
+    if (ctx.fields.empty()) return;
+    flushRun(ctx);
+    FieldFrame frame = std::move(ctx.fields.back());
+    ctx.fields.pop_back();
+    if (frame.broken) return;
+    Field field;
+    field.instruction = trimmed(frame.instruction);
+    field.result = std::move(frame.result);
+    appendInline(inlineTarget(ctx), std::move(field));
+}
+
+void Reader::finishContext(GroupState& g) {
+    if (static_cast<std::size_t>(g.ctx) + 1 != m_contexts.size() || g.ctx == 0) return;
+    TextContext& ctx = *m_contexts.back();
+    finishContextBlocks(ctx);
+    std::vector<Block> blocks = std::move(ctx.blocks);
+    const ContextKind kind = ctx.kind;
+    m_contexts.pop_back();
+    switch (kind) {
+    case ContextKind::Header: m_header = std::move(blocks); break;
+    case ContextKind::HeaderFirst: m_headerFirst = std::move(blocks); break;
+    case ContextKind::HeaderEven: m_headerEven = std::move(blocks); break;
+    case ContextKind::Footer: m_footer = std::move(blocks); break;
+    case ContextKind::FooterFirst: m_footerFirst = std::move(blocks); break;
+    case ContextKind::FooterEven: m_footerEven = std::move(blocks); break;
+    case ContextKind::Aside: {
+        // Notes and text boxes have no place of their own in the model: their
+        // paragraphs follow the paragraph they belong to.
+        TextContext& parent = *m_contexts.back();
+        for (Block& b : blocks) parent.asides.push_back(std::move(b));
+        break;
+    }
+    case ContextKind::Body:
+        break;
+    }
+}
+
+void Reader::endSection(bool last) {
+    TextContext& body = *m_contexts[0];
+    finishContextBlocks(body);
+    if (last && body.blocks.empty() && !m_doc.sections.empty()) return;  // a trailing \sect
+    Section section;
+    section.props = m_sect;
+    if (m_pgnRestart) section.props.pageNumberStart = m_pgnStart;
+    section.blocks = std::move(body.blocks);
+    body.blocks.clear();
+    // A section without headers of its own shows the previous section's.
+    section.header = m_header;
+    section.headerFirst = m_headerFirst;
+    section.headerEven = m_headerEven;
+    section.footer = m_footer;
+    section.footerFirst = m_footerFirst;
+    section.footerEven = m_footerEven;
+    m_doc.sections.push_back(std::move(section));
+}
+
+// ---------------------------------------------------------------------------
+// Tables of the header
+
+int Reader::fontIndexOf(int number) const {
+    const auto it = m_fontIndex.find(number);
+    return it == m_fontIndex.end() ? 0 : it->second;
+}
+
+void Reader::finishFontEntry() {
+    if (!m_fontEntry.open) return;
+    m_fontEntry.open = false;
+    Font font = std::move(m_fontEntry.font);
+    font.name = trimmed(font.name);
+    font.altName = trimmed(font.altName);
+    int page = m_fontEntry.hasCodePage ? m_fontEntry.codePage : rtf::codePageForCharset(font.charset);
+    if (page == 1252 && !m_fontEntry.hasCodePage) page = 0;
+    const auto it = m_fontIndex.find(m_fontEntry.number);
+    if (it != m_fontIndex.end()) {
+        m_doc.fonts[it->second] = std::move(font);
+        m_fontCodePages[it->second] = page;
+        return;
+    }
+    m_fontIndex[m_fontEntry.number] = static_cast<int>(m_doc.fonts.size());
+    m_doc.fonts.push_back(std::move(font));
+    m_fontNumbers.push_back(m_fontEntry.number);
+    m_fontCodePages.push_back(page);
+}
+
+void Reader::orderFonts() {
+    // The model keeps the default font at index 0.
+    if (m_fontsOrdered) return;
+    m_fontsOrdered = true;
+    if (!m_haveDeff) return;
+    const auto it = m_fontIndex.find(m_deffNumber);
+    if (it == m_fontIndex.end() || it->second == 0) return;
+    const std::size_t from = static_cast<std::size_t>(it->second);
+    std::rotate(m_doc.fonts.begin(), m_doc.fonts.begin() + from, m_doc.fonts.begin() + from + 1);
+    std::rotate(m_fontNumbers.begin(), m_fontNumbers.begin() + from, m_fontNumbers.begin() + from + 1);
+    std::rotate(m_fontCodePages.begin(), m_fontCodePages.begin() + from, m_fontCodePages.begin() + from + 1);
+    m_fontIndex.clear();
+    for (std::size_t i = 0; i < m_fontNumbers.size(); ++i) m_fontIndex[m_fontNumbers[i]] = static_cast<int>(i);
+}
+
+void Reader::finishStyleEntry(GroupState& g) {
+    if (m_styleEntry.skip) return;
+    Style style;
+    style.name = trimmed(m_styleEntry.name);
+    style.type = m_styleEntry.type;
+    style.para = g.para;
+    style.para.style.reset();
+    style.para.list.reset();
+    style.chars = g.chars;
+    style.chars.charStyle.reset();
+    m_styleIndex[m_styleEntry.number] = static_cast<int>(m_doc.styles.size());
+    m_doc.styles.push_back(std::move(style));
+    m_pendingStyles.push_back(PendingStyle{m_styleEntry.basedOn, m_styleEntry.next, g.lsNum, g.ilvl});
+}
+
+void Reader::finishListLevel(GroupState& g) {
+    if (m_list.levels.size() >= static_cast<std::size_t>(kMaxListLevels)) return;
+    switch (m_levelNfc) {
+    case 1: m_level.format = NumberFormat::UpperRoman; break;
+    case 2: m_level.format = NumberFormat::LowerRoman; break;
+    case 3: m_level.format = NumberFormat::UpperLetter; break;
+    case 4: m_level.format = NumberFormat::LowerLetter; break;
+    case 5: m_level.format = NumberFormat::Ordinal; break;
+    case 23: m_level.format = NumberFormat::Bullet; break;
+    case 255: m_level.format = NumberFormat::None; break;
+    default: m_level.format = NumberFormat::Decimal; break;
+    }
+    m_level.leftIndent = g.para.leftIndent;
+    m_level.firstLineIndent = g.para.firstLineIndent;
+    if (g.fontSeen) m_level.font = g.chars.font;
+    m_list.levels.push_back(std::move(m_level));
+    m_level = ListLevel{};
+}
+
+void Reader::finishPict(GroupState& g) {
+    if (!m_pict.active) return;
+    m_pict.active = false;
+    PictState pict = std::move(m_pict);
+    m_pict = PictState{};
+    if (pict.format == 100) {
+        warnOnce("A picture in " + pict.unsupportedKind + " format was left out");
+        return;
+    }
+    if (pict.format < 0) {
+        if (!pict.data.empty()) warnOnce("A picture in an unknown format was left out");
+        return;
+    }
+    if (pict.data.empty() || !(g.roleData & 1)) return;
+    Image image;
+    image.format = static_cast<ImageFormat>(pict.format);
+    const bool bitmap = image.format == ImageFormat::Png || image.format == ImageFormat::Jpeg;
+    int pw = 0, ph = 0;
+    if (!pixelSize(image.format, pict.data, pw, ph) && bitmap) {
+        pw = clampInt(pict.picw, 0, 1 << 30);
+        ph = clampInt(pict.pich, 0, 1 << 30);
+    }
+    if (bitmap) {
+        image.pixelWidth = pw;
+        image.pixelHeight = ph;
+    }
+    // Without a goal size, bitmaps count 15 twips a pixel (96 dpi) and
+    // metafiles give hundredths of a millimetre.
+    const auto natural = [&](std::int64_t goal, int pixels, std::int64_t pic) -> std::int64_t {
+        if (goal > 0) return goal;
+        if (bitmap) return std::int64_t(pixels > 0 ? pixels : pic) * 15;
+        return pic * 1440 / 2540;
+    };
+    const std::int64_t sx = pict.scalex > 0 ? std::min<std::int64_t>(pict.scalex, 100000) : 100;
+    const std::int64_t sy = pict.scaley > 0 ? std::min<std::int64_t>(pict.scaley, 100000) : 100;
+    image.width = std::max<Twips>(0, clampTwips(natural(std::clamp<std::int64_t>(pict.goalw, -1, 1 << 26), pw, std::clamp<std::int64_t>(pict.picw, 0, 1 << 26)) * sx / 100));
+    image.height = std::max<Twips>(0, clampTwips(natural(std::clamp<std::int64_t>(pict.goalh, -1, 1 << 26), ph, std::clamp<std::int64_t>(pict.pich, 0, 1 << 26)) * sy / 100));
+    image.data = std::move(pict.data);
+    insertInline(ctxOf(g), std::move(image));
+}
+
+void Reader::finishDocument() {
+    endSection(true);
+    if (m_doc.fonts.empty()) {
+        Font font;
+        font.name = "Times New Roman";
+        font.family = FontFamily::Roman;
+        m_doc.fonts.push_back(std::move(font));
+    }
+    for (std::size_t i = 0; i < m_pendingStyles.size() && i < m_doc.styles.size(); ++i) {
+        const PendingStyle& ps = m_pendingStyles[i];
+        Style& style = m_doc.styles[i];
+        const auto find = [this](std::optional<int> number) -> std::optional<int> {
+            if (!number) return std::nullopt;
+            const auto it = m_styleIndex.find(*number);
+            if (it == m_styleIndex.end()) return std::nullopt;
+            return it->second;
+        };
+        style.basedOn = find(ps.basedOn);
+        if (style.basedOn == static_cast<int>(i)) style.basedOn.reset();
+        style.next = find(ps.next);
+        if (ps.lsNum != 0) {
+            // The style sheet comes before the list table, so a style's list is
+            // only known now.
+            const auto it = m_lsIndex.find(ps.lsNum);
+            if (it != m_lsIndex.end()) style.para.list = ListRef{it->second, ps.ilvl};
+        }
+    }
+    m_doc.defaultChars = m_defaultChars;
+    m_doc.defaultPara = m_defaultPara;
+}
+
+}  // namespace
+
+ReadResult readRtf(std::string_view bytes, const ReadLimits& limits) {
+    std::size_t start = 0;
+    if (bytes.substr(0, 3) == "\xEF\xBB\xBF") start = 3;
+    while (start < bytes.size() && (bytes[start] == ' ' || bytes[start] == '\r' || bytes[start] == '\n' ||
+                                    bytes[start] == '\t'))
+        ++start;
+    if (bytes.substr(start, 5) != "{\\rtf") return ReadResult::failure("The file is not an RTF document");
+    try {
+        Reader reader(bytes.substr(start), limits);
+        return reader.run();
+    } catch (const std::bad_alloc&) {
+        return ReadResult::failure("The file is too large to read");
+    } catch (const std::exception& e) {
+        return ReadResult::failure(std::string("The file could not be read: ") + e.what());
+    }
+}
+
+}  // namespace orvane
