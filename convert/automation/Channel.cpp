@@ -101,7 +101,9 @@ std::shared_ptr<Channel> Channel::start(const std::string& enginePath, const Cli
     posix_spawn_file_actions_init(&actions);
     posix_spawn_file_actions_adddup2(&actions, childEnd, 0);
     posix_spawn_file_actions_adddup2(&actions, childEnd, 1);
+#if defined(__GLIBC__) && (__GLIBC__ > 2 || (__GLIBC__ == 2 && __GLIBC_MINOR__ >= 34))
     posix_spawn_file_actions_addclosefrom_np(&actions, 3);
+#endif
     // Signal dispositions and the mask of the calling thread are ours, not the engine's.
     posix_spawnattr_t attributes;
     posix_spawnattr_init(&attributes);

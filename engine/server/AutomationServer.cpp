@@ -2,6 +2,7 @@
 
 #include <fcntl.h>
 #include <poll.h>
+#include <pthread.h>
 #include <sys/eventfd.h>
 #include <sys/socket.h>
 #include <sys/un.h>
@@ -60,15 +61,17 @@ public:
     // Readable when a job has finished.
     int notifyFd() const { return m_notify; }
 
-    void run(std::function<void()> work) {
+    // False when the thread cannot be started (no memory left for its stack).
+    bool run(std::function<void()> work) {
+        // Started on first use: most instances only answer a question or two.
+        if (!m_thread.joinable() && !startThread()) return false;
         {
             std::lock_guard lock(m_mutex);
             m_work = std::move(work);
             m_error = nullptr;
         }
-        // Started on first use: most instances only answer a question or two.
-        if (!m_thread.joinable()) m_thread = std::thread([this] { loop(); });
         m_wake.notify_one();
+        return true;
     }
 
     // On the main thread, after notifyFd() became readable: what the job threw, if anything.
@@ -91,6 +94,25 @@ public:
     }
 
 private:
+    bool startThread() {
+        // Termination signals must reach the main thread: a handler run on this one
+        // would not interrupt the main thread's blocked write. The new thread
+        // inherits the mask in force while it is created.
+        sigset_t termination;
+        sigset_t previous;
+        sigemptyset(&termination);
+        for (int signal : {SIGTERM, SIGINT, SIGHUP}) sigaddset(&termination, signal);
+        pthread_sigmask(SIG_BLOCK, &termination, &previous);
+        bool started = true;
+        try {
+            m_thread = std::thread([this] { loop(); });
+        } catch (const std::exception&) {
+            started = false;
+        }
+        pthread_sigmask(SIG_SETMASK, &previous, nullptr);
+        return started;
+    }
+
     void loop() {
         for (;;) {
             std::function<void()> work;
@@ -357,7 +379,15 @@ void Server::startNextJob() {
     if (m_running || m_queue.empty()) return;
     m_running = std::move(m_queue.front());
     m_queue.pop_front();
-    m_worker.run(m_running->second.work);
+    if (m_worker.run(m_running->second.work)) return;
+    auto [id, job] = std::move(*m_running);
+    m_running.reset();
+    if (const auto found = m_connections.find(id); found != m_connections.end()) {
+        found->second.waiting = false;
+        send(found->second, Reply::failure(outOfMemoryMessage()));
+        processLines(found->second);
+    }
+    startNextJob();
 }
 
 void Server::jobFinished() {

@@ -122,6 +122,39 @@ TEST_F(AutomationTest, ReleasingTheLastObjectEndsTheProcess) {
     EXPECT_FALSE(fs::exists(options.registryDir + "/" + std::to_string(pid) + ".sock"));
 }
 
+TEST_F(AutomationTest, EngineEndsWhenItsClientDies) {
+    int report[2];
+    ASSERT_EQ(pipe(report), 0);
+    const pid_t client = fork();
+    ASSERT_GE(client, 0);
+    if (client == 0) {
+        // A client that dies without releasing anything: no destructor runs.
+        try {
+            auto word = createObject("Word.Application", options);
+            const pid_t engine = word->processId();
+            [[maybe_unused]] ssize_t n = write(report[1], &engine, sizeof engine);
+        } catch (...) {
+        }
+        _exit(0);
+    }
+    close(report[1]);
+    pid_t engine = 0;
+    ASSERT_EQ(read(report[0], &engine, sizeof engine), ssize_t(sizeof engine));
+    close(report[0]);
+    int status = 0;
+    waitpid(client, &status, 0);
+
+    // The engine is no longer our child, so it may linger as a zombie until its new parent reaps it.
+    const std::string entry = options.registryDir + "/" + std::to_string(engine) + ".sock";
+    auto ended = [&] {
+        const std::string state = readFile("/proc/" + std::to_string(engine) + "/stat");
+        return state.empty() || state.find(") Z") != std::string::npos;
+    };
+    for (int i = 0; i < 500 && (!ended() || fs::exists(entry)); ++i) std::this_thread::sleep_for(10ms);
+    EXPECT_TRUE(ended());
+    EXPECT_FALSE(fs::exists(entry));
+}
+
 TEST_F(AutomationTest, TerminationSignalRemovesTheRegistryEntry) {
     auto word = createObject("Word.Application", options);
     const pid_t pid = word->processId();
