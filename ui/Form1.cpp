@@ -1,6 +1,8 @@
 #include "Form1.h"
 
 #include <QCloseEvent>
+#include <QKeyEvent>
+#include <QMouseEvent>
 #include <QGroupBox>
 #include <QHeaderView>
 #include <QLineEdit>
@@ -12,6 +14,7 @@
 #include "AddFiles.h"
 #include "ConversionRun.h"
 #include "Dialogs.h"
+#include "ListInteraction.h"
 #include "ListView.h"
 #include "ErrorReport.h"
 #include "FileList.h"
@@ -51,7 +54,10 @@ Form1::Form1(Platform platform, Dialogs& dialogs, QWidget* parent)
     m_files = std::make_unique<FileList>(ListView1);
     m_outputFolder = std::make_unique<OutputFolder>(Text1, m_dialogs, m_platform.desktopFolder);
     m_run = std::make_unique<ConversionRun>(RunControls{*m_files, Text1, ProgressBar1, m_pointer, m_dialogs, m_platform});
+    m_listInteraction = std::make_unique<ListInteraction>(ListView1, *m_files, m_pointer, m_dialogs,
+                                                          m_platform.programFolder);
     connectHandlers();
+    connectListHandlers();
 }
 
 Form1::~Form1() = default;
@@ -174,9 +180,44 @@ void Form1::PushButton2_Click() { m_run->PushButton2_Click(); }
 void Form1::PushButton3_Click() { m_outputFolder->PushButton3_Click(); }
 void Form1::Text1_Change() { m_outputFolder->Text1_Change(); }
 
-// Filled by the folder gathering, list editing and sample features.
+// Filled by the folder gathering and sample features.
 void Form1::PushButton4_Click() {}
-void Form1::PushButton8_Click() {}
 void Form1::PushButton9_Click() {}
+
+void Form1::PushButton8_Click() { m_listInteraction->PushButton8_Click(); }
+
+void Form1::connectListHandlers() {
+    ListInteraction& list = *m_listInteraction;
+    ListView1->onKeyDown = [&list](QKeyEvent* event) { list.ListView1_KeyDown(event->key(), event->modifiers()); };
+    ListView1->onDoubleClick = [&list](QMouseEvent*) { list.ListView1_DblClick(); };
+    ListView1->onMouseDown = [this, &list](QMouseEvent* event) {
+        list.ListView1_MouseDown();
+        // A press on a row picks it up, so a row can be pressed and dragged in one go.
+        if (ListView1->itemAt(event->position().toPoint())) list.ListView1_ItemClick();
+    };
+    ListView1->onMouseMove = [&list](QMouseEvent* event) { list.ListView1_MouseMove(event->position().toPoint()); };
+    ListView1->onMouseUp = [&list](QMouseEvent*) { list.ListView1_MouseUp(); };
+
+    // Pointer feedback over the buttons, the frame, the text box and the background.
+    setMouseTracking(true);
+    for (QWidget* w : std::initializer_list<QWidget*>{PushButton1, PushButton2, PushButton3, PushButton4, PushButton8,
+                                                      PushButton9, Text1, Frame1}) {
+        w->setMouseTracking(true);
+        w->installEventFilter(this);
+    }
+}
+
+bool Form1::eventFilter(QObject* watched, QEvent* event) {
+    if (event->type() == QEvent::Enter || event->type() == QEvent::MouseMove) {
+        if (qobject_cast<QPushButton*>(watched)) m_listInteraction->pointerOverButton();
+        else if (watched == Text1 || watched == Frame1) m_listInteraction->pointerOverBackground();
+    }
+    return QWidget::eventFilter(watched, event);
+}
+
+void Form1::mouseMoveEvent(QMouseEvent* event) {
+    m_listInteraction->pointerOverBackground();
+    QWidget::mouseMoveEvent(event);
+}
 
 }  // namespace orvane

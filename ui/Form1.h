@@ -21,6 +21,7 @@ class Dialogs;
 class FileList;
 class OutputFolder;
 class ConversionRun;
+class ListInteraction;
 
 class Form1 : public QWidget {
     Q_OBJECT
@@ -60,6 +61,7 @@ public:
     const Platform& platform() const { return m_platform; }
     Dialogs& dialogs() { return m_dialogs; }
     ConversionRun& run() { return *m_run; }
+    ListInteraction& listInteraction() { return *m_listInteraction; }
 
     // Client area, in twips.
     static constexpr int ClientWidthTwips = 8040;
@@ -68,11 +70,14 @@ public:
 
 protected:
     void closeEvent(QCloseEvent* event) override;
+    void mouseMoveEvent(QMouseEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     void createControls();
     void createTabOrder();
     void connectHandlers();
+    void connectListHandlers();
     void centreOnScreen();
 
     Platform m_platform;
@@ -81,6 +86,7 @@ private:
     std::unique_ptr<FileList> m_files;
     std::unique_ptr<OutputFolder> m_outputFolder;
     std::unique_ptr<ConversionRun> m_run;
+    std::unique_ptr<ListInteraction> m_listInteraction;
 };
 
 }  // namespace orvane
