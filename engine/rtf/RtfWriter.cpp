@@ -225,8 +225,8 @@ private:
     void pageSetupToRtf();
 
     // --- body --------------------------------------------------------------
-    void sectionToRtf(const Section& section, bool last);
-    void storyToRtf(std::string_view destination, const std::vector<Block>& blocks);
+    void sectionToRtf(const Section& section, const Section* previous, bool last);
+    void storyToRtf(std::string_view destination, const std::vector<Block>& blocks, const std::vector<Block>* previous);
     void blocksToRtf(const std::vector<Block>& blocks, int itap, Ending last, int depth);
     void blockToRtf(const Block& block, int itap, Ending ending, int depth);
     void paragraphToRtf(const Paragraph& paragraph, int itap, Ending ending, int depth);
@@ -410,7 +410,7 @@ bool Writer::documentToRtf() {
         endLine();
     }
     for (std::size_t i = 0; i < m_doc.sections.size() && !m_failed; ++i) {
-        sectionToRtf(m_doc.sections[i], i + 1 == m_doc.sections.size());
+        sectionToRtf(m_doc.sections[i], i > 0 ? &m_doc.sections[i - 1] : nullptr, i + 1 == m_doc.sections.size());
     }
     close();
     endLine();
@@ -694,7 +694,7 @@ void Writer::pageSetupToRtf() {
 // ---------------------------------------------------------------------------
 // Sections, stories and blocks
 
-void Writer::sectionToRtf(const Section& section, bool last) {
+void Writer::sectionToRtf(const Section& section, const Section* previous, bool last) {
     const SectionProps& p = section.props;
     word("sectd");
     switch (p.breakKind) {
@@ -734,19 +734,33 @@ void Writer::sectionToRtf(const Section& section, bool last) {
     m_textWidth = std::max<Twips>(p.pageWidth - p.marginLeft - p.marginRight, 720);
     // With facing pages \headerr is the odd-page header and \headerl the even
     // one; without, \header serves every page.
-    storyToRtf(m_doc.facingPages ? "headerr" : "header", section.header);
-    storyToRtf("headerl", section.headerEven);
-    storyToRtf("headerf", section.headerFirst);
-    storyToRtf(m_doc.facingPages ? "footerr" : "footer", section.footer);
-    storyToRtf("footerl", section.footerEven);
-    storyToRtf("footerf", section.footerFirst);
+    const auto story = [&](std::string_view destination, std::vector<Block> Section::*member) {
+        storyToRtf(destination, section.*member, previous ? &(previous->*member) : nullptr);
+    };
+    story(m_doc.facingPages ? "headerr" : "header", &Section::header);
+    story("headerl", &Section::headerEven);
+    story("headerf", &Section::headerFirst);
+    story(m_doc.facingPages ? "footerr" : "footer", &Section::footer);
+    story("footerl", &Section::footerEven);
+    story("footerf", &Section::footerFirst);
 
     blocksToRtf(section.blocks, 0, last ? Ending::None : Ending::Sect, 0);
     endLine();
 }
 
-void Writer::storyToRtf(std::string_view destination, const std::vector<Block>& blocks) {
-    if (blocks.empty() || m_failed) return;
+void Writer::storyToRtf(std::string_view destination, const std::vector<Block>& blocks,
+                        const std::vector<Block>* previous) {
+    if (m_failed) return;
+    if (blocks.empty()) {
+        // A section without a header of its own shows the previous section's;
+        // an empty group says this one has none.
+        if (previous && !previous->empty()) {
+            group(destination);
+            close();
+            endLine();
+        }
+        return;
+    }
     group(destination);
     endLine();
     blocksToRtf(blocks, 0, Ending::Par, 0);

@@ -74,6 +74,7 @@ inline Document sampleDocument() {
     Style emphasis;
     emphasis.name = "Emphasis";
     emphasis.type = StyleType::Character;
+    emphasis.para = d.defaultPara;  // as readers fill it: a character style has no paragraph of its own
     emphasis.chars = d.defaultChars;
     emphasis.chars.italic = true;
     Style grid;
@@ -125,7 +126,7 @@ inline Document sampleDocument() {
     first.props.pageNumberStart = 1;
     {
         Field page;
-        page.instruction = " PAGE ";
+        page.instruction = "PAGE";
         page.result = {run("1", base)};
         first.header = {paragraph({run("Odd header", base)}, body, base)};
         first.headerEven = {paragraph({run("Even header", base)}, body, base)};

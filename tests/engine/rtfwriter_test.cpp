@@ -10,7 +10,9 @@
 #include "Engine.h"
 #include "Golden.h"
 #include "SampleDocument.h"
+#include "text/TextReader.h"
 #include "rtf/RtfEscape.h"
+#include "rtf/RtfReader.h"
 #include "rtf/RtfWriter.h"
 
 namespace orvane {
@@ -374,6 +376,71 @@ TEST(RtfWriterSink, StopsAtTheFirstFailedWrite) {
     FailingSink enough(total);
     EXPECT_TRUE(writeRtf(d, enough));
     EXPECT_GT(enough.calls(), 1u);
+}
+
+// ---------------------------------------------------------------------------
+// Round trips: what the writer writes, the RTF reader reads back unchanged.
+
+void expectRoundTrip(const model::Document& original) {
+    const std::string rtf = toRtf(original);
+    const ReadResult back = readRtf(rtf, ReadLimits{});
+    ASSERT_TRUE(back.ok()) << back.error;
+    EXPECT_EQ(dumpModel(*back.document), dumpModel(original));
+    // Writing what was read gives the same RTF again.
+    EXPECT_EQ(toRtf(*back.document), rtf);
+}
+
+TEST(RtfRoundTrip, SampleDocument) {
+    expectRoundTrip(sampleDocument());
+}
+
+TEST(RtfRoundTrip, AwkwardText) {
+    model::Document d;
+    d.fonts = {{"Calibri", model::FontFamily::Swiss, 0, 2, ""}};
+    model::CharProps bold;
+    bold.bold = true;
+    model::Section s;
+    s.blocks = {
+        paragraph({run("{braces} \\back\\slash\\ and \\par and ;semicolons;")}),
+        paragraph({run("caf\xC3\xA9 \xE2\x82\xAC \xE2\x80\x9Cquotes\xE2\x80\x9D \xE2\x80\x94 \xC5\xB8")}),
+        paragraph({run("\xE4\xB8\xAD\xE6\x96\x87 \xED\x95\x9C\xEA\xB5\xAD\xEC\x96\xB4 \xD0\xA0\xD1\x83\xD1\x81\xD1\x81\xD0\xBA\xD0\xB8\xD0\xB9")}),
+        paragraph({run("emoji \xF0\x9F\x98\x80\xF0\x9F\x91\x8D\xF0\x9F\x8F\xBD and U+FFFD \xEF\xBF\xBD")}),
+        paragraph({run("no-break\xC2\xA0space, soft\xC2\xADhyphen, zero\xE2\x80\x8Bwidth")}),
+        // (Readers join neighbouring runs of equal formatting, so these differ.)
+        paragraph({run("  leading and trailing spaces  "), run("\ttab first", bold), run("line\nbreak\n")}),
+        paragraph({}),
+        paragraph({run(std::string(400, 'x'))}),
+    };
+    d.sections = {s};
+    expectRoundTrip(d);
+}
+
+TEST(RtfRoundTrip, TablesNestedThreeDeep) {
+    model::Document d;
+    d.fonts = {{"Arial", model::FontFamily::Swiss, 0, 2, ""}};
+    model::Table innermost;
+    model::TableRow r3;
+    r3.cells = {cell(800, {paragraph({run("deepest")})}), cell(800, {paragraph({run("also")})})};
+    innermost.rows = {r3, r3};
+    model::Table middle;
+    model::TableRow r2;
+    r2.cells = {cell(2000, {paragraph({run("middle")}), model::Block{innermost}, paragraph({run("after")})}),
+                cell(1500, {paragraph({run("m2")})})};
+    middle.rows = {r2};
+    model::Table outer;
+    model::TableRow r1;
+    r1.cells = {cell(4000, {model::Block{middle}, paragraph({})}), cell(3000, {paragraph({run("o2")})})};
+    outer.rows = {r1, r1};
+    model::Section s;
+    s.blocks = {model::Block{outer}, paragraph({run("end")})};
+    d.sections = {s};
+    expectRoundTrip(d);
+}
+
+TEST(RtfRoundTrip, PlainTextFile) {
+    const ReadResult text = readText(testing::readFile(testing::goldenPath("text/mixed.txt")), ReadLimits{});
+    ASSERT_TRUE(text.ok());
+    expectRoundTrip(*text.document);
 }
 
 }  // namespace
