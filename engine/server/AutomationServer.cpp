@@ -147,18 +147,6 @@ private:
     bool m_stop = false;
 };
 
-bool writeAll(int fd, std::string_view data) {
-    while (!data.empty()) {
-        const ssize_t n = ::write(fd, data.data(), data.size());
-        if (n < 0) {
-            if (errno == EINTR && g_pendingSignal == 0) continue;
-            return false;
-        }
-        data.remove_prefix(static_cast<std::size_t>(n));
-    }
-    return true;
-}
-
 class Server {
 public:
     explicit Server(const ServerOptions& options) : m_options(options) {}
@@ -351,7 +339,7 @@ void Server::send(Connection& connection, const Reply& reply) {
     const std::string line = protocol::formatReply(reply) + "\n";
     if (connection.primary) {
         // The client that started us reads its replies; blocking here is its business.
-        if (!writeAll(1, line)) {
+        if (!writeAll(1, line, &g_pendingSignal)) {
             if (g_pendingSignal != 0) dieOfSignal(g_pendingSignal);
             m_inputEnded = true;
         }
@@ -457,7 +445,7 @@ int Server::run() {
     primary.session = std::make_unique<Session>(m_app);
     // Registered before the greeting, so an instance is findable once its creator has it.
     if (m_options.registry) registerInstance();
-    if (!writeAll(1, protocol::greeting() + "\n")) {
+    if (!writeAll(1, protocol::greeting() + "\n", &g_pendingSignal)) {
         unregisterInstance();
         return 1;
     }

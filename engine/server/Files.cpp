@@ -22,18 +22,6 @@ std::size_t g_memoryLimitMb = 0;
 std::mutex g_temporariesMutex;
 std::set<std::string> g_temporaries;
 
-bool writeAll(int fd, std::string_view data) {
-    while (!data.empty()) {
-        const ssize_t n = ::write(fd, data.data(), data.size());
-        if (n < 0) {
-            if (errno == EINTR) continue;
-            return false;
-        }
-        data.remove_prefix(static_cast<std::size_t>(n));
-    }
-    return true;
-}
-
 // Collects the writer's many small pieces into large writes.
 class FileSink : public Sink {
 public:
@@ -88,6 +76,18 @@ std::string resolveTarget(const std::string& path) {
 std::string errnoText(int error) { return std::strerror(error); }
 
 }  // namespace
+
+bool writeAll(int fd, std::string_view data, const volatile std::sig_atomic_t* interrupted) {
+    while (!data.empty()) {
+        const ssize_t n = ::write(fd, data.data(), data.size());
+        if (n < 0) {
+            if (errno == EINTR && !(interrupted && *interrupted)) continue;
+            return false;
+        }
+        data.remove_prefix(static_cast<std::size_t>(n));
+    }
+    return true;
+}
 
 void rememberUmask() {
     g_umask = umask(0);

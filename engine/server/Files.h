@@ -3,8 +3,10 @@
 // left exactly as it was.
 #pragma once
 
+#include <csignal>
 #include <cstddef>
 #include <string>
+#include <string_view>
 
 #include "Engine.h"
 
@@ -30,6 +32,10 @@ ReadResult readDocumentFile(const std::string& path, const ReadLimits& limits = 
 // renames it over the target. Returns the reason on failure (strerror text, e.g.
 // "Permission denied"), empty on success; a failure leaves no temporary file.
 std::string saveRtfAtomically(const model::Document& document, const std::string& path);
+
+// Writes everything, retrying after interruptions; false with errno set on failure.
+// With `interrupted`, an interruption while it is set ends the write instead.
+bool writeAll(int fd, std::string_view data, const volatile std::sig_atomic_t* interrupted = nullptr);
 
 // The process's file-creation mask, read once at start-up while there is only one
 // thread (reading it means setting it).
