@@ -5,6 +5,7 @@
 #include <functional>
 
 #include "docx/DocxConverter.h"
+#include "docx/ImageConvert.h"
 
 namespace orvane::docx {
 
@@ -411,6 +412,16 @@ void DocxConverter::convertParagraph(pugi::xml_node p, BlockOut out, bool body, 
         while (next && next.type() != pugi::node_element) next = next.next_sibling();
         join = next && is(next.name(), "w:p");
     }
+    // A paragraph that holds nothing but the anchor of its text boxes is a
+    // mere carrier: the boxes' text takes its place at the top.
+    const bool onlyAnchor =
+        !after.empty() && std::all_of(para.content.begin(), para.content.end(), [](const Inline& in) {
+            return std::holds_alternative<model::Bookmark>(in.value);
+        });
+    if (onlyAnchor && !join) {
+        for (Block& b : after) blocks(out).push_back(std::move(b));
+        after.clear();
+    }
     if (join) {
         *carried = std::move(para.content);
     } else {
@@ -686,6 +697,36 @@ void DocxConverter::dissolveOpenFields() {
     }
 }
 
+std::string DocxConverter::hyperlinkInstruction(std::string_view relId, std::string_view anchor) const {
+    std::string instruction;
+    if (!relId.empty() && m_scope.rels) {
+        if (const Relationship* rel = m_scope.rels->byId(relId)) instruction = "HYPERLINK " + quoted(rel->target);
+    }
+    if (!anchor.empty()) {
+        instruction += instruction.empty() ? "HYPERLINK \\l " : " \\l ";
+        instruction += quoted(anchor);
+    }
+    return instruction;
+}
+
+void DocxConverter::withHyperlink(const std::string& instruction, const std::function<void()>& body) {
+    if (instruction.empty()) {
+        body();
+        return;
+    }
+    beginField(true, instruction);
+    const std::size_t mine = m_fields.size();
+    body();
+    closeFieldsDownTo(mine);
+    // A link around nothing that shows (a text box moved out, a picture left
+    // out) is dropped.
+    if (m_fields.size() == mine && m_fields.back().result.empty()) {
+        m_fields.pop_back();
+        return;
+    }
+    endField();
+}
+
 model::CharProps DocxConverter::runProps(const RunPr& direct) const {
     CharState s = m_paraChars;
     if (direct.style) {
@@ -711,25 +752,9 @@ void DocxConverter::convertInlines(pugi::xml_node parent, int depth) {
         if (is(name, "w:r")) {
             convertRun(child, depth + 1);
         } else if (is(name, "w:hyperlink")) {
-            std::string instruction;
-            if (const char* id = child.attribute("r:id").value(); *id && m_scope.rels) {
-                if (const Relationship* rel = m_scope.rels->byId(id)) {
-                    instruction = "HYPERLINK " + quoted(rel->target);
-                }
-            }
-            if (const char* anchor = child.attribute("w:anchor").value(); *anchor) {
-                instruction += instruction.empty() ? "HYPERLINK \\l " : " \\l ";
-                instruction += quoted(anchor);
-            }
-            if (instruction.empty()) {
-                convertInlines(child, depth + 1);
-                continue;
-            }
-            beginField(true, std::move(instruction));
-            const std::size_t mine = m_fields.size();
-            convertInlines(child, depth + 1);
-            closeFieldsDownTo(mine);
-            endField();
+            const std::string instruction =
+                hyperlinkInstruction(child.attribute("r:id").value(), child.attribute("w:anchor").value());
+            withHyperlink(instruction, [&] { convertInlines(child, depth + 1); });
         } else if (is(name, "w:fldSimple")) {
             beginField(true, child.attribute("w:instr").value());
             const std::size_t mine = m_fields.size();
@@ -880,7 +905,11 @@ void DocxConverter::convertGraphic(pugi::xml_node node, const CharProps& props, 
         const char* name = child.name();
         if (is(name, "wp:inline") || is(name, "wp:anchor")) {
             pugi::xml_node extent = child.child("wp:extent");
-            convertGraphic(child, props, emuAttr(extent, "cx"), emuAttr(extent, "cy"), depth + 1);
+            const std::string link = hyperlinkInstruction(
+                child.child("wp:docPr").child("a:hlinkClick").attribute("r:id").value(), "");
+            withHyperlink(link, [&] {
+                convertGraphic(child, props, emuAttr(extent, "cx"), emuAttr(extent, "cy"), depth + 1);
+            });
         } else if (is(name, "pic:pic")) {
             pugi::xml_node blip = child.child("pic:blipFill").child("a:blip");
             Opt<model::Twips> w = cx, h = cy;
@@ -910,7 +939,9 @@ void DocxConverter::convertGraphic(pugi::xml_node node, const CharProps& props, 
                    is(name, "v:oval") || is(name, "v:image")) {
             Opt<model::Twips> w, h;
             vmlSize(child, w, h);
-            convertGraphic(child, props, w, h, depth + 1);
+            std::string link;
+            if (const char* href = child.attribute("href").value(); *href) link = "HYPERLINK " + quoted(href);
+            withHyperlink(link, [&] { convertGraphic(child, props, w, h, depth + 1); });
         } else if (is(name, "c:chart")) {
             warnOnce("Charts are left out");
         } else if (is(name, "a:extLst") || is(name, "wps:spPr") || is(name, "pic:spPr") ||
@@ -976,7 +1007,23 @@ void DocxConverter::emitImage(const std::string& relId, const CharProps& props, 
             case Sniffed::Wmf: format = model::ImageFormat::Wmf; break;
             default: break;
             }
-            if (!format) {
+            if (kind == Sniffed::Gif || kind == Sniffed::Bmp) {
+                // RTF has no place for these: they travel as PNG.
+                PngImage png;
+                const std::size_t maxPixels = std::min<std::size_t>(40u * 1000 * 1000, m_limits.maxEntryBytes);
+                const bool converted = kind == Sniffed::Gif ? gifToPng(bytes, maxPixels, png)
+                                                            : bmpToPng(bytes, maxPixels, png);
+                if (converted) {
+                    image = std::make_shared<model::Image>();
+                    image->format = model::ImageFormat::Png;
+                    image->pixelWidth = png.width;
+                    image->pixelHeight = png.height;
+                    image->data = std::move(png.data);
+                } else {
+                    warnOnce(std::string("A picture in ") + sniffedName(kind) +
+                             " format could not be decoded and was left out");
+                }
+            } else if (!format) {
                 warnOnce(std::string("Pictures in ") + sniffedName(kind) + " format are left out");
             } else {
                 image = std::make_shared<model::Image>();

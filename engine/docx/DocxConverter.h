@@ -6,6 +6,7 @@
 #pragma once
 
 #include <array>
+#include <functional>
 #include <map>
 #include <memory>
 #include <set>
@@ -121,6 +122,8 @@ private:
     void noteReference(pugi::xml_node ref, NoteKind kind, const model::CharProps& props);
 
     model::CharProps runProps(const RunPr& direct) const;
+    std::string hyperlinkInstruction(std::string_view relId, std::string_view anchor) const;
+    void withHyperlink(const std::string& instruction, const std::function<void()>& body);
     std::vector<model::Inline>* target();
     void emitText(std::string_view text, const model::CharProps& props);
     void emitInline(model::Inline item);

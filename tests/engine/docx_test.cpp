@@ -171,6 +171,14 @@ const std::string kPng(
     "\x89PNG\r\n\x1a\n\x00\x00\x00\x0dIHDR\x00\x00\x00\x01\x00\x00\x00\x01\x08\x06\x00\x00\x00\x1f\x15\xc4\x89"
     "\x00\x00\x00\x0aIDATx\x9c\x63\x00\x01\x00\x00\x05\x00\x01\x0d\x0a\x2d\xb4\x00\x00\x00\x00IEND\xae\x42\x60\x82",
     67);
+// A 2x2 GIF (red and blue checks) and a 2x1 24-bit BMP (red, green).
+const std::string kGif("GIF89a\x02\x00\x02\x00\x80\x00\x00\xFF\x00\x00\x00\x00\xFF\x2C\x00\x00\x00\x00\x02\x00"
+                       "\x02\x00\x00\x02\x03\x44\x02\x05\x00\x3B",
+                       35);
+const std::string kBmp("BM\x46\x00\x00\x00\x00\x00\x00\x00\x36\x00\x00\x00\x28\x00\x00\x00\x02\x00\x00\x00\x01\x00"
+                       "\x00\x00\x01\x00\x18\x00\x00\x00\x00\x00\x10\x00\x00\x00\x13\x0B\x00\x00\x13\x0B\x00\x00"
+                       "\x00\x00\x00\x00\x00\x00\x00\x00\x00\x00\xFF\x00\xFF\x00\x00\x00",
+                       62);
 const std::string kJpeg("\xFF\xD8\xFF\xC0\x00\x11\x08\x00\x10\x00\x20\x03\x01\x22\x00\x02\x11\x01\x03\x11\x01\xFF\xD9",
                         23);
 
@@ -470,6 +478,11 @@ TEST(DocxReader, PicturesInDrawingMlAndVml) {
     const std::string gif = b.rel("image", "media/image3.gif");
     const std::string svg = b.rel("image", "media/image4.svg");
     const std::string linked = b.rel("image", "http://example.com/x.png", true);
+    const std::string goodGif = b.rel("image", "media/image5.gif");
+    const std::string bmp = b.rel("image", "media/image6.bmp");
+    const std::string link = b.rel("hyperlink", "https://example.com/", true);
+    b.file("word/media/image5.gif", kGif);
+    b.file("word/media/image6.bmp", kBmp);
     b.file("word/media/image1.png", kPng);
     b.file("word/media/image2.jpeg", kJpeg);
     b.file("word/media/image3.gif", "GIF89a\x01\x00\x01\x00");
@@ -486,6 +499,10 @@ TEST(DocxReader, PicturesInDrawingMlAndVml) {
         inlinePic(gif) +
         inlinePic(png, R"(<a:extLst><a:ext uri="{96DAC541-7B7A-43D3-8B79-37D633B846F1}">
           <asvg:svgBlip xmlns:asvg="http://schemas.microsoft.com/office/drawing/2016/SVG/main" r:embed=")" + svg + R"("/></a:ext></a:extLst>)") +
+        inlinePic(goodGif) + inlinePic(bmp) +
+        R"(<w:r><w:drawing><wp:inline><wp:extent cx="6350" cy="6350"/><wp:docPr id="1" name="linked picture"><a:hlinkClick r:id=")" + link +
+        R"("/></wp:docPr><a:graphic><a:graphicData><pic:pic><pic:blipFill><a:blip r:embed=")" + png +
+        R"("/></pic:blipFill></pic:pic></a:graphicData></a:graphic></wp:inline></w:drawing></w:r>)" +
         R"(<w:r><w:drawing><wp:inline><wp:extent cx="1" cy="1"/><a:graphic><a:graphicData><pic:pic><pic:blipFill>
           <a:blip r:link=")" + linked + R"("/></pic:blipFill></pic:pic></a:graphicData></a:graphic></wp:inline></w:drawing></w:r></w:p>)";
     ReadResult r = read(b.build());

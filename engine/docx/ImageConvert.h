@@ -1,0 +1,22 @@
+// Turning picture formats RTF cannot carry (GIF, BMP) into PNG, so that such
+// pictures are not lost. Only the first frame of an animated GIF is kept.
+#pragma once
+
+#include <cstddef>
+#include <string>
+#include <string_view>
+
+namespace orvane::docx {
+
+struct PngImage {
+    std::string data;
+    int width = 0;
+    int height = 0;
+};
+
+// Each returns false (leaving `out` empty) for data it cannot decode or
+// pictures larger than `maxPixels`.
+bool gifToPng(std::string_view gif, std::size_t maxPixels, PngImage& out);
+bool bmpToPng(std::string_view bmp, std::size_t maxPixels, PngImage& out);
+
+}  // namespace orvane::docx
