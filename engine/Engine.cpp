@@ -51,14 +51,20 @@ std::string_view skipLeadingSpace(std::string_view s) {
     return s;
 }
 
-// `text` as UTF-16LE, the way compound files spell their stream names.
-std::string utf16le(std::string_view text) {
-    std::string out;
-    for (const char c : text) {
-        out.push_back(c);
-        out.push_back('\0');
+// Whether `bytes` holds `name` in UTF-16LE, the way compound files spell
+// their stream names, in any letter case (some writers use lower case).
+bool containsUtf16Name(std::string_view bytes, std::string_view name) {
+    const std::size_t length = name.size() * 2;
+    for (std::size_t i = 0; i + length <= bytes.size(); ++i) {
+        std::size_t k = 0;
+        while (k < name.size() && bytes[i + 2 * k + 1] == '\0' &&
+               std::tolower(static_cast<unsigned char>(bytes[i + 2 * k])) ==
+                   std::tolower(static_cast<unsigned char>(name[k]))) {
+            ++k;
+        }
+        if (k == name.size()) return true;
     }
-    return out;
+    return false;
 }
 
 std::uint32_t le16(std::string_view s, std::size_t at) {
@@ -194,8 +200,8 @@ InputFormat detectFormat(std::string_view bytes) {
     if (bytes.starts_with(kOleMagic)) {
         // A password-protected .docx is a compound file holding the package
         // encrypted; a Word 97-2003 file has a WordDocument stream.
-        if (bytes.find(utf16le("EncryptedPackage")) != std::string_view::npos) return InputFormat::Encrypted;
-        if (bytes.find(utf16le("WordDocument")) != std::string_view::npos) return InputFormat::Doc;
+        if (containsUtf16Name(bytes, "EncryptedPackage")) return InputFormat::Encrypted;
+        if (containsUtf16Name(bytes, "WordDocument")) return InputFormat::Doc;
         return InputFormat::Unknown;
     }
     if (bytes.starts_with("\xFF\xFE"sv) || bytes.starts_with("\xFE\xFF"sv)) return InputFormat::Text;

@@ -239,7 +239,9 @@ private:
     void inlinesToRtf(const std::vector<Inline>& inlines, const CharProps* paraStyleChars, int depth);
     void inlineToRtf(const Inline& item, const CharProps* paraStyleChars, int depth);
     void imageToRtf(const Image& image);
-    void charPropsToRtf(const CharProps& c, const Baselines<CharProps>& base);
+    // `inStyleSheet`: a style states only what it changes, where text always
+    // states its font and size.
+    void charPropsToRtf(const CharProps& c, const Baselines<CharProps>& base, bool inStyleSheet = false);
     void paraPropsToRtf(const ParaProps& p, const Baselines<ParaProps>& base);
     void runPropsToRtf(const CharProps& c, const CharProps* paraStyleChars);
 
@@ -521,9 +523,9 @@ void Writer::styleSheetToRtf() {
         }
         CharProps chars = s.chars;
         chars.charStyle.reset();
-        charPropsToRtf(chars, Baselines<CharProps>(m_plainChars)
-                                  .add(&m_doc.defaultChars)
-                                  .add(parent ? &parent->chars : nullptr));
+        charPropsToRtf(chars,
+                       Baselines<CharProps>(m_plainChars).add(&m_doc.defaultChars).add(parent ? &parent->chars : nullptr),
+                       true);
         if (parent) word("sbasedon", *s.basedOn);
         if (s.type != StyleType::Character && style(s.next, s.type)) word("snext", *s.next);
         std::string name = s.name;
@@ -1063,7 +1065,7 @@ void Writer::runPropsToRtf(const CharProps& c, const CharProps* paraStyleChars) 
                           .add(charStyle ? &charStyle->chars : nullptr));
 }
 
-void Writer::charPropsToRtf(const CharProps& c, const Baselines<CharProps>& base) {
+void Writer::charPropsToRtf(const CharProps& c, const Baselines<CharProps>& base, bool inStyleSheet) {
     const auto has = [&](auto get) { return differs(c, base, get); };
     if (style(c.charStyle, StyleType::Character)) word("cs", *c.charStyle);
     // Fonts for other scripts: \af after \rtlch names the complex-script font,
@@ -1083,8 +1085,8 @@ void Writer::charPropsToRtf(const CharProps& c, const Baselines<CharProps>& base
         word("af", fontIndex(*c.eastAsiaFont));
         word("loch");
     }
-    word("f", fontIndex(c.font));
-    word("fs", c.sizeHalfPoints);
+    if (!inStyleSheet || has([](const CharProps& x) { return x.font; })) word("f", fontIndex(c.font));
+    if (!inStyleSheet || has([](const CharProps& x) { return x.sizeHalfPoints; })) word("fs", c.sizeHalfPoints);
     if (c.bold || has([](const CharProps& x) { return x.bold; })) word(c.bold ? "b" : "b0");
     if (c.italic || has([](const CharProps& x) { return x.italic; })) word(c.italic ? "i" : "i0");
     if (c.underline != Underline::None || has([](const CharProps& x) { return x.underline; })) {
@@ -1129,7 +1131,7 @@ void Writer::charPropsToRtf(const CharProps& c, const Baselines<CharProps>& base
         word("expnd", c.spacing / 5);  // quarter points, for older readers
         word("expndtw", c.spacing);
     }
-    if (c.lang > 0) word("lang", c.lang);
+    if (c.lang > 0 && (!inStyleSheet || has([](const CharProps& x) { return x.lang; }))) word("lang", c.lang);
     // The direction last, so it is the one in force for the text.
     if (c.rtl) {
         word("rtlch");

@@ -131,6 +131,7 @@ INSTANTIATE_TEST_SUITE_P(
                    InputFormat::Odt},
         DetectCase{"OtherZip", zip({{"readme.txt", "hello"}}), InputFormat::Unknown},
         DetectCase{"Doc", compoundFile("WordDocument"), InputFormat::Doc},
+        DetectCase{"DocWithLowerCaseStreamNames", compoundFile("worddocument"), InputFormat::Doc},
         DetectCase{"EncryptedDocx", compoundFile("EncryptedPackage"), InputFormat::Encrypted},
         DetectCase{"OtherCompoundFile", compoundFile("Workbook"), InputFormat::Unknown},
         DetectCase{"FlatOdt",
