@@ -1853,7 +1853,7 @@ void Reader::breakFields(TextContext& ctx) {
         FieldFrame& frame = ctx.fields[i];
         if (frame.broken) break;
         Field field;
-        field.instruction = trimmed(frame.instruction);
+        field.instruction = frame.instruction;
         field.result = std::move(frame.result);
         frame.result.clear();
         frame.broken = true;
@@ -2042,7 +2042,7 @@ void Reader::finishField(GroupState& g) {
     ctx.fields.pop_back();
     if (frame.broken) return;
     Field field;
-    field.instruction = trimmed(frame.instruction);
+    field.instruction = std::move(frame.instruction);
     field.result = std::move(frame.result);
     appendInline(inlineTarget(ctx), std::move(field));
 }
@@ -2082,13 +2082,15 @@ void Reader::endSection(bool last) {
     if (m_pgnRestart) section.props.pageNumberStart = m_pgnStart;
     section.blocks = std::move(body.blocks);
     body.blocks.clear();
-    // A section without headers of its own shows the previous section's.
-    section.header = m_header;
-    section.headerFirst = m_headerFirst;
-    section.headerEven = m_headerEven;
-    section.footer = m_footer;
-    section.footerFirst = m_footerFirst;
-    section.footerEven = m_footerEven;
+    // Only the headers this section defines: one without shows the previous
+    // section's, and the model says so by leaving them empty.
+    section.header = std::move(m_header);
+    section.headerFirst = std::move(m_headerFirst);
+    section.headerEven = std::move(m_headerEven);
+    section.footer = std::move(m_footer);
+    section.footerFirst = std::move(m_footerFirst);
+    section.footerEven = std::move(m_footerEven);
+    for (auto* h : {&m_header, &m_headerFirst, &m_headerEven, &m_footer, &m_footerFirst, &m_footerEven}) h->clear();
     m_doc.sections.push_back(std::move(section));
 }
 

@@ -74,7 +74,11 @@ RtfToken RtfTokenizer::next() {
             if (d == '\'') {
                 const int hi = m_pos < m_in.size() ? hexValue(m_in[m_pos]) : -1;
                 const int lo = m_pos + 1 < m_in.size() ? hexValue(m_in[m_pos + 1]) : -1;
-                if (hi < 0 || lo < 0) continue;  // a broken escape stands for nothing
+                if (hi < 0 || lo < 0) {
+                    // A broken escape stands for nothing; its one good digit goes with it.
+                    if (hi >= 0) ++m_pos;
+                    continue;
+                }
                 m_pos += 2;
                 t.kind = RtfToken::Kind::Hex;
                 t.byte = static_cast<std::uint8_t>(hi * 16 + lo);
