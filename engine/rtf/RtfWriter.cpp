@@ -4,6 +4,7 @@
 #include <array>
 #include <cstdio>
 #include <cstdlib>
+#include <exception>
 #include <string>
 #include <unordered_map>
 #include <vector>
@@ -1219,8 +1220,14 @@ void Writer::paraPropsToRtf(const ParaProps& p, const Baselines<ParaProps>& base
 }  // namespace
 
 bool writeRtf(const model::Document& document, Sink& sink) {
-    Writer writer(document, sink);
-    return writer.documentToRtf();
+    // Running out of memory mid-document must not take the process down; the
+    // caller treats false as "no usable output" and discards what was written.
+    try {
+        Writer writer(document, sink);
+        return writer.documentToRtf();
+    } catch (const std::exception&) {
+        return false;
+    }
 }
 
 }  // namespace orvane
