@@ -17,6 +17,8 @@ namespace {
 
 bool is(const char* name, const char* expected) { return std::strcmp(name, expected) == 0; }
 
+constexpr std::size_t kOpenFieldLimit = 1000;
+
 void appendUtf8(std::string& out, char32_t cp) {
     if (cp < 0x80) {
         out.push_back(static_cast<char>(cp));
@@ -332,10 +334,7 @@ void DocxConverter::convertParagraph(pugi::xml_node p, BlockOut out, bool body, 
         if (direct.numPr->ilvl) ilvl = *direct.numPr->ilvl;
     }
     Opt<int> listIndex;
-    if (numId && *numId != 0) {
-        auto it = m_listByNumId.find(*numId);
-        if (it != m_listByNumId.end()) listIndex = it->second;
-    }
+    if (numId) listIndex = listFor(*numId);
 
     // Paragraph properties, lowest layer first. A list's indents sit below
     // the style when the style brings the list, above it when the paragraph
@@ -687,8 +686,12 @@ void DocxConverter::closeFieldsDownTo(std::size_t size) {
 }
 
 void DocxConverter::dissolveOpenFields() {
-    for (FieldFrame& f : m_fields) {
-        if (f.dissolved) continue;
+    // Dissolved frames lie at the bottom of the stack: only those above them
+    // need work, so a paragraph's end costs nothing once they are done.
+    std::size_t live = m_fields.size();
+    while (live > 0 && !m_fields[live - 1].dissolved) --live;
+    for (std::size_t i = live; i < m_fields.size(); ++i) {
+        FieldFrame& f = m_fields[i];
         if (m_content) {
             for (Inline& in : f.result) m_content->push_back(std::move(in));
         }
@@ -700,7 +703,8 @@ void DocxConverter::dissolveOpenFields() {
 std::string DocxConverter::hyperlinkInstruction(std::string_view relId, std::string_view anchor) const {
     std::string instruction;
     if (!relId.empty() && m_scope.rels) {
-        if (const Relationship* rel = m_scope.rels->byId(relId)) instruction = "HYPERLINK " + quoted(rel->target);
+        if (const Relationship* rel = m_scope.rels->byId(relId))
+            instruction = "HYPERLINK " + quoted(rel->rawTarget);
     }
     if (!anchor.empty()) {
         instruction += instruction.empty() ? "HYPERLINK \\l " : " \\l ";
@@ -727,15 +731,13 @@ void DocxConverter::withHyperlink(const std::string& instruction, const std::fun
     endField();
 }
 
-model::CharProps DocxConverter::runProps(const RunPr& direct) const {
+model::CharProps DocxConverter::runProps(const RunPr& direct) {
     CharState s = m_paraChars;
     if (direct.style) {
         if (auto cs = styleIndex(direct.style, std::nullopt)) {
             const StyleDef& def = m_styles.styles[static_cast<std::size_t>(*cs)];
             if (def.type == model::StyleType::Character) {
-                // resolvedStyle() is logically const: it fills a cache.
-                auto* self = const_cast<DocxConverter*>(this);
-                applyRunPr(s, self->resolvedStyle(*cs).rPr, true);
+                applyRunPr(s, resolvedStyle(*cs).rPr, true);
                 s.c.charStyle = def.modelIndex;
             }
         }
@@ -828,8 +830,13 @@ void DocxConverter::convertRunContent(pugi::xml_node container, const CharProps&
                 emitText(text, symbol);
             } else if (is(n, "fldChar")) {
                 std::string_view type = child.attribute("w:fldCharType").value();
+                // Fields nest a few levels in real documents; beyond the cap
+                // their markers are only counted, and their content flows on.
                 if (type == "begin") {
-                    beginField(false, {});
+                    if (m_fields.size() >= kOpenFieldLimit) ++m_fieldOverflow;
+                    else beginField(false, {});
+                } else if (m_fieldOverflow > 0) {
+                    if (type == "end") --m_fieldOverflow;
                 } else if (type == "separate") {
                     if (!m_fields.empty() && !m_fields.back().structural) m_fields.back().inResult = true;
                 } else if (type == "end") {
@@ -876,7 +883,10 @@ void DocxConverter::noteReference(pugi::xml_node ref, NoteKind kind, const CharP
         sup.verticalAlign = model::VerticalAlign::Superscript;
         emitText(mark, sup);
     }
-    if (m_notes.size() <= 100000) m_notes.push_back(PendingNote{kind, ref.attribute("w:id").value(), mark});
+    // A note referenced twice is still written once.
+    std::string id = ref.attribute("w:id").value();
+    if (m_notes.size() <= 100000 && m_notesQueued.emplace(static_cast<int>(kind), id).second)
+        m_notes.push_back(PendingNote{kind, std::move(id), mark});
 }
 
 void DocxConverter::convertMath(pugi::xml_node node, const CharProps& props, int depth) {
@@ -956,25 +966,10 @@ void DocxConverter::convertGraphic(pugi::xml_node node, const CharProps& props, 
 }
 
 void DocxConverter::convertTextBox(pugi::xml_node txbxContent, int depth) {
-    auto savedFields = std::move(m_fields);
-    m_fields.clear();
-    auto* savedContent = m_content;
-    auto* savedAfter = m_afterParagraph;
-    const CharState savedChars = m_paraChars;
-    const CellLayer* savedCell = m_cell;
-    auto savedBookmarks = std::move(m_pendingBookmarks);
-    m_pendingBookmarks.clear();
-    m_cell = nullptr;
-
+    InlineState saved = takeInlineState();
     std::vector<Block> boxBlocks;
     convertBlocks(txbxContent, &boxBlocks, false, depth + 1);
-
-    m_fields = std::move(savedFields);
-    m_content = savedContent;
-    m_afterParagraph = savedAfter;
-    m_paraChars = savedChars;
-    m_cell = savedCell;
-    m_pendingBookmarks = std::move(savedBookmarks);
+    restoreInlineState(std::move(saved));
     if (m_afterParagraph) {
         for (Block& b : boxBlocks) m_afterParagraph->push_back(std::move(b));
     }
@@ -1035,6 +1030,7 @@ void DocxConverter::emitImage(const std::string& relId, const CharProps& props, 
         cached = m_images.emplace(rel->target, std::move(image)).first;
     }
     if (!cached->second) return;
+    if (!charge(cached->second->data.size(), "pictures")) return;
     model::Image image = *cached->second;
     image.width = cx;
     image.height = cy;

@@ -13,6 +13,36 @@ namespace {
 
 constexpr int kStyleChainLimit = 64;
 constexpr std::size_t kNoteLimit = 100000;
+constexpr std::size_t kListLimit = 10000;
+
+// Rough size of converted content: its text and picture bytes.
+std::size_t blockBytes(const std::vector<Block>& blocks, int depth);
+
+std::size_t inlineBytes(const std::vector<Inline>& inlines, int depth) {
+    std::size_t n = 0;
+    for (const Inline& in : inlines) {
+        n += 16;
+        if (const auto* run = std::get_if<model::TextRun>(&in.value)) n += run->text.size();
+        else if (const auto* image = std::get_if<model::Image>(&in.value)) n += image->data.size();
+        else if (const auto* field = std::get_if<model::Field>(&in.value); field && depth < 64)
+            n += field->instruction.size() + inlineBytes(field->result, depth + 1);
+    }
+    return n;
+}
+
+std::size_t blockBytes(const std::vector<Block>& blocks, int depth) {
+    std::size_t n = 0;
+    for (const Block& b : blocks) {
+        n += 64;
+        if (const auto* p = std::get_if<model::Paragraph>(&b.value)) {
+            n += inlineBytes(p->content, depth);
+        } else if (const auto* t = std::get_if<model::Table>(&b.value); t && depth < 64) {
+            for (const auto& row : t->rows)
+                for (const auto& cell : row.cells) n += blockBytes(cell.blocks, depth + 1);
+        }
+    }
+    return n;
+}
 
 std::string romanNumeral(int n, bool upper) {
     static constexpr std::pair<int, const char*> kParts[] = {
@@ -169,62 +199,131 @@ Opt<int> DocxConverter::modelStyle(Opt<int> index) const {
 }
 
 void DocxConverter::buildLists() {
-    std::unordered_map<int, const NumDef*> numById;
-    for (const auto& [id, def] : m_numbering.nums) numById.emplace(id, &def);
+    for (const auto& [id, def] : m_numbering.nums) m_numById.emplace(id, &def);
+}
 
-    for (const auto& [numId, num] : m_numbering.nums) {
-        if (m_listByNumId.count(numId)) continue;
-        auto found = m_numbering.abstracts.find(num.abstractId);
-        const AbstractNumDef* abstract =
-            found == m_numbering.abstracts.end() ? nullptr : &found->second;
-        // A list that only points at a numbering style: follow the style to
-        // the list that holds the levels.
-        for (int hop = 0; hop < 8 && abstract && abstract->numStyleLink; ++hop) {
-            const StyleDef* style = m_styles.find(*abstract->numStyleLink);
-            if (!style || !style->pPr.numPr || !style->pPr.numPr->numId) break;
-            auto linked = numById.find(*style->pPr.numPr->numId);
-            if (linked == numById.end()) break;
-            auto next = m_numbering.abstracts.find(linked->second->abstractId);
-            if (next == m_numbering.abstracts.end() || &next->second == abstract) break;
-            abstract = &next->second;
-        }
-        if (!abstract) {
-            warnOnce("A list refers to a numbering definition that is missing; its numbers are "
-                     "left out");
-            continue;
-        }
-        model::List list;
-        std::array<ParaPr, 9> levelPPr;
-        for (std::size_t i = 0; i < 9; ++i) {
-            const LevelDef& level =
-                num.levelOverride[i].present ? num.levelOverride[i] : abstract->levels[i];
-            model::ListLevel out;
-            if (level.present) {
-                out.format = level.format.value_or(model::NumberFormat::Decimal);
-                out.start = level.start.value_or(0);
-                out.text = level.text.value_or(std::string());
-                out.leftIndent = level.pPr.left.value_or(0);
-                out.firstLineIndent = level.pPr.firstLine.value_or(0);
-                out.font = level.rPr.fontAscii;
-                levelPPr[i] = level.pPr;
-                levelPPr[i].style.reset();
-                levelPPr[i].numPr.reset();
-            } else {
-                // A level the definition leaves out: Word counts it as decimal.
-                out.format = model::NumberFormat::Decimal;
-                out.text = "%" + std::to_string(i + 1) + ".";
-                out.leftIndent = static_cast<model::Twips>(720 * (i + 1));
-                out.firstLineIndent = -360;
-                levelPPr[i].left = out.leftIndent;
-                levelPPr[i].firstLine = out.firstLineIndent;
-            }
-            if (num.startOverride[i]) out.start = std::clamp(*num.startOverride[i], 0, 32767);
-            list.levels.push_back(std::move(out));
-        }
-        m_listByNumId.emplace(numId, static_cast<int>(m_doc.lists.size()));
-        m_doc.lists.push_back(std::move(list));
-        m_listLevelPPr.push_back(std::move(levelPPr));
+// Lists come into the model as paragraphs or styles use them, so that unused
+// definitions (documents carry hundreds) cost nothing.
+Opt<int> DocxConverter::listFor(int numId) {
+    if (numId == 0) return std::nullopt;
+    if (auto known = m_listByNumId.find(numId); known != m_listByNumId.end()) {
+        if (known->second < 0) return std::nullopt;
+        return known->second;
     }
+    auto found = m_numById.find(numId);
+    if (found == m_numById.end()) {
+        m_listByNumId.emplace(numId, -1);
+        return std::nullopt;
+    }
+    if (m_doc.lists.size() >= kListLimit) {
+        warnOnce("The document uses too many lists; the rest lost their numbers");
+        m_listByNumId.emplace(numId, -1);
+        return std::nullopt;
+    }
+    const NumDef& num = *found->second;
+    auto abstractIt = m_numbering.abstracts.find(num.abstractId);
+    const AbstractNumDef* abstract =
+        abstractIt == m_numbering.abstracts.end() ? nullptr : &abstractIt->second;
+    // A list that only points at a numbering style: follow the style to the
+    // list that holds the levels.
+    for (int hop = 0; hop < 8 && abstract && abstract->numStyleLink; ++hop) {
+        const StyleDef* style = m_styles.find(*abstract->numStyleLink);
+        if (!style || !style->pPr.numPr || !style->pPr.numPr->numId) break;
+        auto linked = m_numById.find(*style->pPr.numPr->numId);
+        if (linked == m_numById.end()) break;
+        auto next = m_numbering.abstracts.find(linked->second->abstractId);
+        if (next == m_numbering.abstracts.end() || &next->second == abstract) break;
+        abstract = &next->second;
+    }
+    if (!abstract) {
+        warnOnce("A list refers to a numbering definition that is missing; its numbers are "
+                 "left out");
+        m_listByNumId.emplace(numId, -1);
+        return std::nullopt;
+    }
+    // Instances of one definition without overrides share their counters in
+    // Word (a list interrupted by other text carries on): one model list.
+    const bool plain =
+        std::none_of(num.startOverride.begin(), num.startOverride.end(), [](const Opt<int>& o) { return o.has_value(); }) &&
+        std::none_of(num.levelOverride.begin(), num.levelOverride.end(), [](const LevelDef& l) { return l.present; });
+    if (plain) {
+        if (auto shared = m_listByAbstract.find(abstract); shared != m_listByAbstract.end()) {
+            m_listByNumId.emplace(numId, shared->second);
+            return shared->second;
+        }
+    }
+    model::List list;
+    std::array<ParaPr, 9> levelPPr;
+    for (std::size_t i = 0; i < 9; ++i) {
+        const LevelDef& level =
+            num.levelOverride[i].present ? num.levelOverride[i] : abstract->levels[i];
+        model::ListLevel out;
+        if (level.present) {
+            out.format = level.format.value_or(model::NumberFormat::Decimal);
+            out.start = level.start.value_or(0);
+            out.text = level.text.value_or(std::string());
+            out.leftIndent = level.pPr.left.value_or(0);
+            out.firstLineIndent = level.pPr.firstLine.value_or(0);
+            out.font = level.rPr.fontAscii;
+            levelPPr[i] = level.pPr;
+            levelPPr[i].style.reset();
+            levelPPr[i].numPr.reset();
+        } else {
+            // A level the definition leaves out: Word counts it as decimal.
+            out.format = model::NumberFormat::Decimal;
+            out.text = "%" + std::to_string(i + 1) + ".";
+            out.leftIndent = static_cast<model::Twips>(720 * (i + 1));
+            out.firstLineIndent = -360;
+            levelPPr[i].left = out.leftIndent;
+            levelPPr[i].firstLine = out.firstLineIndent;
+        }
+        if (num.startOverride[i]) out.start = std::clamp(*num.startOverride[i], 0, 32767);
+        list.levels.push_back(std::move(out));
+    }
+    const int index = static_cast<int>(m_doc.lists.size());
+    m_listByNumId.emplace(numId, index);
+    if (plain) m_listByAbstract.emplace(abstract, index);
+    m_doc.lists.push_back(std::move(list));
+    m_listLevelPPr.push_back(std::move(levelPPr));
+    return index;
+}
+
+bool DocxConverter::charge(std::size_t bytes, const char* what) {
+    if (m_growth + bytes > m_limits.maxExpandedBytes) {
+        warnOnce(std::string("The document repeats too much content; some ") + what +
+                 " were left out");
+        return false;
+    }
+    m_growth += bytes;
+    return true;
+}
+
+DocxConverter::InlineState DocxConverter::takeInlineState() {
+    InlineState s;
+    s.fields = std::move(m_fields);
+    s.fieldOverflow = m_fieldOverflow;
+    s.content = m_content;
+    s.afterParagraph = m_afterParagraph;
+    s.paraChars = m_paraChars;
+    s.cell = m_cell;
+    s.pendingBookmarks = std::move(m_pendingBookmarks);
+    m_fields.clear();
+    m_fieldOverflow = 0;
+    m_content = nullptr;
+    m_afterParagraph = nullptr;
+    m_cell = nullptr;
+    m_pendingBookmarks.clear();
+    return s;
+}
+
+void DocxConverter::restoreInlineState(InlineState&& s) {
+    m_fields = std::move(s.fields);
+    m_fieldOverflow = s.fieldOverflow;
+    m_content = s.content;
+    m_afterParagraph = s.afterParagraph;
+    m_paraChars = s.paraChars;
+    m_cell = s.cell;
+    m_pendingBookmarks = std::move(s.pendingBookmarks);
 }
 
 void DocxConverter::buildStyles() {
@@ -256,12 +355,10 @@ void DocxConverter::buildStyles() {
         merged.numPr.reset();
         Opt<model::ListRef> list;
         if (def.type == model::StyleType::Paragraph && rs.pPr.numPr && rs.pPr.numPr->numId) {
-            auto l = m_listByNumId.find(*rs.pPr.numPr->numId);
-            if (l != m_listByNumId.end()) {
+            if (Opt<int> l = listFor(*rs.pPr.numPr->numId)) {
                 const int level = rs.pPr.numPr->ilvl.value_or(0);
-                list = model::ListRef{l->second, level};
-                mergeParaPr(merged, m_listLevelPPr[static_cast<std::size_t>(l->second)]
-                                                  [static_cast<std::size_t>(level)]);
+                list = model::ListRef{*l, level};
+                mergeParaPr(merged, m_listLevelPPr[static_cast<std::size_t>(*l)][static_cast<std::size_t>(level)]);
             }
         }
         if (def.type != model::StyleType::Character) mergeParaPr(merged, rs.pPr);
@@ -385,10 +482,14 @@ void DocxConverter::finishSection(const SectPr& sect) {
         }
         std::vector<Block> blocks;
         if (ref) {
-            blocks = convertHeaderPart(ref->relId);
+            if (m_growth < m_limits.maxExpandedBytes) {
+                blocks = convertHeaderPart(ref->relId);
+                if (!charge(blockBytes(blocks, 0), "headers and footers")) blocks.clear();
+            }
         } else if (m_sectionIndex > 0) {
             // Sections without their own header carry on the previous one.
-            blocks = m_doc.sections[static_cast<std::size_t>(m_sectionIndex - 1)].*(slot.member);
+            const auto& previous = m_doc.sections[static_cast<std::size_t>(m_sectionIndex - 1)].*(slot.member);
+            if (charge(blockBytes(previous, 0), "headers and footers")) blocks = previous;
         }
         // Re-fetch: converting a header never adds sections, but be explicit.
         m_doc.sections[static_cast<std::size_t>(m_sectionIndex)].*(slot.member) = std::move(blocks);
@@ -411,28 +512,11 @@ std::vector<Block> DocxConverter::convertHeaderPart(const std::string& relId) {
     if (m_pkg.refused()) throw DocxError(warning);
 
     const PartScope savedScope = m_scope;
-    auto savedFields = std::move(m_fields);
-    m_fields.clear();
-    auto* savedContent = m_content;
-    auto* savedAfter = m_afterParagraph;
-    const CharState savedChars = m_paraChars;
-    const CellLayer* savedCell = m_cell;
-    auto savedBookmarks = std::move(m_pendingBookmarks);
-    m_pendingBookmarks.clear();
-
+    InlineState saved = takeInlineState();
     m_scope = PartScope{rel->target, &rels};
-    m_content = nullptr;
-    m_afterParagraph = nullptr;
-    m_cell = nullptr;
     convertBlocks(part->root(), &out, false, 1);
-
     m_scope = savedScope;
-    m_fields = std::move(savedFields);
-    m_content = savedContent;
-    m_afterParagraph = savedAfter;
-    m_paraChars = savedChars;
-    m_cell = savedCell;
-    m_pendingBookmarks = std::move(savedBookmarks);
+    restoreInlineState(std::move(saved));
     return out;
 }
 
@@ -498,6 +582,7 @@ void DocxConverter::convertNotes() {
         if (found == part.byId.end()) continue;
         m_scope = PartScope{part.xml->name, part.rels};
         m_fields.clear();
+        m_fieldOverflow = 0;
         m_currentNote = &note;
         m_noteMarkShown = false;
         std::vector<Block> blocks;

@@ -75,6 +75,18 @@ private:
         bool structural = false;  // w:hyperlink / w:fldSimple, closed by the tree itself
     };
 
+    // What converting one paragraph's inline content depends on; set aside
+    // while a text box, header or note is converted in the middle of it.
+    struct InlineState {
+        std::vector<FieldFrame> fields;
+        int fieldOverflow = 0;
+        std::vector<model::Inline>* content = nullptr;
+        std::vector<model::Block>* afterParagraph = nullptr;
+        CharState paraChars;
+        const CellLayer* cell = nullptr;
+        std::vector<model::Inline> pendingBookmarks;
+    };
+
     enum class NoteKind { Footnote, Endnote, Comment };
     struct PendingNote {
         NoteKind kind;
@@ -86,6 +98,12 @@ private:
     void loadDefinitions();
     void buildStyles();
     void buildLists();
+    Opt<int> listFor(int numId);
+    InlineState takeInlineState();
+    void restoreInlineState(InlineState&& state);
+    // Bytes the model may still grow by through copies (pictures used again,
+    // headers carried on): a hostile file cannot multiply its size unboundedly.
+    bool charge(std::size_t bytes, const char* what);
     const ResolvedStyle& resolvedStyle(int index, int depth = 0);
     Opt<int> styleIndex(const Opt<std::string>& id, Opt<int> fallback) const;
     Opt<int> modelStyle(Opt<int> styleIndex) const;
@@ -121,7 +139,7 @@ private:
                    model::Twips cy);
     void noteReference(pugi::xml_node ref, NoteKind kind, const model::CharProps& props);
 
-    model::CharProps runProps(const RunPr& direct) const;
+    model::CharProps runProps(const RunPr& direct);
     std::string hyperlinkInstruction(std::string_view relId, std::string_view anchor) const;
     void withHyperlink(const std::string& instruction, const std::function<void()>& body);
     std::vector<model::Inline>* target();
@@ -150,7 +168,9 @@ private:
     StylesDef m_styles;
     NumberingDef m_numbering;
     std::vector<ResolvedStyle> m_resolved;
-    std::unordered_map<int, int> m_listByNumId;            // w:numId -> Document::lists index
+    std::unordered_map<int, const NumDef*> m_numById;
+    std::unordered_map<int, int> m_listByNumId;            // w:numId -> Document::lists index, -1 none
+    std::unordered_map<const AbstractNumDef*, int> m_listByAbstract;  // shared by plain instances
     std::vector<std::array<ParaPr, 9>> m_listLevelPPr;     // per model list
     CharState m_defaultChars;
     model::ParaProps m_defaultPara;
@@ -158,6 +178,7 @@ private:
     // conversion state
     PartScope m_scope;
     std::vector<FieldFrame> m_fields;
+    int m_fieldOverflow = 0;                               // field starts beyond the nesting cap
     std::vector<model::Inline>* m_content = nullptr;       // the paragraph being filled
     std::vector<model::Block>* m_afterParagraph = nullptr; // text boxes of that paragraph
     CharState m_paraChars;                                 // run base of that paragraph
@@ -169,6 +190,8 @@ private:
 
     // notes and comments, rendered after the body
     std::vector<PendingNote> m_notes;
+    std::set<std::pair<int, std::string>> m_notesQueued;
+    std::size_t m_growth = 0;
     int m_footnoteCount = 0;
     int m_endnoteCount = 0;
     int m_commentCount = 0;

@@ -176,7 +176,8 @@ const Relationships& Package::relationships(std::string_view partName, std::stri
         std::string_view mode = n.attribute("TargetMode").value();
         r.external = mode == "External";
         std::string_view target = n.attribute("Target").value();
-        r.target = r.external ? std::string(target) : resolvePartName(partName, target);
+        r.rawTarget = std::string(target);
+        r.target = r.external ? r.rawTarget : resolvePartName(partName, target);
         it->second.add(std::move(r));
     }
     return it->second;

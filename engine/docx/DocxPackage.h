@@ -17,7 +17,8 @@ namespace orvane::docx {
 struct Relationship {
     std::string id;
     std::string type;    // full relationship type URI
-    std::string target;  // resolved part name, or the URI as written when external
+    std::string target;     // resolved part name, or the URI as written when external
+    std::string rawTarget;  // as written (hyperlinks some producers do not mark external)
     bool external = false;
 };
 

@@ -394,7 +394,8 @@ TEST(DocxReader, ListsFromNumberingDefinitions) {
       <w:num w:numId="2"><w:abstractNumId w:val="0"/><w:lvlOverride w:ilvl="0"><w:startOverride w:val="5"/></w:lvlOverride></w:num>
       <w:num w:numId="3"><w:abstractNumId w:val="1"/></w:num>
       <w:num w:numId="4"><w:abstractNumId w:val="3"/></w:num>
-      <w:num w:numId="5"><w:abstractNumId w:val="2"/></w:num>)xml");
+      <w:num w:numId="5"><w:abstractNumId w:val="2"/></w:num>
+      <w:num w:numId="6"><w:abstractNumId w:val="0"/></w:num>)xml");
     b.xmlPart("styles", "word/styles.xml", "w:styles", R"(
       <w:style w:type="paragraph" w:default="1" w:styleId="Normal"><w:name w:val="Normal"/></w:style>
       <w:style w:type="paragraph" w:styleId="ListBullet"><w:name w:val="List Bullet"/><w:basedOn w:val="Normal"/>
@@ -407,7 +408,8 @@ TEST(DocxReader, ListsFromNumberingDefinitions) {
       <w:p><w:pPr><w:pStyle w:val="ListBullet"/></w:pPr><w:r><w:t>bullet from the style, style indent wins</w:t></w:r></w:p>
       <w:p><w:pPr><w:pStyle w:val="ListBullet"/><w:numPr><w:numId w:val="0"/></w:numPr></w:pPr><w:r><w:t>numbering switched off</w:t></w:r></w:p>
       <w:p><w:pPr><w:numPr><w:numId w:val="5"/></w:numPr></w:pPr><w:r><w:t>through a numbering style</w:t></w:r></w:p>
-      <w:p><w:pPr><w:numPr><w:numId w:val="99"/></w:numPr></w:pPr><w:r><w:t>missing list</w:t></w:r></w:p>)";
+      <w:p><w:pPr><w:numPr><w:numId w:val="99"/></w:numPr></w:pPr><w:r><w:t>missing list</w:t></w:r></w:p>
+      <w:p><w:pPr><w:numPr><w:numId w:val="6"/></w:numPr></w:pPr><w:r><w:t>continues the first list</w:t></w:r></w:p>)";
     expectDump(b, "lists.txt");
 }
 
