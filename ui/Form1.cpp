@@ -11,15 +11,19 @@
 #include <QScreen>
 #include <QTreeWidget>
 
+#include "AddAllFiles.h"
 #include "AddFiles.h"
 #include "ConversionRun.h"
 #include "Dialogs.h"
+#include "DropFiles.h"
 #include "ListInteraction.h"
 #include "ListView.h"
 #include "ErrorReport.h"
 #include "FileList.h"
+#include "FolderScan.h"
 #include "OutputFolder.h"
 #include "Paths.h"
+#include "Samples.h"
 #include "Startup.h"
 #include "Units.h"
 
@@ -139,6 +143,12 @@ void Form1::connectHandlers() {
     connect(PushButton8, &QPushButton::clicked, this, &Form1::PushButton8_Click);
     connect(PushButton9, &QPushButton::clicked, this, &Form1::PushButton9_Click);
     connect(Text1, &QLineEdit::textChanged, this, &Form1::Text1_Change);
+    // Files and folders dropped from the file manager; any other drag is refused.
+    ListView1->acceptsDrop = &carriesLocalFiles;
+    ListView1->onDrop = [this](const QMimeData* data) {
+        FolderScan scan(localFileSystem(), m_dialogs, m_platform.processEvents);
+        ListView1_OLEDragDrop(*m_files, scan, data);
+    };
 }
 
 void Form1::centreOnScreen() {
@@ -180,9 +190,15 @@ void Form1::PushButton2_Click() { m_run->PushButton2_Click(); }
 void Form1::PushButton3_Click() { m_outputFolder->PushButton3_Click(); }
 void Form1::Text1_Change() { m_outputFolder->Text1_Change(); }
 
-// Filled by the folder gathering and sample features.
-void Form1::PushButton4_Click() {}
-void Form1::PushButton9_Click() {}
+void Form1::PushButton4_Click() {
+    FolderScan scan(localFileSystem(), m_dialogs, m_platform.processEvents);
+    orvane::PushButton4_Click(*m_files, m_dialogs, m_pointer, scan);
+}
+
+void Form1::PushButton9_Click() {
+    FolderScan scan(localFileSystem(), m_dialogs, m_platform.processEvents);
+    orvane::PushButton9_Click(*m_files, scan, m_dialogs, m_platform);
+}
 
 void Form1::PushButton8_Click() { m_listInteraction->PushButton8_Click(); }
 
