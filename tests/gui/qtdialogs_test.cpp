@@ -33,7 +33,8 @@ void whenShown(std::function<void(Dialog*)> inspectAndAnswer) {
 class QtDialogsTest : public ::testing::Test {
 protected:
     void SetUp() override { setApplicationTitleText(QStringLiteral("Orvane")); }
-    QtDialogs dialogs;
+    QtDialogs qtDialogs;
+    Dialogs& dialogs = qtDialogs;
 };
 
 TEST_F(QtDialogsTest, TheErrorReportHasItsOwnCaptionAndTheWarningIcon) {
@@ -95,10 +96,10 @@ TEST_F(QtDialogsTest, TheFolderDialogStartsAtTheInitialFolderAndShowsFoldersOnly
         EXPECT_EQ(dialog->fileMode(), QFileDialog::Directory);
         EXPECT_TRUE(dialog->testOption(QFileDialog::ShowDirsOnly));
         dialog->selectFile(dir.path() + "/inner");
-        dialog->accept();
+        static_cast<QDialog*>(dialog)->accept();
     });
     EXPECT_EQ(dialogs.chooseFolder("Please select folder:", dir.path()), dir.path() + "/inner");
-    whenShown<QFileDialog>([&](QFileDialog* dialog) { dialog->reject(); });
+    whenShown<QFileDialog>([&](QFileDialog* dialog) { static_cast<QDialog*>(dialog)->reject(); });
     EXPECT_EQ(dialogs.chooseFolder("Please select folder:", dir.path()), "");
 }
 
@@ -117,7 +118,7 @@ TEST_F(QtDialogsTest, TheOpenDialogShowsItsTitleAndFiltersAndMatchesAnyLetterCas
         EXPECT_TRUE(dialog->selectedNameFilter().startsWith("Word Documents (*.do*)"));
         dialog->setDirectory(dir.path());
         dialog->selectFile("\"a.doc\" \"B.DOCX\"");
-        dialog->accept();
+        static_cast<QDialog*>(dialog)->accept();
     });
     QStringList picked = dialogs.openFiles(request);
     picked.sort();
