@@ -11,6 +11,7 @@
 #include <new>
 
 #include "docx/DocxReader.h"
+#include "odt/OdtReader.h"
 #include "rtf/RtfReader.h"
 #include "text/TextReader.h"
 
@@ -182,8 +183,7 @@ constexpr FormatEntry kFormats[] = {
     {InputFormat::Empty, nullptr, "The file is empty."},
     {InputFormat::Doc, nullptr,
      "The file is a Word 97-2003 document (.doc), which this version cannot read yet."},
-    {InputFormat::Odt, nullptr,
-     "The file is an OpenDocument text (.odt), which this version cannot read yet."},
+    {InputFormat::Odt, &readOdt, nullptr},
     // Read as plain text, a web page would come out as its markup, which
     // looks like a broken conversion; better to say plainly what it is.
     {InputFormat::Html, nullptr, "The file is a web page (HTML), which this version cannot read yet."},
