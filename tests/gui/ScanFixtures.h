@@ -16,6 +16,9 @@
 #include "FolderScan.h"
 #include "Paths.h"
 
+// Paths in failure messages as text rather than as arrays of code units.
+inline void PrintTo(const QString& text, std::ostream* out) { *out << '"' << text.toStdString() << '"'; }
+
 namespace orvane::testing {
 
 class FakeFileSystem : public FileSystem {
