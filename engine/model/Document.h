@@ -151,8 +151,70 @@ struct Bookmark {
     bool start = true;             // false: the bookmark's end
 };
 
+// ---------------------------------------------------------------------------
+// Notes, comments and frames: inline content that holds blocks of its own.
+// engine/README.md ("Notes, comments and frames in the model") says how
+// readers map their formats onto these.
+
+struct Block;
+
+// A footnote or an endnote. It stands where its reference mark stands in the
+// text; `blocks` is the note's own text, without the mark that usually opens
+// it (the writer puts the mark there).
+struct Note {
+    enum class Kind { Footnote, Endnote };
+    Kind kind = Kind::Footnote;
+    std::string customMark;        // the mark as written, e.g. "*"; empty: numbered automatically
+    std::vector<Block> blocks;
+    CharProps referenceProps;      // the mark's character properties (usually superscript)
+};
+
+// A comment (annotation). It stands where its reference mark stands, usually
+// right after the text it comments on; that text, if any, lies between the
+// CommentRange start and end whose id is `range`.
+struct Comment {
+    std::string author;
+    std::string initials;
+    std::string date;              // ISO 8601, e.g. "2021-08-31T10:15:00Z"; empty unknown
+    std::vector<Block> blocks;
+    std::optional<int> range;      // id of the CommentRange pair around the commented text
+};
+
+// One end of the text a comment is about. Ranges may span paragraphs.
+struct CommentRange {
+    int id = 0;
+    bool start = true;             // false: the range's end
+};
+
+// What a frame's position is measured from. Text: the column horizontally,
+// the anchoring paragraph vertically.
+enum class FrameRelative { Text, Margin, Page };
+
+struct FramePosition {
+    FrameRelative horizontal = FrameRelative::Text;
+    FrameRelative vertical = FrameRelative::Text;
+    Twips x = 0;                   // left edge, from the left of `horizontal`
+    Twips y = 0;                   // top edge, from the top of `vertical`
+};
+
+// How the text around a frame flows: TopBottom leaves the lines beside it
+// empty, Square/Tight/Through wrap around it, InFront/Behind ignore it.
+enum class FrameWrap { Square, TopBottom, Tight, Through, InFront, Behind };
+
+// A text box (or a shape with text, or a positioned frame): blocks of text in
+// a box of their own, anchored to the paragraph it stands in.
+struct Frame {
+    Twips width = 0;               // 0: as wide as the text column
+    Twips height = 0;              // 0: as tall as its text
+    std::optional<FramePosition> position;  // none: in line, where it is anchored
+    FrameWrap wrap = FrameWrap::Square;
+    std::optional<Rgb> border;     // the line around the box; none: no line
+    std::optional<Rgb> fill;       // the background; none: transparent
+    std::vector<Block> blocks;
+};
+
 struct Inline {
-    std::variant<TextRun, Break, Field, Image, Bookmark> value;
+    std::variant<TextRun, Break, Field, Image, Bookmark, Note, Comment, CommentRange, Frame> value;
 };
 
 // ---------------------------------------------------------------------------
@@ -235,6 +297,17 @@ struct Style {
 enum class SectionBreak { NextPage, Continuous, EvenPage, OddPage, Column };
 enum class PageNumberFormat { Decimal, UpperRoman, LowerRoman, UpperLetter, LowerLetter };
 
+// Footnote and endnote numbering. Endnotes cannot restart on each page.
+enum class NoteNumberFormat { Decimal, UpperRoman, LowerRoman, UpperLetter, LowerLetter, Chicago /* *, †, ‡, § */ };
+enum class NoteRestart { Continuous, EachSection, EachPage };
+
+struct NoteNumbering {
+    NoteNumberFormat format = NoteNumberFormat::Decimal;
+    int start = 1;
+    NoteRestart restart = NoteRestart::Continuous;
+    bool operator==(const NoteNumbering&) const = default;
+};
+
 struct SectionProps {
     Twips pageWidth = 12240;       // US Letter
     Twips pageHeight = 15840;
@@ -251,6 +324,8 @@ struct SectionProps {
     PageNumberFormat pageNumberFormat = PageNumberFormat::Decimal;
     std::optional<int> pageNumberStart;
     bool titlePage = false;        // a distinct first-page header/footer
+    std::optional<NoteNumbering> footnoteNumbering;  // none: as the document says (Document::notes)
+    std::optional<NoteNumbering> endnoteNumbering;
 };
 
 struct Section {
@@ -277,6 +352,15 @@ struct DocumentInfo {
     std::string modified;
 };
 
+// Where notes go and how they are numbered, for the whole document.
+struct NoteSettings {
+    NoteNumbering footnotes;       // 1, 2, 3, ... continuous
+    NoteNumbering endnotes{NoteNumberFormat::LowerRoman};  // i, ii, iii, ... as Word and LibreOffice default
+    bool footnotesBeneathText = false;  // right below the text instead of at the page's bottom
+    bool endnotesPerSection = false;    // at the end of each section instead of the document's end
+    bool operator==(const NoteSettings&) const = default;
+};
+
 struct Document {
     std::vector<Font> fonts;       // never empty once a reader has finished: index 0 is the default font
     std::vector<Style> styles;
@@ -286,6 +370,7 @@ struct Document {
     std::vector<Section> sections; // at least one
     DocumentInfo info;
     bool facingPages = false;      // even/odd headers in use
+    NoteSettings notes;
 };
 
 }  // namespace orvane::model

@@ -215,6 +215,53 @@ const char* name(ImageFormat f) {
     return "?";
 }
 
+const char* name(NoteNumberFormat f) {
+    switch (f) {
+    case NoteNumberFormat::Decimal: return "decimal";
+    case NoteNumberFormat::UpperRoman: return "upperroman";
+    case NoteNumberFormat::LowerRoman: return "lowerroman";
+    case NoteNumberFormat::UpperLetter: return "upperletter";
+    case NoteNumberFormat::LowerLetter: return "lowerletter";
+    case NoteNumberFormat::Chicago: return "chicago";
+    }
+    return "?";
+}
+
+const char* name(NoteRestart r) {
+    switch (r) {
+    case NoteRestart::Continuous: return "continuous";
+    case NoteRestart::EachSection: return "eachsection";
+    case NoteRestart::EachPage: return "eachpage";
+    }
+    return "?";
+}
+
+const char* name(FrameRelative r) {
+    switch (r) {
+    case FrameRelative::Text: return "text";
+    case FrameRelative::Margin: return "margin";
+    case FrameRelative::Page: return "page";
+    }
+    return "?";
+}
+
+const char* name(FrameWrap w) {
+    switch (w) {
+    case FrameWrap::Square: return "square";
+    case FrameWrap::TopBottom: return "topbottom";
+    case FrameWrap::Tight: return "tight";
+    case FrameWrap::Through: return "through";
+    case FrameWrap::InFront: return "infront";
+    case FrameWrap::Behind: return "behind";
+    }
+    return "?";
+}
+
+// "format:start:restart", e.g. "lowerroman:1:continuous".
+std::string numbering(const NoteNumbering& n) {
+    return std::string(name(n.format)) + ":" + std::to_string(n.start) + ":" + name(n.restart);
+}
+
 class Dumper {
 public:
     std::string document(const Document& d);
@@ -341,6 +388,8 @@ void Dumper::sectionProps(const SectionProps& p, std::string& s) {
     if (p.pageNumberFormat != d.pageNumberFormat) s += std::string(" pgnfmt=") + name(p.pageNumberFormat);
     index(s, "pgnstart", p.pageNumberStart);
     flag(s, p.titlePage, "titlepg");
+    if (p.footnoteNumbering) s += " footnotes=" + numbering(*p.footnoteNumbering);
+    if (p.endnoteNumbering) s += " endnotes=" + numbering(*p.endnoteNumbering);
 }
 
 void Dumper::inlines(const std::vector<Inline>& items, int indent) {
@@ -364,6 +413,35 @@ void Dumper::inlines(const std::vector<Inline>& items, int indent) {
             line(indent, s);
         } else if (const auto* mark = std::get_if<Bookmark>(&item.value)) {
             line(indent, std::string("bookmark ") + (mark->start ? "start " : "end ") + quoted(mark->name));
+        } else if (const auto* note = std::get_if<Note>(&item.value)) {
+            std::string s = note->kind == Note::Kind::Footnote ? "note footnote" : "note endnote";
+            if (!note->customMark.empty()) s += " mark=" + quoted(note->customMark);
+            line(indent, s + chars(note->referenceProps));
+            blocks(note->blocks, indent + 1);
+        } else if (const auto* comment = std::get_if<Comment>(&item.value)) {
+            std::string s = "comment";
+            if (!comment->author.empty()) s += " author=" + quoted(comment->author);
+            if (!comment->initials.empty()) s += " initials=" + quoted(comment->initials);
+            if (!comment->date.empty()) s += " date=" + quoted(comment->date);
+            index(s, "range", comment->range);
+            line(indent, s);
+            blocks(comment->blocks, indent + 1);
+        } else if (const auto* range = std::get_if<CommentRange>(&item.value)) {
+            line(indent, std::string("commentrange ") + (range->start ? "start " : "end ") + std::to_string(range->id));
+        } else if (const auto* frame = std::get_if<Frame>(&item.value)) {
+            std::string s = "frame";
+            number(s, "w", frame->width, 0);
+            number(s, "h", frame->height, 0);
+            if (frame->position) {
+                const FramePosition& p = *frame->position;
+                s += std::string(" at=") + name(p.horizontal) + ":" + std::to_string(p.x) + "," + name(p.vertical) +
+                     ":" + std::to_string(p.y);
+            }
+            if (frame->wrap != FrameWrap::Square) s += std::string(" wrap=") + name(frame->wrap);
+            color(s, "border", frame->border);
+            color(s, "fill", frame->fill);
+            line(indent, s);
+            blocks(frame->blocks, indent + 1);
         }
     }
 }
@@ -456,6 +534,15 @@ std::string Dumper::document(const Document& d) {
     }
     if (s != "info") line(0, s);
     if (d.facingPages) line(0, "facingpages");
+    if (!(d.notes == NoteSettings{})) {
+        const NoteSettings defaults;
+        std::string n = "notes";
+        if (!(d.notes.footnotes == defaults.footnotes)) n += " footnotes=" + numbering(d.notes.footnotes);
+        if (!(d.notes.endnotes == defaults.endnotes)) n += " endnotes=" + numbering(d.notes.endnotes);
+        flag(n, d.notes.footnotesBeneathText, "footnotesbeneathtext");
+        flag(n, d.notes.endnotesPerSection, "endnotespersection");
+        line(0, n);
+    }
 
     for (std::size_t i = 0; i < d.sections.size(); ++i) {
         const Section& section = d.sections[i];
