@@ -1,0 +1,725 @@
+// The text of a story into paragraphs and tables: formatting looked up by
+// file position, special characters turned into fields, notes, pictures and
+// breaks, and table paragraphs gathered into rows and cells.
+#include <algorithm>
+
+#include "doc/DocConverter.h"
+#include "model/Encoding.h"
+#include "rtf/RtfCodePages.h"
+
+namespace orvane::doc {
+
+using model::Block;
+using model::Inline;
+
+namespace {
+
+constexpr std::size_t kNoPiece = static_cast<std::size_t>(-1);
+
+const FkpRun* findRun(const std::vector<FkpRun>& runs, std::uint32_t fc, std::uint32_t& limit) {
+    auto it = std::upper_bound(runs.begin(), runs.end(), fc, [](std::uint32_t v, const FkpRun& r) { return v < r.fcStart; });
+    limit = it != runs.end() ? it->fcStart : 0xFFFFFFFF;
+    if (it != runs.begin()) {
+        const FkpRun& run = *std::prev(it);
+        if (fc < run.fcEnd) {
+            limit = run.fcEnd;
+            return &run;
+        }
+    }
+    return nullptr;
+}
+
+// The Windows code page usually used for text in a language.
+int codePageForLanguage(int lid) {
+    switch (lid & 0x3FF) {
+    case 0x05: case 0x0E: case 0x15: case 0x18: case 0x1A: case 0x1B: case 0x1C: case 0x24: return 1250;
+    case 0x02: case 0x19: case 0x22: case 0x23: case 0x2F: case 0x3F: case 0x40: case 0x43: case 0x44: return 1251;
+    case 0x08: return 1253;
+    case 0x1F: case 0x2C: return 1254;
+    case 0x0D: return 1255;
+    case 0x01: case 0x20: case 0x29: return 1256;
+    case 0x25: case 0x26: case 0x27: return 1257;
+    case 0x2A: return 1258;
+    case 0x1E: return 874;
+    case 0x11: return 932;
+    case 0x12: return 949;
+    case 0x04: return (lid == 0x0404 || lid == 0x0C04 || lid == 0x1404) ? 950 : 936;
+    default: return 1252;
+    }
+}
+
+bool sameProps(const Inline& last, const model::CharProps& props) {
+    const auto* run = std::get_if<model::TextRun>(&last.value);
+    return run && run->props == props;
+}
+
+std::string trimmed(const std::string& s) {
+    const auto b = s.find_first_not_of(' ');
+    if (b == std::string::npos) return {};
+    const auto e = s.find_last_not_of(' ');
+    return s.substr(b, e - b + 1);
+}
+
+void plainText(const std::vector<Inline>& inlines, std::string& out) {
+    for (const Inline& i : inlines) {
+        if (const auto* r = std::get_if<model::TextRun>(&i.value)) out += r->text;
+        else if (const auto* f = std::get_if<model::Field>(&i.value)) plainText(f->result, out);
+    }
+}
+
+}  // namespace
+
+// ---------------------------------------------------------------------------
+// Positions and formatting
+
+std::size_t DocConverter::pieceIndex(std::uint32_t cp) const {
+    const auto& pieces = m_clx.pieces;
+    auto it = std::upper_bound(pieces.begin(), pieces.end(), cp, [](std::uint32_t v, const Piece& p) { return v < p.cpStart; });
+    if (it == pieces.begin()) return kNoPiece;
+    const std::size_t i = static_cast<std::size_t>(std::prev(it) - pieces.begin());
+    return cp < pieces[i].cpEnd ? i : kNoPiece;
+}
+
+std::uint32_t DocConverter::fcOf(std::uint32_t cp, std::size_t piece) const {
+    const Piece& p = m_clx.pieces[piece];
+    return p.fc + (cp - p.cpStart) * (p.compressed ? 1 : 2);
+}
+
+void DocConverter::applyPieceSprms(std::size_t piece, Chp* chp, Pap* pap, const Chp& base) const {
+    const std::uint16_t prm = m_clx.pieces[piece].prm;
+    if (prm == 0) return;
+    const auto apply = [&](const Sprm& s) {
+        const int sgc = (s.code >> 10) & 7;
+        if (chp && sgc == 2) applyChp(*chp, s, base);
+        if (pap && (sgc == 1 || sgc == 5)) applyPap(*pap, s, m_fib.word6);
+    };
+    if (prm & 1) {
+        const std::size_t index = prm >> 1;
+        if (index < m_clx.prcs.size()) forEachSprm(m_clx.prcs[index], m_fib.word6, apply);
+        return;
+    }
+    std::uint16_t code = 0;
+    std::uint8_t value = 0;
+    if (!prm0Sprm(prm, code, value)) return;
+    const char operand[2] = {static_cast<char>(value), 0};
+    apply(Sprm{code, std::string_view(operand, 1)});
+}
+
+Chp DocConverter::chpAt(std::uint32_t cp, const Chp& paraBase, std::uint32_t& runEnd) const {
+    const std::size_t pi = pieceIndex(cp);
+    if (pi == kNoPiece) {
+        runEnd = cp + 1;
+        return paraBase;
+    }
+    const Piece& p = m_clx.pieces[pi];
+    const std::uint32_t fc = fcOf(cp, pi);
+    const std::uint32_t bpc = p.compressed ? 1 : 2;
+    std::uint32_t limit = 0;
+    const FkpRun* run = findRun(m_chpRuns, fc, limit);
+    const std::uint64_t span = std::max<std::uint64_t>(1, (static_cast<std::uint64_t>(limit) - fc + bpc - 1) / bpc);
+    runEnd = static_cast<std::uint32_t>(std::min<std::uint64_t>(p.cpEnd, cp + span));
+    Chp chp = paraBase;
+    if (run) {
+        // A character style comes first, whatever the order of the list.
+        forEachSprm(run->grpprl, m_fib.word6, [&](const Sprm& s) {
+            if (s.code != 0x4A30) return;
+            const int istd = static_cast<int>(Bytes{s.operand}.u16(0));
+            std::vector<const StyleDef*> chain;
+            for (int i = istd; i >= 0 && static_cast<std::size_t>(i) < m_stsh.styles.size() && chain.size() < 16;) {
+                const StyleDef& def = m_stsh.styles[static_cast<std::size_t>(i)];
+                if (def.empty || def.stk != 2) break;
+                chain.push_back(&def);
+                if (def.istdBase == i) break;
+                i = def.istdBase;
+            }
+            for (auto it = chain.rbegin(); it != chain.rend(); ++it) {
+                forEachSprm((*it)->chpx, m_fib.word6, [&](const Sprm& cs) { applyChp(chp, cs, paraBase); });
+            }
+        });
+        forEachSprm(run->grpprl, m_fib.word6, [&](const Sprm& s) { applyChp(chp, s, paraBase); });
+    }
+    applyPieceSprms(pi, &chp, nullptr, paraBase);
+    return chp;
+}
+
+Pap DocConverter::papAt(std::uint32_t markCp) const {
+    const std::size_t pi = pieceIndex(markCp);
+    int istd = 0;
+    const FkpRun* run = nullptr;
+    if (pi != kNoPiece) {
+        std::uint32_t limit = 0;
+        run = findRun(m_papRuns, fcOf(markCp, pi), limit);
+        if (run) istd = run->istd;
+    }
+    auto* self = const_cast<DocConverter*>(this);  // styles resolve on first use
+    Pap pap = self->resolvedStyle(istd).pap;
+    pap.istd = istd;
+    if (run) forEachSprm(run->grpprl, m_fib.word6, [&](const Sprm& s) { applyPap(pap, s, m_fib.word6); });
+    if (pap.hugePapx) {
+        const std::size_t at = *pap.hugePapx;
+        pap.hugePapx.reset();
+        const std::size_t cb = m_data.u16(at);
+        forEachSprm(m_data.sub(at + 2, cb), false, [&](const Sprm& s) { applyPap(pap, s, false); });
+    }
+    if (pi != kNoPiece) applyPieceSprms(pi, nullptr, &pap, m_defaultChp);
+    return pap;
+}
+
+model::CharProps DocConverter::charProps(const Chp& chp) const {
+    model::CharProps p;
+    const auto font = [&](int ftc) { return ftc >= 0 && static_cast<std::size_t>(ftc) < m_doc.fonts.size() ? ftc : 0; };
+    p.font = font(chp.ftcAscii);
+    if (font(chp.ftcFE) != p.font) p.eastAsiaFont = font(chp.ftcFE);
+    if (font(chp.ftcBi) != p.font) p.complexFont = font(chp.ftcBi);
+    const bool complex = chp.bidi || chp.complexScript;
+    p.sizeHalfPoints = complex ? chp.hpsBi : chp.hps;
+    p.bold = complex ? chp.boldBi : chp.bold;
+    p.italic = complex ? chp.italicBi : chp.italic;
+    using U = model::Underline;
+    switch (chp.kul) {
+    case 0: p.underline = U::None; break;
+    case 2: p.underline = U::Words; break;
+    case 3: p.underline = U::Double; break;
+    case 4: case 20: p.underline = U::Dotted; break;
+    case 6: p.underline = U::Thick; break;
+    case 7: case 23: case 39: case 55: p.underline = U::Dash; break;
+    case 9: case 25: p.underline = U::DotDash; break;
+    case 10: case 26: p.underline = U::DotDotDash; break;
+    case 11: case 27: case 43: p.underline = U::Wave; break;
+    default: p.underline = U::Single; break;
+    }
+    p.strike = chp.strike;
+    p.doubleStrike = chp.dstrike;
+    p.color = chp.cv;
+    if (chp.highlight > 0 && chp.highlight < 17) p.highlight = icoColor(chp.highlight);
+    p.shading = chp.shading;
+    p.verticalAlign = chp.iss == 1 ? model::VerticalAlign::Superscript
+                      : chp.iss == 2 ? model::VerticalAlign::Subscript
+                                     : model::VerticalAlign::Baseline;
+    p.caps = chp.caps;
+    p.smallCaps = chp.smallCaps;
+    p.hidden = chp.vanish;
+    p.rtl = chp.bidi;
+    p.spacing = chp.dxaSpace;
+    p.lang = complex ? chp.lidBi : chp.lid;
+    if (p.lang == 0x0400) p.lang = 0;
+    if (chp.istd != 10 && chp.istd >= 0 && static_cast<std::size_t>(chp.istd) < m_modelStyle.size() &&
+        m_modelStyle[static_cast<std::size_t>(chp.istd)] >= 0 && m_stsh.styles[static_cast<std::size_t>(chp.istd)].stk == 2) {
+        p.charStyle = m_modelStyle[static_cast<std::size_t>(chp.istd)];
+    }
+    return p;
+}
+
+model::ParaProps DocConverter::paraProps(const Pap& pap) const {
+    model::ParaProps p;
+    if (pap.istd >= 0 && static_cast<std::size_t>(pap.istd) < m_modelStyle.size() && m_modelStyle[static_cast<std::size_t>(pap.istd)] >= 0) {
+        p.style = m_modelStyle[static_cast<std::size_t>(pap.istd)];
+    }
+    switch (pap.jc) {
+    case 1: p.alignment = model::Alignment::Center; break;
+    case 2: p.alignment = model::Alignment::Right; break;
+    case 3: case 5: case 7: case 8: case 9: p.alignment = model::Alignment::Justify; break;
+    case 4: p.alignment = model::Alignment::Distribute; break;
+    default: p.alignment = model::Alignment::Left; break;
+    }
+    p.leftIndent = pap.dxaLeft;
+    p.rightIndent = pap.dxaRight;
+    p.firstLineIndent = pap.dxaLeft1;
+    p.spaceBefore = pap.dyaBefore;
+    p.spaceAfter = pap.dyaAfter;
+    if (pap.multLine) {
+        p.lineRule = model::LineRule::Auto;
+        p.lineSpacing = pap.dyaLine > 0 ? std::min(pap.dyaLine, 240 * 20) : 240;
+    } else if (pap.dyaLine >= 0) {
+        p.lineRule = model::LineRule::AtLeast;
+        p.lineSpacing = pap.dyaLine;
+    } else {
+        p.lineRule = model::LineRule::Exact;
+        p.lineSpacing = -pap.dyaLine;
+    }
+    p.keepNext = pap.keepFollow;
+    p.keepLines = pap.keep;
+    p.pageBreakBefore = pap.pageBreakBefore;
+    p.widowControl = pap.widowControl;
+    p.rtl = pap.bidi;
+    if (pap.outlineLevel >= 0 && pap.outlineLevel < 9) p.outlineLevel = pap.outlineLevel;
+    p.tabs = pap.tabs;
+    p.shading = pap.shading;
+    if (pap.ilfo > 0 && static_cast<std::size_t>(pap.ilfo) <= m_listOfLfo.size() && m_listOfLfo[static_cast<std::size_t>(pap.ilfo - 1)] >= 0) {
+        p.list = model::ListRef{m_listOfLfo[static_cast<std::size_t>(pap.ilfo - 1)], std::clamp(pap.ilvl, 0, 8)};
+    }
+    return p;
+}
+
+std::string DocConverter::decode8(std::string_view bytes, const Chp& chp) const {
+    std::string out;
+    int charset = 0;
+    if (chp.ftcAscii >= 0 && static_cast<std::size_t>(chp.ftcAscii) < m_fonts.size()) charset = m_fonts[static_cast<std::size_t>(chp.ftcAscii)].charset;
+    int number = rtf::codePageForCharset(charset);
+    if (number < 0) {
+        for (const char c : bytes) encoding::appendUtf8(out, 0xF000 + static_cast<unsigned char>(c));
+        return out;
+    }
+    if (number == 0) number = codePageForLanguage(chp.lid != 0x0400 && chp.lid != 0 ? chp.lid : m_fib.lid);
+    const rtf::CodePage* page = number == 1252 ? nullptr : rtf::CodePage::get(number);
+    for (std::size_t i = 0; i < bytes.size(); ++i) {
+        const auto b = static_cast<std::uint8_t>(bytes[i]);
+        if (!page) {
+            encoding::appendUtf8(out, encoding::cp1252ToUnicode(b));
+        } else if (page->isDoubleByte() && page->isLeadByte(b) && i + 1 < bytes.size()) {
+            const char32_t c = page->decode(b, static_cast<std::uint8_t>(bytes[i + 1]));
+            encoding::appendUtf8(out, c ? c : encoding::kReplacement);
+            ++i;
+        } else {
+            encoding::appendUtf8(out, page->decode(b));
+        }
+    }
+    return out;
+}
+
+// ---------------------------------------------------------------------------
+// Where content goes: the innermost open field, or the paragraph
+
+std::vector<Inline>* DocConverter::target() {
+    for (auto it = m_fields.rbegin(); it != m_fields.rend(); ++it) {
+        if (!it->dissolved) return it->inResult ? &it->result : nullptr;
+        if (!it->inResult) return nullptr;  // the instruction of a field cut by a paragraph end
+    }
+    return m_content;
+}
+
+void DocConverter::emitInline(Inline item) {
+    if (!m_fields.empty()) {
+        // Text inside an instruction becomes the instruction.
+        for (auto it = m_fields.rbegin(); it != m_fields.rend(); ++it) {
+            if (it->dissolved && it->inResult) continue;
+            if (!it->inResult && !it->dissolved) {
+                if (const auto* run = std::get_if<model::TextRun>(&item.value)) it->instruction += run->text;
+                return;
+            }
+            break;
+        }
+    }
+    std::vector<Inline>* out = target();
+    if (!out) return;
+    if (auto* run = std::get_if<model::TextRun>(&item.value)) {
+        if (!out->empty() && sameProps(out->back(), run->props)) {
+            std::get<model::TextRun>(out->back().value).text += run->text;
+            return;
+        }
+    }
+    out->push_back(std::move(item));
+}
+
+void DocConverter::emitChar(char32_t c, const model::CharProps& props) {
+    std::string text;
+    encoding::appendUtf8(text, c);
+    emitInline(Inline{model::TextRun{std::move(text), props}});
+}
+
+void DocConverter::closeField() {
+    if (m_fields.empty()) return;
+    FieldFrame frame = std::move(m_fields.back());
+    m_fields.pop_back();
+    if (frame.dissolved) return;
+    model::Field field;
+    field.instruction = trimmed(frame.instruction);
+    field.result = std::move(frame.result);
+    if (field.instruction.empty()) {
+        for (Inline& i : field.result) emitInline(std::move(i));
+        return;
+    }
+    // Inside another field's instruction, only the text counts.
+    for (auto it = m_fields.rbegin(); it != m_fields.rend(); ++it) {
+        if (it->dissolved && it->inResult) continue;
+        if (!it->inResult && !it->dissolved) {
+            plainText(field.result, it->instruction);
+            return;
+        }
+        break;
+    }
+    if (std::vector<Inline>* out = target()) out->push_back(Inline{std::move(field)});
+}
+
+void DocConverter::dissolveFields(std::vector<Inline>& paragraph) {
+    for (FieldFrame& f : m_fields) {
+        if (f.dissolved) continue;
+        f.dissolved = true;
+        for (Inline& i : f.result) paragraph.push_back(std::move(i));
+        f.result.clear();
+    }
+}
+
+// ---------------------------------------------------------------------------
+// Paragraphs
+
+void DocConverter::convertParagraph(std::uint32_t start, std::uint32_t mark, bool hasMark, Story story,
+                                    std::uint32_t storyBase, ParaItem& item, int depth) {
+    const Pap pap = papAt(hasMark ? mark : (mark > start ? mark - 1 : start));
+    const Chp paraBase = resolvedStyle(pap.istd).chp;
+    model::Paragraph para;
+    para.props = paraProps(pap);
+    for (Inline& i : m_carry) para.content.push_back(std::move(i));
+    m_carry.clear();
+    m_content = &para.content;
+    const bool main = story == Story::Main;
+
+    const auto bookmarksAt = [&](std::uint32_t cp) {
+        if (!main) return;
+        auto [b, e] = m_bookmarks.equal_range(cp);
+        // Ends before starts, so that neighbours do not overlap.
+        for (auto it = b; it != e; ++it)
+            if (!it->second.start) emitInline(Inline{it->second});
+        for (auto it = b; it != e; ++it)
+            if (it->second.start) emitInline(Inline{it->second});
+    };
+
+    std::uint32_t cp = start;
+    while (cp < mark) {
+        std::uint32_t runEnd = 0;
+        const Chp chp = chpAt(cp, paraBase, runEnd);
+        runEnd = std::clamp(runEnd, cp + 1, mark);
+        if (chp.deleted) {
+            for (std::uint32_t c = cp; c < runEnd; ++c) {
+                bookmarksAt(c);
+                const auto ch = m_chars[c];
+                // Field marks still count, so fields stay balanced.
+                if (ch == 0x13) m_fields.push_back(FieldFrame{});
+                else if (ch == 0x14 && !m_fields.empty()) m_fields.back().inResult = true;
+                else if (ch == 0x15) closeField();
+            }
+            cp = runEnd;
+            continue;
+        }
+        const model::CharProps props = charProps(chp);
+        std::string raw;  // 8-bit text of older files, decoded a stretch at a time
+        std::string text;
+        const auto flush = [&] {
+            if (!raw.empty()) {
+                text += decode8(raw, chp);
+                raw.clear();
+            }
+            if (!text.empty()) {
+                emitInline(Inline{model::TextRun{std::move(text), props}});
+                text.clear();
+            }
+        };
+        for (std::uint32_t c = cp; c < runEnd; ++c) {
+            if (main && m_bookmarks.count(c)) {
+                flush();
+                bookmarksAt(c);
+            }
+            const char32_t ch = m_chars[c];
+            if (ch >= 0x20 && ch != 0x28 && !(m_fib.word6 && ch >= 0x80)) {
+                if (ch >= 0xD800 && ch <= 0xDBFF && c + 1 < runEnd && m_chars[c + 1] >= 0xDC00 && m_chars[c + 1] <= 0xDFFF) {
+                    encoding::appendUtf8(text, 0x10000 + ((ch - 0xD800) << 10) + (m_chars[c + 1] - 0xDC00));
+                    ++c;
+                } else {
+                    encoding::appendUtf8(text, ch);
+                }
+                continue;
+            }
+            if (m_fib.word6 && ch >= 0x80) {
+                if (!text.empty() && raw.empty()) {
+                    emitInline(Inline{model::TextRun{std::move(text), props}});
+                    text.clear();
+                }
+                raw.push_back(static_cast<char>(ch));
+                continue;
+            }
+            flush();
+            switch (ch) {
+            case 0x13: m_fields.push_back(FieldFrame{}); break;
+            case 0x14:
+                if (!m_fields.empty()) m_fields.back().inResult = true;
+                break;
+            case 0x15: closeField(); break;
+            case 0x28:
+                if (chp.spec && chp.symbolFont >= 0) {
+                    model::CharProps sym = props;
+                    if (static_cast<std::size_t>(chp.symbolFont) < m_doc.fonts.size()) sym.font = chp.symbolFont;
+                    emitChar(chp.symbolChar, sym);
+                } else {
+                    emitChar('(', props);
+                }
+                break;
+            case 0x01:
+                if (chp.spec && !chp.fldVanish) {
+                    if (chp.picLocation) {
+                        if (auto image = inlinePicture(*chp.picLocation)) emitInline(Inline{std::move(*image)});
+                    } else {
+                        warnOnce("A picture without a stored location was left out");
+                    }
+                }
+                break;
+            case 0x08:
+                if (chp.spec) drawnObject(c, story, storyBase, props);
+                break;
+            case 0x02:
+                if (chp.spec) {
+                    model::CharProps sup = props;
+                    sup.verticalAlign = model::VerticalAlign::Superscript;
+                    if (main) {
+                        auto found = m_noteAt.find(c);
+                        if (found != m_noteAt.end() && found->second.first != NoteKind::Comment) {
+                            const NoteKind kind = found->second.first;
+                            const int number = kind == NoteKind::Footnote ? ++m_footnoteCount : ++m_endnoteCount;
+                            std::string markText = std::to_string(number);
+                            if (kind == NoteKind::Endnote) {
+                                // Endnotes count in lower-case Roman numerals by default.
+                                static const char* kRoman[] = {"m", "cm", "d", "cd", "c", "xc", "l", "xl", "x", "ix", "v", "iv", "i"};
+                                static const int kValue[] = {1000, 900, 500, 400, 100, 90, 50, 40, 10, 9, 5, 4, 1};
+                                markText.clear();
+                                int n = number;
+                                for (int k = 0; k < 13 && n > 0; ++k)
+                                    while (n >= kValue[k]) {
+                                        markText += kRoman[k];
+                                        n -= kValue[k];
+                                    }
+                            }
+                            emitInline(Inline{model::TextRun{markText, sup}});
+                            if (m_notes.size() <= 100000) m_notes.push_back(PendingNote{kind, found->second.second, markText});
+                        }
+                    } else if (!m_currentNoteMark.empty()) {
+                        emitInline(Inline{model::TextRun{m_currentNoteMark, sup}});
+                        emitInline(Inline{model::TextRun{" ", props}});
+                    }
+                }
+                break;
+            case 0x05:
+                if (chp.spec && main) {
+                    auto found = m_noteAt.find(c);
+                    if (found != m_noteAt.end() && found->second.first == NoteKind::Comment) {
+                        std::string markText = "[" + std::to_string(++m_commentCount) + "]";
+                        model::CharProps sup = props;
+                        sup.verticalAlign = model::VerticalAlign::Superscript;
+                        emitInline(Inline{model::TextRun{markText, sup}});
+                        if (m_notes.size() <= 100000) m_notes.push_back(PendingNote{NoteKind::Comment, found->second.second, markText});
+                    }
+                }
+                break;
+            case 0x09: text += '\t'; break;
+            case 0x0B: text += '\n'; break;
+            case 0x0C: emitInline(Inline{model::Break{model::BreakKind::Page, props}}); break;
+            case 0x0E: emitInline(Inline{model::Break{model::BreakKind::Column, props}}); break;
+            case 0x1E: encoding::appendUtf8(text, 0x2011); break;
+            case 0x1F: encoding::appendUtf8(text, 0x00AD); break;
+            default: break;  // other control characters show nothing
+            }
+        }
+        flush();
+        cp = runEnd;
+    }
+    bookmarksAt(mark);
+    dissolveFields(para.content);
+
+    Chp markChp = paraBase;
+    if (hasMark) {
+        std::uint32_t end = 0;
+        markChp = chpAt(mark, paraBase, end);
+    }
+    para.markProps = charProps(markChp);
+    m_content = nullptr;
+
+    const std::uint32_t markChar = hasMark ? m_chars[mark] : 0x0D;
+    item.itap = pap.itap > 0 ? pap.itap : (pap.inTable ? 1 : 0);
+    if (item.itap <= 1) {
+        item.cellEnd = pap.inTable && markChar == 0x07 && !pap.ttp;
+        item.rowEnd = pap.inTable && markChar == 0x07 && pap.ttp;
+    } else {
+        item.rowEnd = pap.innerTtp || (pap.ttp && markChar == 0x07);
+        item.cellEnd = !item.rowEnd && (pap.innerCell || markChar == 0x07);
+    }
+    item.tap = pap.tap;
+    if (hasMark && markChp.deleted && markChar == 0x0D && item.itap == 0 && !para.content.empty()) {
+        // A deleted paragraph mark joins this paragraph to the next one.
+        m_carry = std::move(para.content);
+        item.itap = -1;
+    }
+    item.para = std::move(para);
+    (void)depth;
+}
+
+std::vector<Block> DocConverter::convertRange(std::uint32_t start, std::uint32_t end, Story story, int depth) {
+    if (depth > m_limits.maxNesting) throw DocError("The document nests too deeply to be read.");
+    end = std::min(end, m_ccpAll);
+    auto savedFields = std::move(m_fields);
+    auto* savedContent = m_content;
+    auto savedAfter = std::move(m_afterParagraph);
+    auto savedCarry = std::move(m_carry);
+    m_fields.clear();
+    m_afterParagraph.clear();
+    m_carry.clear();
+
+    std::vector<ParaItem> items;
+    std::vector<std::vector<Block>> after;
+    std::uint32_t cp = start;
+    while (cp < end) {
+        std::uint32_t mark = cp;
+        while (mark < end) {
+            const auto c = m_chars[mark];
+            if (c == 0x0D || c == 0x07 || (c == 0x0C && mark + 1 == end && story == Story::Main)) break;
+            ++mark;
+        }
+        const bool hasMark = mark < end;
+        ParaItem item;
+        convertParagraph(cp, hasMark ? mark : end, hasMark, story, start, item, depth);
+        if (item.itap >= 0) {
+            items.push_back(std::move(item));
+            after.push_back(std::move(m_afterParagraph));
+        } else if (!m_afterParagraph.empty()) {
+            // What was anchored to a joined paragraph stays where it was.
+            items.emplace_back();
+            items.back().prebuiltOnly = true;
+            after.push_back(std::move(m_afterParagraph));
+        }
+        m_afterParagraph.clear();
+        cp = hasMark ? mark + 1 : end;
+    }
+    if (!m_carry.empty()) {
+        ParaItem item;
+        item.para.props = paraProps(Pap{});
+        item.para.content = std::move(m_carry);
+        items.push_back(std::move(item));
+        after.emplace_back();
+    }
+    // Anchored blocks (text boxes) follow the paragraph that anchors them;
+    // in a table they join its cell, before the cell ends.
+    std::vector<ParaItem> all;
+    for (std::size_t i = 0; i < items.size(); ++i) {
+        const int itap = std::max(0, items[i].itap);
+        const bool cellEnd = items[i].cellEnd, rowEnd = items[i].rowEnd;
+        const bool only = items[i].prebuiltOnly;
+        if (!only) all.push_back(std::move(items[i]));
+        if (after[i].empty()) continue;
+        if (!only) all.back().cellEnd = all.back().rowEnd = false;
+        for (Block& b : after[i]) {
+            ParaItem extra;
+            extra.itap = itap;
+            extra.prebuilt = std::move(b);
+            all.push_back(std::move(extra));
+        }
+        all.back().cellEnd = cellEnd;
+        all.back().rowEnd = rowEnd;
+    }
+    std::vector<Block> out;
+    buildBlocks(all, 0, all.size(), 0, out, depth);
+
+    m_fields = std::move(savedFields);
+    m_content = savedContent;
+    m_afterParagraph = std::move(savedAfter);
+    m_carry = std::move(savedCarry);
+    return out;
+}
+
+// ---------------------------------------------------------------------------
+// Tables
+
+model::TableRow DocConverter::buildRow(std::vector<std::vector<Block>> cells, const Tap& tap) {
+    model::TableRow row;
+    row.height = tap.rowHeight;
+    row.header = tap.header;
+    for (std::size_t k = 0; k < cells.size(); ++k) {
+        model::Twips width = 0;
+        const TableCellDef* def = nullptr;
+        if (tap.defined && k < tap.cells.size()) {
+            def = &tap.cells[k];
+            if (k + 1 < tap.centers.size()) width = std::max(0, tap.centers[k + 1] - tap.centers[k]);
+        }
+        if (cells[k].empty()) {
+            Block b;
+            b.value = model::Paragraph{m_doc.defaultPara, m_doc.defaultChars, {}};
+            cells[k].push_back(std::move(b));
+        }
+        if (def && def->merged && !def->firstMerged && !row.cells.empty()) {
+            model::TableCell& last = row.cells.back();
+            last.gridSpan += 1;
+            last.width += width;
+            for (Block& b : cells[k]) {
+                const auto* p = std::get_if<model::Paragraph>(&b.value);
+                if (p && p->content.empty()) continue;
+                last.blocks.push_back(std::move(b));
+            }
+            continue;
+        }
+        model::TableCell cell;
+        cell.width = width;
+        if (def) {
+            if (def->vertRestart) cell.vmerge = model::VMerge::Start;
+            else if (def->vertMerge) cell.vmerge = model::VMerge::Continue;
+            cell.valign = def->vertAlign == 1 ? model::CellVAlign::Center : def->vertAlign == 2 ? model::CellVAlign::Bottom : model::CellVAlign::Top;
+            cell.shading = def->shading;
+            cell.borders = !def->noBorders;
+        }
+        cell.blocks = std::move(cells[k]);
+        row.cells.push_back(std::move(cell));
+    }
+    return row;
+}
+
+void DocConverter::buildBlocks(std::vector<ParaItem>& items, std::size_t begin, std::size_t end, int level,
+                               std::vector<Block>& out, int depth) {
+    if (depth + level > m_limits.maxNesting) throw DocError("The document's tables nest too deeply to be read.");
+    std::size_t i = begin;
+    while (i < end) {
+        if (items[i].itap <= level) {
+            if (items[i].prebuilt) {
+                out.push_back(std::move(*items[i].prebuilt));
+            } else {
+                Block b;
+                b.value = std::move(items[i].para);
+                out.push_back(std::move(b));
+            }
+            ++i;
+            continue;
+        }
+        model::Table table;
+        bool first = true;
+        while (i < end && items[i].itap > level) {
+            std::vector<std::vector<Block>> cells;
+            std::size_t cellStart = i;
+            Tap tap;
+            bool ended = false;
+            while (i < end && items[i].itap > level) {
+                ParaItem& it = items[i];
+                if (it.itap == level + 1 && it.rowEnd) {
+                    tap = it.tap;
+                    if (cellStart < i) {
+                        // Content before the row end without a cell mark.
+                        cells.emplace_back();
+                        buildBlocks(items, cellStart, i, level + 1, cells.back(), depth);
+                    }
+                    ++i;
+                    ended = true;
+                    break;
+                }
+                if (it.itap == level + 1 && it.cellEnd) {
+                    cells.emplace_back();
+                    buildBlocks(items, cellStart, i + 1, level + 1, cells.back(), depth);
+                    ++i;
+                    cellStart = i;
+                    continue;
+                }
+                ++i;
+            }
+            if (!ended && cellStart < i) {
+                cells.emplace_back();
+                buildBlocks(items, cellStart, i, level + 1, cells.back(), depth);
+            }
+            if (cells.empty()) continue;
+            if (first && tap.defined) {
+                table.indent = tap.centers.empty() ? 0 : tap.centers[0] + tap.dxaGapHalf;
+                table.alignment = tap.jc == 1 ? model::Alignment::Center : tap.jc == 2 ? model::Alignment::Right : model::Alignment::Left;
+                first = false;
+            }
+            table.rows.push_back(buildRow(std::move(cells), tap));
+        }
+        if (!table.rows.empty()) {
+            Block b;
+            b.value = std::move(table);
+            out.push_back(std::move(b));
+        }
+    }
+}
+
+}  // namespace orvane::doc
