@@ -10,6 +10,7 @@
 #include <exception>
 #include <new>
 
+#include "doc/DocReader.h"
 #include "docx/DocxReader.h"
 #include "odt/OdtReader.h"
 #include "rtf/RtfReader.h"
@@ -181,8 +182,7 @@ constexpr FormatEntry kFormats[] = {
     {InputFormat::Docx, &readDocx, nullptr},
     {InputFormat::Text, &readText, nullptr},
     {InputFormat::Empty, nullptr, "The file is empty."},
-    {InputFormat::Doc, nullptr,
-     "The file is a Word 97-2003 document (.doc), which this version cannot read yet."},
+    {InputFormat::Doc, &readDoc, nullptr},
     {InputFormat::Odt, &readOdt, nullptr},
     // Read as plain text, a web page would come out as its markup, which
     // looks like a broken conversion; better to say plainly what it is.
