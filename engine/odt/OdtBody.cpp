@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstring>
 
+#include "docx/ImageConvert.h"
 #include "odt/OdtConverter.h"
 #include "odt/OdtXml.h"
 
@@ -291,26 +292,23 @@ void OdtConverter::convertBlock(pugi::xml_node child, BlockOut out, int depth) {
         // Anchored to the page or standing between paragraphs: it gets a
         // paragraph of its own, and its text follows.
         model::Paragraph para{m_doc.defaultPara, m_doc.defaultChars, {}};
-        std::vector<Block> after;
         auto* savedContent = m_content;
-        auto* savedAfter = m_after;
         const TextPr savedText = m_text;
         const Opt<int> savedStyle = m_charStyle;
         m_content = &para.content;
-        m_after = &after;
         m_text = m_defaultResolved.text;
         m_charStyle.reset();
         convertInline(child, depth + 1);
         m_content = savedContent;
-        m_after = savedAfter;
         m_text = savedText;
         m_charStyle = savedStyle;
-        std::vector<Block>& target = blocks(out);
         if (!para.content.empty()) {
-            if (m_inBody && !out) m_anyBodyBlock = true;
-            target.push_back(Block{std::move(para)});
+            if (m_inBody && !out) {
+                resumePageColumns();
+                m_anyBodyBlock = true;
+            }
+            blocks(out).push_back(Block{std::move(para)});
         }
-        for (Block& b : after) target.push_back(std::move(b));
     } else if (skippedBlock(child)) {
         return;
     } else {
@@ -322,17 +320,20 @@ void OdtConverter::convertBlock(pugi::xml_node child, BlockOut out, int depth) {
 
 bool OdtConverter::startsSectionHere(const std::string& masterPage, bool hasMasterPage, Opt<int> pageNumber) {
     bool started = false;
-    if (hasMasterPage && !masterPage.empty()) {
-        if (const MasterPageDef* master = findMaster(masterPage)) {
-            if (!m_anyBodyBlock) {
-                if (master != m_currentMaster) startSection(master, model::SectionBreak::NextPage, true);
-            } else {
-                startSection(master, model::SectionBreak::NextPage, false);
-            }
-            started = true;
-            if (pageNumber && *pageNumber > 0)
-                m_doc.sections[static_cast<std::size_t>(m_sectionIndex)].props.pageNumberStart = *pageNumber;
+    const MasterPageDef* master = hasMasterPage && !masterPage.empty() ? findMaster(masterPage) : nullptr;
+    // A new page style brings its own columns; otherwise the page's columns
+    // come back after a text section that had others.
+    if (master) m_resumeColumns.reset();
+    else resumePageColumns();
+    if (master) {
+        if (!m_anyBodyBlock) {
+            if (master != m_currentMaster) startSection(master, model::SectionBreak::NextPage, true);
+        } else {
+            startSection(master, model::SectionBreak::NextPage, false);
         }
+        started = true;
+        if (pageNumber && *pageNumber > 0)
+            m_doc.sections[static_cast<std::size_t>(m_sectionIndex)].props.pageNumberStart = *pageNumber;
     }
     m_anyBodyBlock = true;
     return started;
@@ -385,7 +386,10 @@ void OdtConverter::convertParagraph(pugi::xml_node p, BlockOut out, int depth, b
     } else if (rs.outlineLevel && *rs.outlineLevel >= 1) {
         outline = *rs.outlineLevel;
     }
-    if (heading && !inList && outline && m_common.outline && attr(p, "text:is-list-header") != "true") {
+    // Outline numbering reaches headings whose style chain names no list
+    // style of its own (an empty name switches numbering off).
+    if (heading && !inList && outline && m_common.outline && !rs.hasListStyle &&
+        attr(p, "text:is-list-header") != "true") {
         const ListLevelDef& d = m_common.outline->levels[static_cast<std::size_t>(std::min(*outline, 9) - 1)];
         if (d.defined && d.kind == LevelKind::Number && (!d.numFormat.empty() || !d.prefix.empty() || !d.suffix.empty())) {
             if (m_outlineList < 0) m_outlineList = modelListFor(*m_common.outline);
@@ -423,14 +427,11 @@ void OdtConverter::convertParagraph(pugi::xml_node p, BlockOut out, int depth, b
     }
     if (merged.breakBeforeColumn.value_or(false)) para.content.push_back(Inline{model::Break{model::BreakKind::Column, para.markProps}});
 
-    std::vector<Block> after;
     auto* savedContent = m_content;
-    auto* savedAfter = m_after;
     const TextPr savedText = m_text;
     const Opt<int> savedStyle = m_charStyle;
     const bool savedNumbered = m_numbered;
     m_content = &para.content;
-    m_after = &after;
     m_text = rs.text;
     m_charStyle.reset();
     m_lastSpace = true;
@@ -450,14 +451,11 @@ void OdtConverter::convertParagraph(pugi::xml_node p, BlockOut out, int depth, b
         para.content.push_back(Inline{model::Break{model::BreakKind::Column, para.markProps}});
 
     m_content = savedContent;
-    m_after = savedAfter;
     m_text = savedText;
     m_charStyle = savedStyle;
     m_numbered = savedNumbered;
 
-    std::vector<Block>& target = blocks(out);
-    target.push_back(Block{std::move(para)});
-    for (Block& b : after) target.push_back(std::move(b));
+    blocks(out).push_back(Block{std::move(para)});
     if (body && merged.breakAfterPage.value_or(false)) m_breakAfterPending = true;
 }
 
@@ -562,36 +560,45 @@ void OdtConverter::convertSection(pugi::xml_node section, BlockOut out, int dept
         return;
     }
     // Columns that differ from the page's: a continuous section of their own,
-    // and another one after it that returns to the page's.
-    const int pageColumns = current.props.columns;
-    const model::Twips pageGap = current.props.columnSpacing;
-    const auto continuous = [&](int count, model::Twips gap) {
-        model::Section& cur = m_doc.sections[static_cast<std::size_t>(m_sectionIndex)];
-        if (cur.blocks.empty()) {
-            cur.props.columns = count;
-            cur.props.columnSpacing = gap;
-            return;
-        }
-        model::Section next;
-        next.props = cur.props;
-        next.props.columns = count;
-        next.props.columnSpacing = gap;
-        next.props.breakKind = model::SectionBreak::Continuous;
-        next.props.pageNumberStart.reset();
-        next.header = cur.header;
-        next.headerFirst = cur.headerFirst;
-        next.headerEven = cur.headerEven;
-        next.footer = cur.footer;
-        next.footerFirst = cur.footerFirst;
-        next.footerEven = cur.footerEven;
-        m_doc.sections.push_back(std::move(next));
-        m_sectionIndex = static_cast<int>(m_doc.sections.size() - 1);
-    };
-    continuous(columns, style && style->section.columnGap ? std::clamp(*style->section.columnGap, 0, 31680) : pageGap);
+    // and, once more text follows, another one that returns to the page's.
+    const int pageColumns = m_resumeColumns ? m_resumeColumns->first : current.props.columns;
+    const model::Twips pageGap = m_resumeColumns ? m_resumeColumns->second : current.props.columnSpacing;
+    m_resumeColumns.reset();
+    continuousSection(columns, style && style->section.columnGap ? std::clamp(*style->section.columnGap, 0, 31680) : pageGap);
     m_inTextSection = true;
     convertBlocks(section, out, depth);
     m_inTextSection = false;
-    continuous(pageColumns, pageGap);
+    m_resumeColumns = std::make_pair(pageColumns, pageGap);
+}
+
+void OdtConverter::continuousSection(int columns, model::Twips gap) {
+    model::Section& cur = m_doc.sections[static_cast<std::size_t>(m_sectionIndex)];
+    if (cur.blocks.empty()) {
+        cur.props.columns = columns;
+        cur.props.columnSpacing = gap;
+        return;
+    }
+    model::Section next;
+    next.props = cur.props;
+    next.props.columns = columns;
+    next.props.columnSpacing = gap;
+    next.props.breakKind = model::SectionBreak::Continuous;
+    next.props.pageNumberStart.reset();
+    next.header = cur.header;
+    next.headerFirst = cur.headerFirst;
+    next.headerEven = cur.headerEven;
+    next.footer = cur.footer;
+    next.footerFirst = cur.footerFirst;
+    next.footerEven = cur.footerEven;
+    m_doc.sections.push_back(std::move(next));
+    m_sectionIndex = static_cast<int>(m_doc.sections.size() - 1);
+}
+
+void OdtConverter::resumePageColumns() {
+    if (!m_resumeColumns || m_inTextSection) return;
+    const auto [columns, gap] = *m_resumeColumns;
+    m_resumeColumns.reset();
+    continuousSection(columns, gap);
 }
 
 // ---------------------------------------------------------------------------
@@ -863,6 +870,8 @@ void OdtConverter::convertInline(pugi::xml_node n, int depth) {
         convertNote(n, depth);
     } else if (name == "office:annotation") {
         convertAnnotation(n, depth);
+    } else if (name == "office:annotation-end") {
+        endAnnotation(n);
     } else if (name == "draw:frame") {
         convertFrame(n, depth);
     } else if (isShape(n)) {
@@ -1002,14 +1011,10 @@ void OdtConverter::emitBookmark(std::string name, bool start) {
     m_content->push_back(Inline{model::Bookmark{std::move(name), start}});
 }
 
-std::vector<Block>& OdtConverter::afterParagraph() {
-    if (!m_after) throw OdtError("The document could not be read: content outside any paragraph");
-    return *m_after;
-}
-
-// Text that belongs to a paragraph but does not flow in it (notes, comments,
-// text boxes) is read as blocks of its own, with no list or run in progress.
-void OdtConverter::convertDetached(pugi::xml_node container, int depth, const std::vector<Inline>* lead) {
+// Text that belongs to a paragraph but does not flow in it (a note, a
+// comment, a text box) is a little story of its own: no list, run or
+// paragraph of the text around it goes on inside.
+std::vector<Block> OdtConverter::convertStory(pugi::xml_node container, int depth) {
     std::vector<Block> out;
     auto savedLists = std::move(m_lists);
     m_lists.clear();
@@ -1019,11 +1024,18 @@ void OdtConverter::convertDetached(pugi::xml_node container, int depth, const st
     const bool savedLastSpace = m_lastSpace;
     const bool savedTail = m_collapsedTail;
     const bool savedInBody = m_inBody;
+    const bool savedNumbered = m_numbered;
+    const int savedStory = m_story;
+    auto* savedContent = m_content;
+    const TextPr savedText = m_text;
+    const Opt<int> savedStyle = m_charStyle;
     auto savedBookmarks = std::move(m_pendingBookmarks);
     m_pendingBookmarks.clear();
     m_firstInItem = false;
     m_inBody = false;
+    m_story = ++m_stories;
     convertBlocks(container, &out, depth + 1);
+    finishStory(out);
     m_lists = std::move(savedLists);
     m_firstInItem = savedFirst;
     m_listHeader = savedHeader;
@@ -1031,47 +1043,145 @@ void OdtConverter::convertDetached(pugi::xml_node container, int depth, const st
     m_lastSpace = savedLastSpace;
     m_collapsedTail = savedTail;
     m_inBody = savedInBody;
+    m_numbered = savedNumbered;
+    m_story = savedStory;
+    m_content = savedContent;
+    m_text = savedText;
+    m_charStyle = savedStyle;
     m_pendingBookmarks = std::move(savedBookmarks);
-    if (lead && !lead->empty() && !out.empty()) {
-        if (auto* p = std::get_if<model::Paragraph>(&out.front().value)) {
-            p->content.insert(p->content.begin(), lead->begin(), lead->end());
+    return out;
+}
+
+// Bookmarks and comments still open when a story ends land in its last
+// paragraph, so that nothing is lost.
+void OdtConverter::finishStory(std::vector<Block>& out) {
+    std::vector<Inline> tail;
+    for (auto& b : m_pendingBookmarks) tail.push_back(std::move(b));
+    m_pendingBookmarks.clear();
+    for (auto it = m_openComments.begin(); it != m_openComments.end();) {
+        if (it->second.story != m_story) {
+            ++it;
+            continue;
         }
+        tail.push_back(Inline{model::CommentRange{it->second.id, false}});
+        tail.push_back(Inline{std::move(it->second.comment)});
+        it = m_openComments.erase(it);
     }
-    std::vector<Block>& target = afterParagraph();
-    for (Block& b : out) target.push_back(std::move(b));
+    if (tail.empty()) return;
+    model::Paragraph* p = out.empty() ? nullptr : std::get_if<model::Paragraph>(&out.back().value);
+    if (!p) {
+        out.push_back(Block{model::Paragraph{m_doc.defaultPara, m_doc.defaultChars, {}}});
+        p = std::get_if<model::Paragraph>(&out.back().value);
+    }
+    for (Inline& in : tail) p->content.push_back(std::move(in));
 }
 
 void OdtConverter::convertNote(pugi::xml_node note, int depth) {
+    model::Note result;
+    result.kind = attr(note, "text:note-class") == "endnote" ? model::Note::Kind::Endnote : model::Note::Kind::Footnote;
+    // A label the author typed replaces the number.
     const pugi::xml_node citation = note.child("text:note-citation");
-    std::string mark = attr(citation, "text:label").data();
-    if (mark.empty()) {
-        for (pugi::xml_node c = citation.first_child(); c; c = c.next_sibling()) {
-            if (c.type() == pugi::node_pcdata) mark += c.value();
-        }
-        mark = std::string(trim(mark));
-    }
-    // The model has no notes: the citation stays where it was, raised, and
-    // the note's text follows the paragraph, led by the same mark.
-    std::vector<Inline> lead;
-    if (!mark.empty()) {
-        model::CharProps props = finishChars(m_text);
-        props.charStyle = m_charStyle;
-        props.verticalAlign = model::VerticalAlign::Superscript;
-        std::string clean;
-        appendClean(clean, mark);
-        model::TextRun run{clean, props};
-        emitInline(Inline{run});
-        model::CharProps leadProps = m_doc.defaultChars;
-        leadProps.verticalAlign = model::VerticalAlign::Superscript;
-        lead.push_back(Inline{model::TextRun{clean, leadProps}});
-        lead.push_back(Inline{model::TextRun{" ", m_doc.defaultChars}});
-    }
-    convertDetached(note.child("text:note-body"), depth, &lead);
+    appendClean(result.customMark, trim(attr(citation, "text:label")));
+    result.referenceProps = finishChars(m_text);
+    result.referenceProps.charStyle = m_charStyle;
+    result.referenceProps.verticalAlign = model::VerticalAlign::Superscript;
+    result.blocks = convertStory(note.child("text:note-body"), depth);
+    if (result.blocks.empty()) result.blocks.push_back(Block{model::Paragraph{m_doc.defaultPara, m_doc.defaultChars, {}}});
+    emitInline(Inline{std::move(result)});
 }
 
 void OdtConverter::convertAnnotation(pugi::xml_node annotation, int depth) {
-    // A comment's paragraphs follow the paragraph it is attached to.
-    convertDetached(annotation, depth, nullptr);
+    model::Comment comment;
+    for (pugi::xml_node c = annotation.first_child(); c; c = c.next_sibling()) {
+        if (named(c, "dc:creator")) appendClean(comment.author, trim(c.text().get()));
+        else if (named(c, "meta:creator-initials") || named(c, "loext:sender-initials"))
+            appendClean(comment.initials, trim(c.text().get()));
+        else if (named(c, "dc:date")) comment.date = isoDate(c.text().get());
+    }
+    comment.blocks = convertStory(annotation, depth);
+    if (comment.blocks.empty()) comment.blocks.push_back(Block{model::Paragraph{m_doc.defaultPara, m_doc.defaultChars, {}}});
+    // A named comment covers the text up to its office:annotation-end; the
+    // comment itself stands at that end.
+    const std::string name = attr(annotation, "office:name").data();
+    if (!name.empty() && !m_openComments.count(name)) {
+        const int id = m_nextCommentId++;
+        comment.range = id;
+        emitInline(Inline{model::CommentRange{id, true}});
+        m_openComments.emplace(name, OpenComment{id, m_story, std::move(comment)});
+        return;
+    }
+    emitInline(Inline{std::move(comment)});
+}
+
+void OdtConverter::endAnnotation(pugi::xml_node end) {
+    auto it = m_openComments.find(attr(end, "office:name").data());
+    if (it == m_openComments.end() || it->second.story != m_story) return;
+    emitInline(Inline{model::CommentRange{it->second.id, false}});
+    emitInline(Inline{std::move(it->second.comment)});
+    m_openComments.erase(it);
+}
+
+GraphicPr OdtConverter::graphicChain(const std::string& name) {
+    std::vector<const StyleDef*> chain;
+    const StyleDef* s = findStyle(Family::Graphic, name, m_auto);
+    while (s && chain.size() < 32) {
+        if (std::find(chain.begin(), chain.end(), s) != chain.end()) break;
+        chain.push_back(s);
+        if (s->parent.empty()) break;
+        const StyleDef* parent = m_common.find(Family::Graphic, s->parent);
+        if (!parent && m_auto) parent = m_auto->find(Family::Graphic, s->parent);
+        s = parent;
+    }
+    GraphicPr g;
+    if (auto it = m_common.defaults.find(Family::Graphic); it != m_common.defaults.end()) g = it->second.graphic;
+    for (auto it = chain.rbegin(); it != chain.rend(); ++it) mergeGraphicPr(g, (*it)->graphic);
+    return g;
+}
+
+// The box a frame or shape makes: size, place, wrapping and looks.
+model::Frame OdtConverter::frameFor(pugi::xml_node node, std::string_view anchor) {
+    model::Frame f;
+    const GraphicPr g = graphicChain(attr(node, "draw:style-name").data());
+    f.width = std::clamp(lengthAttr(node, "svg:width").value_or(lengthAttr(node, "fo:min-width").value_or(0)), 0, 31680 * 2);
+    Opt<int> h = lengthAttr(node, "svg:height");
+    if (!h) h = lengthAttr(node, "fo:min-height");
+    if (!h) h = lengthAttr(node.child("draw:text-box"), "fo:min-height");
+    f.height = std::clamp(h.value_or(0), 0, 31680 * 2);
+    if (anchor != "as-char") {
+        const auto relative = [](const Opt<std::string>& rel, bool page) {
+            const std::string r = rel.value_or(page ? "page" : "paragraph");
+            if (r == "page" || r == "page-start-margin" || r == "page-end-margin") return model::FrameRelative::Page;
+            if (r == "page-content") return model::FrameRelative::Margin;
+            return model::FrameRelative::Text;
+        };
+        const bool page = anchor == "page";
+        model::FramePosition pos;
+        pos.horizontal = relative(g.horizontalRel, page);
+        pos.vertical = relative(g.verticalRel, page);
+        const model::SectionProps& sp = m_doc.sections[static_cast<std::size_t>(m_sectionIndex)].props;
+        const int areaWidth = pos.horizontal == model::FrameRelative::Page ? sp.pageWidth : textWidth();
+        const std::string hpos = g.horizontalPos.value_or("from-left");
+        if (hpos == "center") pos.x = (areaWidth - f.width) / 2;
+        else if (hpos == "right" || hpos == "outside") pos.x = areaWidth - f.width;
+        else if (hpos == "from-left" || hpos == "from-inside") pos.x = lengthAttr(node, "svg:x").value_or(0);
+        const std::string vpos = g.verticalPos.value_or("from-top");
+        if (vpos == "from-top") {
+            pos.y = lengthAttr(node, "svg:y").value_or(0);
+        } else if (pos.vertical == model::FrameRelative::Page) {
+            if (vpos == "middle" || vpos == "center") pos.y = (sp.pageHeight - f.height) / 2;
+            else if (vpos == "bottom") pos.y = sp.pageHeight - f.height;
+        }
+        pos.x = std::clamp(pos.x, -31680, 31680 * 2);
+        pos.y = std::clamp(pos.y, -31680, 31680 * 2);
+        f.position = pos;
+    }
+    const std::string wrap = g.wrap.value_or("parallel");
+    if (wrap == "none") f.wrap = model::FrameWrap::TopBottom;
+    else if (wrap == "run-through") f.wrap = g.background.value_or(false) ? model::FrameWrap::Behind : model::FrameWrap::InFront;
+    else f.wrap = g.contour.value_or(false) ? model::FrameWrap::Tight : model::FrameWrap::Square;
+    if (g.border) f.border = *g.border;
+    if (g.fill) f.fill = *g.fill;
+    return f;
 }
 
 bool OdtConverter::loadImage(pugi::xml_node image, model::Image& out, std::string& problem) {
@@ -1109,7 +1219,17 @@ bool OdtConverter::loadImage(pugi::xml_node image, model::Image& out, std::strin
             return false;
         }
     }
-    const Sniffed kind = sniff(data);
+    Sniffed kind = sniff(data);
+    if (kind == Sniffed::Gif || kind == Sniffed::Bmp) {
+        // RTF carries neither; as PNG they keep their place and look.
+        const std::size_t maxPixels = std::min<std::size_t>(25'000'000, m_limits.maxEntryBytes / 4);
+        docx::PngImage png;
+        const bool converted = kind == Sniffed::Gif ? docx::gifToPng(data, maxPixels, png) : docx::bmpToPng(data, maxPixels, png);
+        if (converted) {
+            data = std::move(png.data);
+            kind = Sniffed::Png;
+        }
+    }
     switch (kind) {
     case Sniffed::Png:
     case Sniffed::Jpeg:
@@ -1127,8 +1247,8 @@ bool OdtConverter::loadImage(pugi::xml_node image, model::Image& out, std::strin
         return true;
     }
     case Sniffed::Svm: problem = "A picture in StarView metafile format (SVM) was left out"; break;
-    case Sniffed::Gif: problem = "A GIF picture was left out"; break;
-    case Sniffed::Bmp: problem = "A BMP picture was left out"; break;
+    case Sniffed::Gif: problem = "A GIF picture that could not be decoded was left out"; break;
+    case Sniffed::Bmp: problem = "A BMP picture that could not be decoded was left out"; break;
     case Sniffed::Tiff: problem = "A TIFF picture was left out"; break;
     case Sniffed::Svg: problem = "An SVG picture without a fallback picture was left out"; break;
     case Sniffed::Unknown: problem = "A picture in an unknown format was left out"; break;
@@ -1136,17 +1256,20 @@ bool OdtConverter::loadImage(pugi::xml_node image, model::Image& out, std::strin
     return false;
 }
 
-void OdtConverter::convertFrame(pugi::xml_node frame, int depth) {
+void OdtConverter::convertFrame(pugi::xml_node frame, int depth, std::string_view anchor) {
     checkDepth(depth);
     spend(1);
+    if (const pugi::xml_attribute a = frame.attribute("text:anchor-type")) anchor = a.value();
     if (const pugi::xml_node box = frame.child("draw:text-box")) {
-        convertDetached(box, depth, nullptr);
+        model::Frame f = frameFor(frame, anchor);
+        f.blocks = convertStory(box, depth);
+        if (f.blocks.empty()) return;
+        emitInline(Inline{std::move(f)});
         return;
     }
     // The first picture that can be carried wins: producers put the
     // preferred format first and fallbacks after it.
     std::string problem;
-    bool placed = false;
     for (pugi::xml_node image = frame.child("draw:image"); image; image = image.next_sibling("draw:image")) {
         model::Image img;
         std::string why;
@@ -1163,10 +1286,8 @@ void OdtConverter::convertFrame(pugi::xml_node frame, int depth) {
         img.width = std::clamp(w.value_or(1440), 1, 31680 * 2);
         img.height = std::clamp(h.value_or(1440), 1, 31680 * 2);
         emitInline(Inline{std::move(img)});
-        placed = true;
-        break;
+        return;
     }
-    if (placed) return;
     if (!problem.empty()) {
         warnOnce(problem);
     } else if (frame.child("draw:object") || frame.child("draw:object-ole")) {
@@ -1176,38 +1297,34 @@ void OdtConverter::convertFrame(pugi::xml_node frame, int depth) {
     }
 }
 
-void OdtConverter::convertShape(pugi::xml_node shape, int depth) {
+void OdtConverter::convertShape(pugi::xml_node shape, int depth, std::string_view anchor) {
     checkDepth(depth);
     spend(1);
+    if (const pugi::xml_attribute a = shape.attribute("text:anchor-type")) anchor = a.value();
     if (named(shape, "draw:frame")) {
-        convertFrame(shape, depth);
+        convertFrame(shape, depth, anchor);
         return;
     }
-    // Groups and linked shapes hold shapes; other shapes hold paragraphs.
+    // Groups and linked shapes hold shapes; other shapes may hold text.
     bool hasText = false;
     for (pugi::xml_node c = shape.first_child(); c; c = c.next_sibling()) {
         if (c.type() != pugi::node_element) continue;
-        if (isShape(c)) convertShape(c, depth + 1);
+        if (isShape(c)) convertShape(c, depth + 1, anchor);
         else if (named(c, "text:p") || named(c, "text:h") || named(c, "text:list")) hasText = true;
     }
     if (!hasText) return;
-    // Only the paragraphs: nested shapes were placed above.
-    std::vector<Block> out;
-    auto savedLists = std::move(m_lists);
-    m_lists.clear();
-    const bool savedInBody = m_inBody;
-    const bool savedLastSpace = m_lastSpace;
-    const bool savedTail = m_collapsedTail;
-    m_inBody = false;
-    for (pugi::xml_node c = shape.first_child(); c; c = c.next_sibling()) {
-        if (named(c, "text:p") || named(c, "text:h") || named(c, "text:list")) convertBlock(c, &out, depth + 1);
+    model::Frame f = frameFor(shape, anchor);
+    {
+        std::vector<Block> text = convertStory(shape, depth);
+        // A shape's empty paragraph is no text worth a box.
+        const bool empty = std::all_of(text.begin(), text.end(), [](const Block& b) {
+            const auto* p = std::get_if<model::Paragraph>(&b.value);
+            return p && p->content.empty();
+        });
+        if (empty) return;
+        f.blocks = std::move(text);
     }
-    m_lists = std::move(savedLists);
-    m_inBody = savedInBody;
-    m_lastSpace = savedLastSpace;
-    m_collapsedTail = savedTail;
-    std::vector<Block>& target = afterParagraph();
-    for (Block& b : out) target.push_back(std::move(b));
+    emitInline(Inline{std::move(f)});
 }
 
 }  // namespace orvane::odt

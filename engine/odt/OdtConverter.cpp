@@ -19,27 +19,6 @@ constexpr int kMaxChain = 32;  // parent styles followed before a chain counts a
 
 pugi::xml_node child(pugi::xml_node node, const char* name) { return node ? node.child(name) : pugi::xml_node(); }
 
-// "2024-11-27T18:42:34.403636470" -> "2024-11-27T18:42:34"; a trailing zone
-// designator "Z" is kept.
-std::string isoDate(std::string_view v) {
-    v = trim(v);
-    const auto digits = [&](std::size_t from, std::size_t count) {
-        if (v.size() < from + count) return false;
-        for (std::size_t i = from; i < from + count; ++i) {
-            if (v[i] < '0' || v[i] > '9') return false;
-        }
-        return true;
-    };
-    if (!digits(0, 4) || v.size() < 10 || v[4] != '-' || !digits(5, 2) || v[7] != '-' || !digits(8, 2)) return {};
-    if (v.size() >= 19 && v[10] == 'T' && digits(11, 2) && v[13] == ':' && digits(14, 2) && v[16] == ':' &&
-        digits(17, 2)) {
-        std::string out(v.substr(0, 19));
-        if (v.back() == 'Z') out.push_back('Z');
-        return out;
-    }
-    return std::string(v.substr(0, 10));
-}
-
 std::string nodeText(pugi::xml_node n) {
     std::string out;
     for (pugi::xml_node c = n.first_child(); c; c = c.next_sibling()) {
@@ -423,28 +402,12 @@ model::Twips OdtConverter::textWidth() const {
 }
 
 std::vector<model::Block> OdtConverter::convertHeaderFooter(pugi::xml_node node) {
-    std::vector<model::Block> out;
-    if (!node) return out;
-    // Headers are read like a little body of their own, with the styles
-    // stream's automatic styles and no list or paragraph in progress.
+    if (!node) return {};
+    // Headers are read with the styles stream's automatic styles.
     const StyleSheet* savedAuto = m_auto;
-    const bool savedInBody = m_inBody;
-    auto savedLists = std::move(m_lists);
-    auto* savedContent = m_content;
-    auto* savedAfter = m_after;
-    auto savedBookmarks = std::move(m_pendingBookmarks);
-    m_lists.clear();
-    m_pendingBookmarks.clear();
     m_auto = &m_stylesAuto;
-    m_inBody = false;
-    convertBlocks(node, &out, 2);
-    if (!m_pendingBookmarks.empty()) m_pendingBookmarks.clear();
+    std::vector<model::Block> out = convertStory(node, 1);
     m_auto = savedAuto;
-    m_inBody = savedInBody;
-    m_lists = std::move(savedLists);
-    m_content = savedContent;
-    m_after = savedAfter;
-    m_pendingBookmarks = std::move(savedBookmarks);
     return out;
 }
 
@@ -550,6 +513,10 @@ model::Document OdtConverter::convert() {
     m_doc.defaultPara = finishPara(m_defaultResolved.para);
     buildModelStyles();
     loadMeta();
+    if (m_common.footnotes) m_doc.notes.footnotes = *m_common.footnotes;
+    if (m_common.endnotes) m_doc.notes.endnotes = *m_common.endnotes;
+    m_doc.notes.footnotesBeneathText = m_common.footnotesBeneathText.value_or(false);
+    m_doc.notes.endnotesPerSection = m_common.endnotesPerSection.value_or(false);
 
     const pugi::xml_node body = child(m_src.content, "office:body");
     const pugi::xml_node text = body.child("office:text");
@@ -572,16 +539,8 @@ model::Document OdtConverter::convert() {
     m_inBody = true;
     convertBlocks(text, nullptr, 1);
 
-    std::vector<model::Block>& last = m_doc.sections.back().blocks;
-    if (!m_pendingBookmarks.empty()) {
-        model::Paragraph* p = last.empty() ? nullptr : std::get_if<model::Paragraph>(&last.back().value);
-        if (!p) {
-            last.push_back(model::Block{model::Paragraph{m_doc.defaultPara, m_doc.defaultChars, {}}});
-            p = std::get_if<model::Paragraph>(&last.back().value);
-        }
-        for (auto& b : m_pendingBookmarks) p->content.push_back(std::move(b));
-        m_pendingBookmarks.clear();
-    }
+    m_story = 0;
+    finishStory(m_doc.sections.back().blocks);
     if (m_doc.fonts.empty()) fontIndex("Times New Roman");
     return std::move(m_doc);
 }

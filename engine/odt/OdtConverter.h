@@ -65,6 +65,14 @@ private:
         int instance = -1;         // index into m_listInstances
     };
 
+    // A comment whose range is still open (office:annotation met, its
+    // office:annotation-end not yet).
+    struct OpenComment {
+        int id = 0;
+        int story = 0;
+        model::Comment comment;
+    };
+
     // A list instance: the model list numbering continues in.
     struct ListInstance {
         int modelList = -1;
@@ -106,9 +114,15 @@ private:
     void convertSection(pugi::xml_node section, BlockOut out, int depth);
     void convertInlines(pugi::xml_node parent, int depth);
     void convertInline(pugi::xml_node node, int depth);
-    void convertFrame(pugi::xml_node frame, int depth);
-    void convertShape(pugi::xml_node shape, int depth);
-    void convertDetached(pugi::xml_node container, int depth, const std::vector<model::Inline>* lead);
+    void convertFrame(pugi::xml_node frame, int depth, std::string_view anchor = {});
+    void convertShape(pugi::xml_node shape, int depth, std::string_view anchor = {});
+    std::vector<model::Block> convertStory(pugi::xml_node container, int depth);
+    void finishStory(std::vector<model::Block>& out);
+    void endAnnotation(pugi::xml_node end);
+    GraphicPr graphicChain(const std::string& name);
+    model::Frame frameFor(pugi::xml_node node, std::string_view anchor);
+    void resumePageColumns();
+    void continuousSection(int columns, model::Twips gap);
     void applyTextStyle(const std::string& name);
     int listInstanceFor(pugi::xml_node list, const std::string& styleName);
     void convertNote(pugi::xml_node note, int depth);
@@ -118,7 +132,6 @@ private:
     void emitInline(model::Inline item);
     void emitField(std::string instruction, pugi::xml_node resultFrom, int depth);
     void emitBookmark(std::string name, bool start);
-    std::vector<model::Block>& afterParagraph();
     bool startsSectionHere(const std::string& masterPage, bool hasMasterPage, Opt<int> pageNumber);
     void checkDepth(int depth) const;
     void warnOnce(const std::string& message);
@@ -156,7 +169,6 @@ private:
 
     // body state
     std::vector<model::Inline>* m_content = nullptr;   // the paragraph (or field result) being filled
-    std::vector<model::Block>* m_after = nullptr;      // what follows that paragraph
     TextPr m_text;                                     // the run formatting layered so far
     Opt<int> m_charStyle;
     bool m_lastSpace = true;                           // whitespace collapsing state
@@ -172,6 +184,11 @@ private:
     model::Twips m_width = 0;                           // width tables are fitted to, 0: the text width
     bool m_inTextSection = false;                       // inside a text:section of the body
     std::map<std::string, model::Image> m_images;       // pictures read, by member name
+    std::map<std::string, OpenComment> m_openComments;  // by office:name
+    int m_nextCommentId = 0;
+    int m_story = 0;                                    // the story being read: 0 the body
+    int m_stories = 0;
+    Opt<std::pair<int, model::Twips>> m_resumeColumns;  // page columns to return to after a text section
 };
 
 }  // namespace orvane::odt

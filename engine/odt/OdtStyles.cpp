@@ -140,6 +140,56 @@ Opt<bool> anyBorder(pugi::xml_node p) {
     return result;
 }
 
+// The colour of a border value ("0.06pt solid #000000"), or none for "none".
+Opt<Opt<model::Rgb>> borderColor(pugi::xml_node p) {
+    Opt<Opt<model::Rgb>> result;
+    for (const char* name : {"fo:border", "fo:border-left", "fo:border-right", "fo:border-top", "fo:border-bottom"}) {
+        const std::string_view v = trim(attr(p, name));
+        if (v.empty()) continue;
+        if (!drawsBorder(v).value_or(false)) {
+            if (!result) result = Opt<model::Rgb>{};
+            continue;
+        }
+        Opt<model::Rgb> color = model::Rgb{0};
+        const auto hash = v.find('#');
+        if (hash != std::string_view::npos) {
+            if (auto c = parseColor(v.substr(hash, 7))) color = *c;
+        }
+        return Opt<Opt<model::Rgb>>{color};
+    }
+    return result;
+}
+
+GraphicPr parseGraphicPr(pugi::xml_node p) {
+    GraphicPr g;
+    if (!p) return g;
+    if (const pugi::xml_attribute a = p.attribute("style:wrap")) g.wrap = a.value();
+    if (const pugi::xml_attribute a = p.attribute("style:run-through")) g.background = std::string_view(a.value()) == "background";
+    if (const pugi::xml_attribute a = p.attribute("style:wrap-contour")) g.contour = boolValue(a.value());
+    if (const pugi::xml_attribute a = p.attribute("style:horizontal-pos")) g.horizontalPos = a.value();
+    if (const pugi::xml_attribute a = p.attribute("style:horizontal-rel")) g.horizontalRel = a.value();
+    if (const pugi::xml_attribute a = p.attribute("style:vertical-pos")) g.verticalPos = a.value();
+    if (const pugi::xml_attribute a = p.attribute("style:vertical-rel")) g.verticalRel = a.value();
+    g.border = borderColor(p);
+    const std::string_view fill = attr(p, "draw:fill");
+    if (fill == "none") {
+        g.fill = Opt<model::Rgb>{};
+    } else if (fill == "solid") {
+        if (auto c = parseColor(attr(p, "draw:fill-color"))) g.fill = Opt<model::Rgb>{*c};
+    }
+    if (auto bg = background(p); bg && !g.fill) g.fill = bg;
+    return g;
+}
+
+Opt<model::NoteNumberFormat> noteFormat(std::string_view v) {
+    if (v == "1") return model::NoteNumberFormat::Decimal;
+    if (v == "i") return model::NoteNumberFormat::LowerRoman;
+    if (v == "I") return model::NoteNumberFormat::UpperRoman;
+    if (v == "a") return model::NoteNumberFormat::LowerLetter;
+    if (v == "A") return model::NoteNumberFormat::UpperLetter;
+    return std::nullopt;
+}
+
 Opt<model::PageNumberFormat> pageNumberFormat(std::string_view v) {
     if (v == "1") return model::PageNumberFormat::Decimal;
     if (v == "i") return model::PageNumberFormat::LowerRoman;
@@ -430,6 +480,18 @@ void mergeParaPr(ParaPr& b, const ParaPr& o) {
     take(b.pageNumber, o.pageNumber);
 }
 
+void mergeGraphicPr(GraphicPr& b, const GraphicPr& o) {
+    take(b.wrap, o.wrap);
+    take(b.background, o.background);
+    take(b.contour, o.contour);
+    take(b.horizontalPos, o.horizontalPos);
+    take(b.horizontalRel, o.horizontalRel);
+    take(b.verticalPos, o.verticalPos);
+    take(b.verticalRel, o.verticalRel);
+    take(b.border, o.border);
+    take(b.fill, o.fill);
+}
+
 void parseFontFaces(pugi::xml_node decls, std::map<std::string, model::Font>& fonts) {
     for (pugi::xml_node f = decls.child("style:font-face"); f; f = f.next_sibling("style:font-face")) {
         const std::string name(attr(f, "style:name"));
@@ -503,6 +565,7 @@ void parseStyles(pugi::xml_node container, StyleSheet& sheet) {
                 else if (v == "bottom") def.cell.valign = model::CellVAlign::Bottom;
                 def.cell.borders = anyBorder(c);
             }
+            def.graphic = parseGraphicPr(s.child("style:graphic-properties"));
             if (const pugi::xml_node sp = s.child("style:section-properties")) {
                 if (const pugi::xml_node cols = sp.child("style:columns")) {
                     if (auto n = parseInteger(attr(cols, "fo:column-count")))
@@ -520,6 +583,25 @@ void parseStyles(pugi::xml_node container, StyleSheet& sheet) {
         } else if (named(s, "text:list-style")) {
             ListStyleDef def = parseListStyle(s);
             if (!def.name.empty()) sheet.lists[def.name] = std::move(def);
+        } else if (named(s, "text:notes-configuration")) {
+            const bool endnotes = attr(s, "text:note-class") == "endnote";
+            model::NoteNumbering n;
+            if (endnotes) n.format = model::NoteNumberFormat::LowerRoman;
+            if (auto f = noteFormat(attr(s, "style:num-format"))) n.format = *f;
+            // Counted from zero: 0 is the first note's number 1.
+            if (auto start = parseInteger(attr(s, "text:start-value")))
+                n.start = static_cast<int>(std::clamp(*start + 1, 1LL, 32767LL));
+            const std::string_view at = attr(s, "text:start-numbering-at");
+            if (at == "chapter") n.restart = model::NoteRestart::EachSection;
+            else if (at == "page" && !endnotes) n.restart = model::NoteRestart::EachPage;
+            const std::string_view position = attr(s, "text:footnotes-position");
+            if (endnotes) {
+                sheet.endnotes = n;
+                if (position == "section") sheet.endnotesPerSection = true;
+            } else {
+                sheet.footnotes = n;
+                if (position == "text") sheet.footnotesBeneathText = true;
+            }
         } else if (named(s, "text:outline-style")) {
             sheet.outline = parseListStyle(s);
         } else if (named(s, "style:page-layout")) {

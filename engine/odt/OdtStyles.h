@@ -78,6 +78,16 @@ struct CellPr {
     Opt<bool> borders;         // any side drawn
 };
 
+// style:graphic-properties: how a frame or shape sits among the text.
+struct GraphicPr {
+    Opt<std::string> wrap;             // style:wrap
+    Opt<bool> background;              // style:run-through="background"
+    Opt<bool> contour;                 // style:wrap-contour
+    Opt<std::string> horizontalPos, horizontalRel, verticalPos, verticalRel;
+    Opt<Opt<model::Rgb>> border;       // inner nullopt: no line
+    Opt<Opt<model::Rgb>> fill;         // inner nullopt: transparent
+};
+
 // style:section-properties.
 struct SectionPr {
     Opt<int> columns;
@@ -104,6 +114,7 @@ struct StyleDef {
     RowPr row;
     CellPr cell;
     SectionPr section;
+    GraphicPr graphic;
 };
 
 enum class LevelKind { Number, Bullet, Image, None };
@@ -161,8 +172,10 @@ struct StyleSheet {
     std::map<std::string, ListStyleDef> lists;
     Opt<ListStyleDef> outline;
     std::map<std::string, PageLayoutDef> pageLayouts;
-    std::vector<std::string> order;       // paragraph and text style names in document order
-    std::vector<std::pair<Family, std::string>> orderFamilies;
+    std::vector<std::pair<Family, std::string>> orderFamilies;  // styles in document order
+    Opt<model::NoteNumbering> footnotes, endnotes;                // text:notes-configuration
+    Opt<bool> footnotesBeneathText;
+    Opt<bool> endnotesPerSection;
 
     const StyleDef* find(Family family, const std::string& name) const {
         auto it = styles.find({family, name});
@@ -186,6 +199,7 @@ ListStyleDef parseListStyle(pugi::xml_node listStyle);
 // Later layers win, property by property.
 void mergeTextPr(TextPr& base, const TextPr& over);
 void mergeParaPr(ParaPr& base, const ParaPr& over);
+void mergeGraphicPr(GraphicPr& base, const GraphicPr& over);
 
 // The first family name of "'Liberation Serif', serif".
 std::string firstFamilyName(std::string_view families);

@@ -297,6 +297,25 @@ std::optional<model::Rgb> parseColor(std::string_view value) {
     return std::nullopt;
 }
 
+std::string isoDate(std::string_view v) {
+    v = trim(v);
+    const auto digits = [&](std::size_t from, std::size_t count) {
+        if (v.size() < from + count) return false;
+        for (std::size_t i = from; i < from + count; ++i) {
+            if (v[i] < '0' || v[i] > '9') return false;
+        }
+        return true;
+    };
+    if (!digits(0, 4) || v.size() < 10 || v[4] != '-' || !digits(5, 2) || v[7] != '-' || !digits(8, 2)) return {};
+    if (v.size() >= 19 && v[10] == 'T' && digits(11, 2) && v[13] == ':' && digits(14, 2) && v[16] == ':' &&
+        digits(17, 2)) {
+        std::string out(v.substr(0, 19));
+        if (v.back() == 'Z') out.push_back('Z');
+        return out;
+    }
+    return std::string(v.substr(0, 10));
+}
+
 std::string decodeStyleName(std::string_view name) {
     std::string out;
     out.reserve(name.size());

@@ -55,6 +55,10 @@ std::optional<long long> parseInteger(std::string_view value);
 // A plain decimal number, nullopt when not one.
 std::optional<double> parseNumber(std::string_view value);
 
+// "2024-11-27T18:42:34.403636470" -> "2024-11-27T18:42:34" (a trailing "Z"
+// kept); a bare date stays a date; anything else gives "".
+std::string isoDate(std::string_view value);
+
 // Style names encode characters outside XML names as "_xx_" hex ("Heading_20_1");
 // the name a user sees has them decoded ("Heading 1").
 std::string decodeStyleName(std::string_view name);
