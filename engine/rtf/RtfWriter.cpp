@@ -4,7 +4,10 @@
 #include <array>
 #include <cstdio>
 #include <cstdlib>
+#include <chrono>
 #include <exception>
+#include <optional>
+#include <set>
 #include <string>
 #include <unordered_map>
 #include <vector>
@@ -73,8 +76,39 @@ bool differs(const P& value, const Baselines<P>& base, Get get) {
     return false;
 }
 
-// How the last paragraph of a run of blocks ends.
-enum class Ending { Par, Sect, Cell, NestCell, None };
+// How the last paragraph of a run of blocks ends. StoryEnd: the last paragraph
+// of a note, comment or frame, which has no \par (LibreOffice would add an
+// empty paragraph) and must be a paragraph (a table there becomes a frame).
+enum class Ending { Par, Sect, Cell, NestCell, None, StoryEnd };
+
+// The story text is written into. Word keeps notes in the body only, comments
+// out of headers, footers and other comments, and text boxes out of notes,
+// comments and other text boxes; what cannot stand somewhere is written in
+// place as text (or, for comments, left out). Fallback: a shape's copy of its
+// text for readers without shapes, where nothing special is written.
+enum class Story { Body, HeaderFooter, Note, Comment, Frame, Fallback };
+
+// A date in Word's packed form (DTTM) for \atndate: minutes in bits 0-5, hours
+// 6-10, day 11-15, month 16-19, years since 1900 20-28. The weekday (bits
+// 29-31) stays 0: with it the number can pass 2^31, which LibreOffice then
+// misreads, and readers take the weekday from the date anyway. Seconds and
+// time zones are not kept.
+std::optional<long long> packedDate(const std::string& iso) {
+    int y = 0, mo = 0, d = 0, h = 0, mi = 0;
+    const int got = std::sscanf(iso.c_str(), "%d-%d-%dT%d:%d", &y, &mo, &d, &h, &mi);
+    if (got < 3 || y < 1900 || y > 2411 || mo < 1 || mo > 12 || d < 1 || d > 31) return std::nullopt;
+    if (got < 5 || h < 0 || h > 23 || mi < 0 || mi > 59) h = mi = 0;
+    const std::chrono::year_month_day date{std::chrono::year(y), std::chrono::month(static_cast<unsigned>(mo)),
+                                           std::chrono::day(static_cast<unsigned>(d))};
+    if (!date.ok()) return std::nullopt;  // 31 April and the like
+    return static_cast<long long>(mi) | (static_cast<long long>(h) << 6) | (static_cast<long long>(d) << 11) |
+           (static_cast<long long>(mo) << 16) | (static_cast<long long>(y - 1900) << 20);
+}
+
+// Shapes give colours as 0xBBGGRR.
+long long shapeColor(Rgb c) {
+    return static_cast<long long>(((c >> 16) & 0xFF) | (c & 0xFF00) | ((c & 0xFF) << 16));
+}
 
 std::string romanNumeral(int n, bool upper) {
     if (n <= 0 || n >= 4000) return std::to_string(n);
@@ -214,6 +248,37 @@ private:
     void collectInlines(const std::vector<Inline>& inlines, int depth);
     void collectColors();
 
+    // --- stories -----------------------------------------------------------
+    bool notesAllowed() const { return m_story == Story::Body; }
+    bool commentsAllowed() const {
+        return !m_inHeaderFooter && (m_story == Story::Body || m_story == Story::Note || m_story == Story::Frame);
+    }
+    bool framesAllowed() const { return m_story == Story::Body || m_story == Story::HeaderFooter; }
+    // Enters another story for the lifetime of the scope; the paragraph being
+    // written around it continues afterwards.
+    class StoryScope {
+    public:
+        StoryScope(Writer& w, Story story)
+            : m_w(w), m_story(w.m_story), m_itap(w.m_itap), m_empty(w.m_paragraphEmpty), m_width(w.m_textWidth) {
+            w.m_story = story;
+        }
+        ~StoryScope() {
+            m_w.m_story = m_story;
+            m_w.m_itap = m_itap;
+            m_w.m_paragraphEmpty = m_empty;
+            m_w.m_textWidth = m_width;
+        }
+        StoryScope(const StoryScope&) = delete;
+        StoryScope& operator=(const StoryScope&) = delete;
+
+    private:
+        Writer& m_w;
+        Story m_story;
+        int m_itap;
+        bool m_empty;
+        Twips m_width;
+    };
+
     // --- header ------------------------------------------------------------
     void fontTableToRtf();
     void colorTableToRtf();
@@ -224,6 +289,8 @@ private:
     void infoToRtf();
     void dateToRtf(std::string_view name, const std::string& iso);
     void pageSetupToRtf();
+    void noteSettingsToRtf();
+    void noteNumberingToRtf(const NoteNumbering& n, bool endnotes, std::string_view prefix);
 
     // --- body --------------------------------------------------------------
     void sectionToRtf(const Section& section, const Section* previous, bool last);
@@ -240,6 +307,14 @@ private:
     void inlinesToRtf(const std::vector<Inline>& inlines, const CharProps* paraStyleChars, int depth);
     void inlineToRtf(const Inline& item, const CharProps* paraStyleChars, int depth);
     void imageToRtf(const Image& image);
+    void storyBlocksToRtf(const std::vector<Block>& blocks, int depth);
+    void noteMarkToRtf(const Note& note, const CharProps* paraStyleChars);
+    void noteToRtf(const Note& note, const CharProps* paraStyleChars, int depth);
+    void noteTextInPlace(const std::vector<Block>& blocks, const CharProps* paraStyleChars, int depth);
+    void commentToRtf(const Comment& comment, int depth);
+    void frameToRtf(const Frame& frame, int depth);
+    void frameTextInPlace(const Frame& frame, int depth);
+    void shapePropertyToRtf(std::string_view name, long long value);
     // `inStyleSheet`: a style states only what it changes, where text always
     // states its font and size.
     void charPropsToRtf(const CharProps& c, const Baselines<CharProps>& base, bool inStyleSheet = false);
@@ -258,7 +333,18 @@ private:
     std::vector<Rgb> m_colors;
     std::unordered_map<Rgb, int> m_colorIndex;
     std::vector<ListCounter> m_listCounters;
-    Twips m_textWidth = 9360;        // the current section's text width
+    Twips m_textWidth = 9360;        // the width of the text being written: the section's, a cell's, a box's
+    Twips m_sectionWidth = 9360;     // the current section's text width
+    Story m_story = Story::Body;
+    bool m_inHeaderFooter = false;
+    int m_itap = 0;                  // the table depth of the paragraph being written
+    bool m_paragraphEmpty = true;    // nothing written yet into the paragraph being written
+    const Note* m_noteMark = nullptr;  // a note whose mark opens the next paragraph
+    int m_shapes = 0;                // shapes written so far, for their ids
+    bool m_hasFootnotes = false;
+    bool m_hasEndnotes = false;
+    std::set<int> m_rangeStarts, m_rangeEnds, m_commentRanges;
+    std::set<int> m_ranges;          // comment ranges with both ends and a comment: the ones written
 };
 
 // ---------------------------------------------------------------------------
@@ -343,6 +429,26 @@ void Writer::collectInlines(const std::vector<Inline>& inlines, int depth) {
             collectChars(brk->props);
         } else if (const auto* field = std::get_if<Field>(&item.value)) {
             collectInlines(field->result, depth + 1);
+        } else if (const auto* note = std::get_if<Note>(&item.value)) {
+            collectChars(note->referenceProps);
+            if (notesAllowed()) {
+                (note->kind == Note::Kind::Endnote ? m_hasEndnotes : m_hasFootnotes) = true;
+                StoryScope scope(*this, Story::Note);
+                collectBlocks(note->blocks, depth + 1);
+            } else {
+                collectBlocks(note->blocks, depth + 1);
+            }
+        } else if (const auto* comment = std::get_if<Comment>(&item.value)) {
+            if (commentsAllowed()) {
+                if (comment->range) m_commentRanges.insert(*comment->range);
+                StoryScope scope(*this, Story::Comment);
+                collectBlocks(comment->blocks, depth + 1);
+            }
+        } else if (const auto* range = std::get_if<CommentRange>(&item.value)) {
+            if (commentsAllowed()) (range->start ? m_rangeStarts : m_rangeEnds).insert(range->id);
+        } else if (const auto* frame = std::get_if<Frame>(&item.value)) {
+            StoryScope scope(*this, framesAllowed() ? Story::Frame : m_story);
+            collectBlocks(frame->blocks, depth + 1);
         }
     }
 }
@@ -374,9 +480,17 @@ void Writer::collectColors() {
     }
     for (const Section& section : m_doc.sections) {
         for (const auto* story : {&section.header, &section.headerFirst, &section.headerEven, &section.footer,
-                                  &section.footerFirst, &section.footerEven, &section.blocks}) {
+                                  &section.footerFirst, &section.footerEven}) {
+            m_inHeaderFooter = true;
+            StoryScope scope(*this, Story::HeaderFooter);
             collectBlocks(*story, 0);
         }
+        m_inHeaderFooter = false;
+        collectBlocks(section.blocks, 0);
+    }
+    // A range is written only when both its ends and its comment will be.
+    for (int id : m_commentRanges) {
+        if (m_rangeStarts.count(id) && m_rangeEnds.count(id)) m_ranges.insert(id);
     }
 }
 
@@ -692,6 +806,51 @@ void Writer::pageSetupToRtf() {
     word("deftab", 720);
     if (m_doc.defaultPara.widowControl) word("widowctrl");
     endLine();
+    noteSettingsToRtf();
+}
+
+void Writer::noteNumberingToRtf(const NoteNumbering& n, bool endnotes, std::string_view prefix) {
+    // prefix: "" for the document, "s" for a section; endnotes add "a".
+    const std::string base = std::string(prefix) + (endnotes ? "aftn" : "ftn");
+    word(base + "start", n.start);
+    switch (n.restart) {
+    case NoteRestart::Continuous: word(base + "rstcont"); break;
+    case NoteRestart::EachSection: word(base + "restart"); break;
+    case NoteRestart::EachPage:
+        // Endnotes have no page to restart on.
+        word(endnotes ? base + "rstcont" : base + "rstpg");
+        break;
+    }
+    switch (n.format) {
+    case NoteNumberFormat::Decimal: word(base + "nar"); break;
+    case NoteNumberFormat::UpperRoman: word(base + "nruc"); break;
+    case NoteNumberFormat::LowerRoman: word(base + "nrlc"); break;
+    case NoteNumberFormat::UpperLetter: word(base + "nauc"); break;
+    case NoteNumberFormat::LowerLetter: word(base + "nalc"); break;
+    case NoteNumberFormat::Chicago: word(base + "nchi"); break;
+    }
+}
+
+void Writer::noteSettingsToRtf() {
+    const NoteSettings& notes = m_doc.notes;
+    const bool overrides = std::any_of(m_doc.sections.begin(), m_doc.sections.end(), [](const Section& s) {
+        return s.props.footnoteNumbering || s.props.endnoteNumbering;
+    });
+    if (!m_hasFootnotes && !m_hasEndnotes && !overrides && notes == NoteSettings{}) return;
+    // \fet says which kinds of notes there are. With endnotes only, older
+    // readers take every note for a footnote, so the footnote position words
+    // then say where the endnotes go.
+    const int kinds = m_hasEndnotes ? (m_hasFootnotes ? 2 : 1) : 0;
+    word("fet", kinds);
+    if (kinds == 1) {
+        word(notes.endnotesPerSection ? "endnotes" : "enddoc");
+    } else {
+        word(notes.footnotesBeneathText ? "ftntj" : "ftnbj");
+    }
+    word(notes.endnotesPerSection ? "aendnotes" : "aenddoc");
+    noteNumberingToRtf(notes.footnotes, false, "");
+    noteNumberingToRtf(notes.endnotes, true, "");
+    endLine();
 }
 
 // ---------------------------------------------------------------------------
@@ -732,13 +891,19 @@ void Writer::sectionToRtf(const Section& section, const Section* previous, bool 
         word("pgnrestart");
     }
     if (p.titlePage) word("titlepg");
+    if (p.footnoteNumbering) noteNumberingToRtf(*p.footnoteNumbering, false, "s");
+    if (p.endnoteNumbering) noteNumberingToRtf(*p.endnoteNumbering, true, "s");
     endLine();
 
     m_textWidth = std::max<Twips>(p.pageWidth - p.marginLeft - p.marginRight, 720);
+    m_sectionWidth = m_textWidth;
     // With facing pages \headerr is the odd-page header and \headerl the even
     // one; without, \header serves every page.
     const auto story = [&](std::string_view destination, std::vector<Block> Section::*member) {
+        m_inHeaderFooter = true;
+        StoryScope scope(*this, Story::HeaderFooter);
         storyToRtf(destination, section.*member, previous ? &(previous->*member) : nullptr);
+        m_inHeaderFooter = false;
     };
     story(m_doc.facingPages ? "headerr" : "header", &Section::header);
     story("headerl", &Section::headerEven);
@@ -797,6 +962,7 @@ void Writer::endingToRtf(Ending ending) {
     case Ending::Cell: word("cell"); break;
     case Ending::NestCell: word("nestcell"); break;
     case Ending::None: break;
+    case Ending::StoryEnd: break;
     }
 }
 
@@ -805,9 +971,11 @@ void Writer::emptyParagraphToRtf(int itap, Ending ending) {
     word("plain");
     if (itap > 0) word("intbl");
     if (itap > 1) word("itap", itap);
-    open();
-    endingToRtf(ending);
-    close();
+    if (ending != Ending::None && ending != Ending::StoryEnd) {
+        open();
+        endingToRtf(ending);
+        close();
+    }
     endLine();
 }
 
@@ -822,8 +990,17 @@ void Writer::paragraphToRtf(const Paragraph& paragraph, int itap, Ending ending,
                           .add(&m_doc.defaultPara)
                           .add(paraStyle ? &paraStyle->para : nullptr));
     if (p.list && listLevel(*p.list)) listTextToRtf(paragraph);
+    m_itap = itap;
+    m_paragraphEmpty = true;
+    if (m_noteMark) {
+        // A note's text opens with its mark.
+        const Note* note = m_noteMark;
+        m_noteMark = nullptr;
+        noteMarkToRtf(*note, paraStyle ? &paraStyle->chars : nullptr);
+        m_paragraphEmpty = false;
+    }
     inlinesToRtf(paragraph.content, paraStyle ? &paraStyle->chars : nullptr, depth + 1);
-    if (ending == Ending::None) {
+    if (ending == Ending::None || ending == Ending::StoryEnd) {
         // The document's last paragraph has no \par: Word would read one as
         // the start of another, empty paragraph.
         endLine();
@@ -978,6 +1155,9 @@ void Writer::inlinesToRtf(const std::vector<Inline>& inlines, const CharProps* p
     for (const Inline& item : inlines) {
         if (m_failed) return;
         inlineToRtf(item, paraStyleChars, depth);
+        if (!std::holds_alternative<Bookmark>(item.value) && !std::holds_alternative<CommentRange>(item.value)) {
+            m_paragraphEmpty = false;
+        }
     }
 }
 
@@ -1011,7 +1191,232 @@ void Writer::inlineToRtf(const Inline& item, const CharProps* paraStyleChars, in
         ignorableGroup(mark->start ? "bkmkstart" : "bkmkend");
         text(mark->name);
         close();
+    } else if (const auto* note = std::get_if<Note>(&item.value)) {
+        noteToRtf(*note, paraStyleChars, depth);
+    } else if (const auto* comment = std::get_if<Comment>(&item.value)) {
+        commentToRtf(*comment, depth);
+    } else if (const auto* range = std::get_if<CommentRange>(&item.value)) {
+        if (commentsAllowed() && m_ranges.count(range->id)) {
+            ignorableGroup(range->start ? "atrfstart" : "atrfend");
+            text(std::to_string(range->id));
+            close();
+        }
+    } else if (const auto* frame = std::get_if<Frame>(&item.value)) {
+        frameToRtf(*frame, depth);
     }
+}
+
+// ---------------------------------------------------------------------------
+// Notes, comments and frames
+
+// The blocks of a note, comment or text box: never without a paragraph, the
+// last one without \par.
+void Writer::storyBlocksToRtf(const std::vector<Block>& blocks, int depth) {
+    if (blocks.empty()) {
+        paragraphToRtf(Paragraph{}, 0, Ending::StoryEnd, depth);
+        return;
+    }
+    blocksToRtf(blocks, 0, Ending::StoryEnd, depth);
+}
+
+void Writer::noteMarkToRtf(const Note& note, const CharProps* paraStyleChars) {
+    open();
+    runPropsToRtf(note.referenceProps, paraStyleChars);
+    if (note.customMark.empty()) {
+        word("chftn");
+    } else {
+        text(note.customMark);
+    }
+    close();
+}
+
+void Writer::noteToRtf(const Note& note, const CharProps* paraStyleChars, int depth) {
+    if (depth > kMaxDepth) return;
+    if (!notesAllowed()) {
+        // No notes in headers, notes, comments or text boxes: the mark and
+        // the text stay where the note was.
+        if (!note.customMark.empty()) noteMarkToRtf(note, paraStyleChars);
+        noteTextInPlace(note.blocks, paraStyleChars, depth + 1);
+        return;
+    }
+    // As Word writes it: the mark, then the note, in one group with the mark's
+    // formatting. A custom mark is its text with no \chftn; LibreOffice takes
+    // superscript text right before \footnote for one.
+    open();
+    runPropsToRtf(note.referenceProps, paraStyleChars);
+    if (note.customMark.empty()) {
+        word("chftn");
+    } else {
+        text(note.customMark);
+    }
+    // Nothing may come between \footnote and \ftnalt: LibreOffice looks for
+    // the endnote's \ftnalt right there.
+    open();
+    m_out.append(note.kind == Note::Kind::Endnote ? "\\footnote\\ftnalt" : "\\footnote");
+    m_needDelimiter = true;
+    endLine();
+    {
+        StoryScope scope(*this, Story::Note);
+        m_textWidth = m_sectionWidth;
+        m_noteMark = &note;
+        storyBlocksToRtf(note.blocks, depth + 1);
+        m_noteMark = nullptr;
+    }
+    close();
+    close();
+}
+
+// A note's text as runs of the paragraph it stands in, a space between its paragraphs.
+void Writer::noteTextInPlace(const std::vector<Block>& blocks, const CharProps* paraStyleChars, int depth) {
+    if (depth > kMaxDepth) return;
+    for (const Block& block : blocks) {
+        if (m_failed) return;
+        if (const auto* p = std::get_if<Paragraph>(&block.value)) {
+            open();
+            text(" ");
+            close();
+            inlinesToRtf(p->content, paraStyleChars, depth + 1);
+        } else if (const auto* t = std::get_if<Table>(&block.value)) {
+            for (const TableRow& row : t->rows) {
+                for (const TableCell& cell : row.cells) noteTextInPlace(cell.blocks, paraStyleChars, depth + 1);
+            }
+        }
+    }
+}
+
+void Writer::commentToRtf(const Comment& comment, int depth) {
+    // Comments are not text: where Word cannot keep one, it is left out.
+    if (depth > kMaxDepth || !commentsAllowed()) return;
+    open();
+    ignorableGroup("atnid");
+    text(comment.initials);
+    close();
+    if (!comment.author.empty()) {
+        ignorableGroup("atnauthor");
+        text(comment.author);
+        close();
+    }
+    word("chatn");
+    ignorableGroup("annotation");
+    if (comment.range && m_ranges.count(*comment.range)) {
+        ignorableGroup("atnref");
+        text(std::to_string(*comment.range));
+        close();
+    }
+    if (const auto date = packedDate(comment.date)) {
+        ignorableGroup("atndate");
+        text(std::to_string(*date));
+        close();
+    }
+    endLine();
+    {
+        StoryScope scope(*this, Story::Comment);
+        m_textWidth = m_sectionWidth;
+        storyBlocksToRtf(comment.blocks, depth + 1);
+    }
+    close();
+    close();
+}
+
+void Writer::shapePropertyToRtf(std::string_view name, long long value) {
+    group("sp");
+    group("sn");
+    text(name);
+    close();
+    group("sv");
+    text(std::to_string(value));
+    close();
+    close();
+}
+
+// A text box's paragraphs where it stands, splitting the paragraph around
+// it, in a group so that the paragraph goes on as it was after them.
+void Writer::frameTextInPlace(const Frame& frame, int depth) {
+    if (!m_paragraphEmpty) word("par");
+    endLine();
+    const int itap = m_itap;
+    StoryScope scope(*this, m_story == Story::Body || m_story == Story::HeaderFooter ? Story::Fallback : m_story);
+    blocksToRtf(frame.blocks, itap, Ending::Par, depth + 1);
+}
+
+void Writer::frameToRtf(const Frame& frame, int depth) {
+    if (depth > kMaxDepth) return;
+    if (!framesAllowed()) {
+        open();
+        frameTextInPlace(frame, depth);
+        close();
+        return;
+    }
+    // Word's text box: a shape of type 202 with its text in \shptxt. A frame
+    // without a position stands at its paragraph's top left, the text below it.
+    const Twips width = frame.width > 0 ? frame.width : m_textWidth;
+    const Twips height = frame.height > 0 ? frame.height
+                                          : std::max<Twips>(360, 360 * static_cast<Twips>(std::min<std::size_t>(
+                                                                     frame.blocks.size(), 100)));
+    const FramePosition at = frame.position.value_or(FramePosition{});
+    const FrameWrap wrap = frame.position ? frame.wrap : FrameWrap::TopBottom;
+    const auto relative = [](FrameRelative r, bool horizontal) -> std::pair<std::string_view, int> {
+        switch (r) {
+        case FrameRelative::Margin: return {horizontal ? "shpbxmargin" : "shpbymargin", 0};
+        case FrameRelative::Page: return {horizontal ? "shpbxpage" : "shpbypage", 1};
+        case FrameRelative::Text: break;
+        }
+        return {horizontal ? "shpbxcolumn" : "shpbypara", 2};
+    };
+    const auto [bx, posrelh] = relative(at.horizontal, true);
+    const auto [by, posrelv] = relative(at.vertical, false);
+    int wr = 2;
+    switch (wrap) {
+    case FrameWrap::Square: wr = 2; break;
+    case FrameWrap::TopBottom: wr = 1; break;
+    case FrameWrap::Tight: wr = 4; break;
+    case FrameWrap::Through: wr = 5; break;
+    case FrameWrap::InFront:
+    case FrameWrap::Behind: wr = 3; break;
+    }
+    const int id = m_shapes++;
+
+    open();
+    word("shp");
+    ignorableGroup("shpinst");
+    word("shpleft", at.x);
+    word("shptop", at.y);
+    word("shpright", static_cast<long long>(at.x) + width);
+    word("shpbottom", static_cast<long long>(at.y) + height);
+    word("shpfhdr", m_inHeaderFooter ? 1 : 0);
+    word(bx);
+    word(by);
+    word("shpwr", wr);
+    word("shpwrk", 0);
+    word("shpfblwtxt", wrap == FrameWrap::Behind ? 1 : 0);
+    word("shpz", id);
+    word("shplid", 1025 + static_cast<long long>(id));
+    endLine();
+    shapePropertyToRtf("shapeType", 202);
+    shapePropertyToRtf("posrelh", posrelh);
+    shapePropertyToRtf("posrelv", posrelv);
+    if (frame.height <= 0) shapePropertyToRtf("fFitShapeToText", 1);
+    shapePropertyToRtf("fLine", frame.border ? 1 : 0);
+    if (frame.border) shapePropertyToRtf("lineColor", shapeColor(*frame.border));
+    shapePropertyToRtf("fFilled", frame.fill ? 1 : 0);
+    if (frame.fill) shapePropertyToRtf("fillColor", shapeColor(*frame.fill));
+    if (wrap == FrameWrap::Behind) shapePropertyToRtf("fBehindDocument", 1);
+    shapePropertyToRtf("fLayoutInCell", 1);
+    endLine();
+    group("shptxt");
+    endLine();
+    {
+        StoryScope scope(*this, Story::Frame);
+        m_textWidth = std::max<Twips>(width - 2 * 144, 360);  // less the box's inner margins
+        storyBlocksToRtf(frame.blocks, depth + 1);
+    }
+    close();
+    close();
+    // Readers without shapes read the result instead: the text in place.
+    group("shprslt");
+    frameTextInPlace(frame, depth);
+    close();
+    close();
 }
 
 void Writer::imageToRtf(const Image& image) {
