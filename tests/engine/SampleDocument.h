@@ -1,5 +1,6 @@
-// A document built in code that uses every part of the model, shared by the
-// writer's golden test and the round-trip test.
+// Documents built in code that use every part of the model, shared by the
+// writer's golden tests and the round-trip tests: sampleDocument(), and
+// sampleDocumentWithNotes() with notes, comments and text boxes added.
 #pragma once
 
 #include <string>
@@ -328,6 +329,148 @@ inline Document sampleDocument() {
                      paragraph({run("Last paragraph", base)}, body, base)};
 
     d.sections = {first, second};
+    return d;
+}
+
+// The sample document with footnotes, endnotes, comments and text boxes added,
+// including ones where Word cannot keep them (a note in a header, a text box
+// in a text box, a comment in a comment). Kept apart from sampleDocument()
+// until the RTF reader maps these structures, so that the sample's round trip
+// keeps checking everything else.
+inline Document sampleDocumentWithNotes() {
+    Document d = sampleDocument();
+    const CharProps base = d.defaultChars;
+    ParaProps body = d.defaultPara;
+    body.style = 0;
+    CharProps mark = base;
+    mark.verticalAlign = VerticalAlign::Superscript;
+    CharProps small = base;
+    small.sizeHalfPoints = 20;
+    ParaProps noteBody = body;
+    noteBody.spaceAfter = 0;
+
+    d.notes.footnotes = {NoteNumberFormat::Decimal, 1, NoteRestart::EachPage};
+    d.notes.endnotes = {NoteNumberFormat::UpperRoman, 3, NoteRestart::Continuous};
+    d.sections[1].props.footnoteNumbering = NoteNumbering{NoteNumberFormat::Chicago, 1, NoteRestart::EachSection};
+
+    const auto note = [&](Note::Kind kind, std::vector<Block> blocks, std::string customMark = {}) {
+        Note n;
+        n.kind = kind;
+        n.customMark = std::move(customMark);
+        n.blocks = std::move(blocks);
+        n.referenceProps = mark;
+        return Inline{std::move(n)};
+    };
+    const auto notePara = [&](std::string text) { return paragraph({run(std::move(text), small)}, noteBody, small); };
+    const auto comment = [&](std::string author, std::string initials, std::string date, std::vector<Block> blocks,
+                             std::optional<int> range) {
+        Comment c;
+        c.author = std::move(author);
+        c.initials = std::move(initials);
+        c.date = std::move(date);
+        c.blocks = std::move(blocks);
+        c.range = range;
+        return Inline{std::move(c)};
+    };
+    const auto range = [](int id, bool start) { return Inline{CommentRange{id, start}}; };
+
+    std::vector<Block>& blocks = d.sections[0].blocks;
+    // Notes: automatic and custom marks, two paragraphs, a table inside.
+    {
+        Table table;
+        TableRow row;
+        row.cells = {cell(1500, {notePara("cell 1")}), cell(1500, {notePara("cell 2")})};
+        table.rows = {row};
+        blocks.push_back(paragraph(
+            {run("Notes: a footnote", base), note(Note::Kind::Footnote, {notePara(" The footnote's text.")}),
+             run(", an endnote", base),
+             note(Note::Kind::Endnote, {notePara(" The endnote's text,"), notePara("in two paragraphs.")}),
+             run(", a custom mark", base), note(Note::Kind::Footnote, {notePara(" Starred.")}, "*"),
+             run(", a custom endnote mark", base), note(Note::Kind::Endnote, {notePara(" Daggered.")}, "\xE2\x80\xA0"),
+             run(", a note with a table", base),
+             note(Note::Kind::Footnote, {notePara(" Before the table."), Block{table}}),
+             run(" and an empty note", base), note(Note::Kind::Footnote, {}), run(".", base)},
+            body, base));
+    }
+    // Comments: on a phrase, at a point, across two paragraphs, one holding a
+    // table and another comment; a range nobody comments on and a comment
+    // whose range is missing.
+    {
+        Table table;
+        TableRow row;
+        row.cells = {cell(2000, {paragraph({run("in a comment", base)}, body, base)})};
+        table.rows = {row};
+        blocks.push_back(paragraph(
+            {run("Comments: a ", base), range(1, true), run("commented phrase", base), range(1, false),
+             comment("Ann Example", "AE", "2016-03-31T20:14:00Z", {paragraph({run("Looks good.", base)}, body, base)}, 1),
+             run(", a point", base),
+             comment("Bob", "", "", {paragraph({run("First.", base)}, body, base), paragraph({run("Second.", base)}, body, base)},
+                     std::nullopt),
+             run(", a ", base), range(8, true), run("range without comment", base), range(8, false),
+             run(" and a comment without its range", base),
+             comment("Cy", "C", "not a date", {paragraph({run("Lost range.", base)}, body, base)}, 7),
+             run(". Across ", base), range(2, true), run("two", base)},
+            body, base));
+        blocks.push_back(paragraph(
+            {run("paragraphs", base), range(2, false),
+             comment("Dee", "D", "2020-02-29T23:59:00Z",
+                     {paragraph({run("Holds a table", base),
+                                 comment("Eve", "E", "", {paragraph({run("nested", base)}, body, base)}, std::nullopt)},
+                                body, base),
+                      Block{table}},
+                     2),
+             run(".", base)},
+            body, base));
+    }
+    // Text boxes: positioned with a border and a fill, in line with no size,
+    // behind the text on the page; one holding a note and another text box.
+    {
+        Frame boxed;
+        boxed.width = 2880;
+        boxed.height = 1440;
+        boxed.position = FramePosition{FrameRelative::Margin, FrameRelative::Text, 360, 120};
+        boxed.border = 0x1F3864;
+        boxed.fill = 0xFFF2CC;
+        boxed.blocks = {paragraph({run("Boxed text", base)}, body, base),
+                        paragraph({run("with a note", base), note(Note::Kind::Footnote, {notePara(" In the box.")}, "a")},
+                                  body, base)};
+        Frame inner;
+        inner.blocks = {paragraph({run("inner box", base)}, body, base)};
+        boxed.blocks.push_back(paragraph({run("and a box", base), Inline{inner}}, body, base));
+        Frame inLine;
+        inLine.blocks = {paragraph({run("In line", base)}, body, base)};
+        Frame behind;
+        behind.width = 4320;
+        behind.height = 720;
+        behind.position = FramePosition{FrameRelative::Page, FrameRelative::Page, 1440, 10080};
+        behind.wrap = FrameWrap::Behind;
+        behind.blocks = {paragraph({run("Behind the text", base)}, body, base)};
+        blocks.push_back(paragraph({run("Boxes: anchored here", base), Inline{boxed}, run(", in line", base),
+                                    Inline{inLine}, run(" and behind", base), Inline{behind}, run(".", base)},
+                                   body, base));
+    }
+    // A table cell with a footnote; a header with a note and a text box.
+    {
+        Table table;
+        TableRow row;
+        row.cells = {cell(3000, {paragraph({run("Cell note", base), note(Note::Kind::Footnote, {notePara(" From a cell.")})},
+                                           body, base)})};
+        table.rows = {row};
+        blocks.push_back(Block{table});
+        blocks.push_back(paragraph({run("After the cell", base)}, body, base));
+        Frame headerBox;
+        headerBox.width = 1440;
+        headerBox.height = 360;
+        headerBox.position = FramePosition{FrameRelative::Page, FrameRelative::Page, 10000, 300};
+        headerBox.blocks = {paragraph({run("Draft", base)}, body, base)};
+        d.sections[1].footer = {paragraph({run("Second section footer", base),
+                                           note(Note::Kind::Footnote, {notePara(" Not a real note.")}),
+                                           Inline{headerBox}},
+                                          body, base)};
+        d.sections[1].blocks.push_back(
+            paragraph({run("Second section note", base), note(Note::Kind::Footnote, {notePara(" Numbered anew.")})},
+                      body, base));
+    }
     return d;
 }
 

@@ -3,6 +3,7 @@
 // LibreOffice depend on.
 #include <gtest/gtest.h>
 
+#include <optional>
 #include <regex>
 #include <string>
 #include <vector>
@@ -79,6 +80,14 @@ TEST(RtfWriterGolden, SampleDocumentMatchesExpectedRtf) {
     expectGolden("writer/sample.rtf", toRtf(sampleDocument()));
 }
 
+TEST(RtfWriterGolden, NotesCommentsAndFramesMatchExpectedRtf) {
+    expectGolden("writer/notes.rtf", toRtf(sampleDocumentWithNotes()));
+}
+
+TEST(DumpModelGolden, NotesCommentsAndFramesMatchExpectedDump) {
+    expectGolden("writer/notes.dump", dumpModel(sampleDocumentWithNotes()));
+}
+
 TEST(RtfWriterGolden, EmptyModelStillGivesAValidDocument) {
     // No fonts, no sections: the header must still name the font \deff0 uses.
     const std::string rtf = toRtf(model::Document{});
@@ -90,20 +99,22 @@ TEST(RtfWriterGolden, EmptyModelStillGivesAValidDocument) {
 
 // Braces balance, escaped ones aside, and the document is one group.
 TEST(RtfWriterStructure, GroupsBalance) {
-    const std::string rtf = toRtf(sampleDocument());
-    int depth = 0;
-    std::size_t end = std::string::npos;
-    for (std::size_t i = 0; i < rtf.size(); ++i) {
-        if (rtf[i] == '\\') {
-            ++i;  // the escaped character, whatever it is
-            continue;
+    for (const model::Document& d : {sampleDocument(), sampleDocumentWithNotes()}) {
+        const std::string rtf = toRtf(d);
+        int depth = 0;
+        std::size_t end = std::string::npos;
+        for (std::size_t i = 0; i < rtf.size(); ++i) {
+            if (rtf[i] == '\\') {
+                ++i;  // the escaped character, whatever it is
+                continue;
+            }
+            if (rtf[i] == '{') ++depth;
+            if (rtf[i] == '}' && --depth == 0 && end == std::string::npos) end = i;
+            ASSERT_GE(depth, 0) << "at offset " << i;
         }
-        if (rtf[i] == '{') ++depth;
-        if (rtf[i] == '}' && --depth == 0 && end == std::string::npos) end = i;
-        ASSERT_GE(depth, 0) << "at offset " << i;
+        EXPECT_EQ(depth, 0);
+        EXPECT_EQ(end, rtf.size() - 2) << "the outermost group must end the file";
     }
-    EXPECT_EQ(depth, 0);
-    EXPECT_EQ(end, rtf.size() - 2) << "the outermost group must end the file";
 }
 
 model::Document largeDocument() {
@@ -338,6 +349,389 @@ TEST(RtfWriterProperties, PlaceableHeaderIsStrippedFromMetafiles) {
 }
 
 // ---------------------------------------------------------------------------
+// Notes, comments and frames
+
+// The RTF without its line ends, which readers ignore: expectations need not
+// know where the writer breaks lines.
+std::string flat(std::string rtf) {
+    std::erase(rtf, '\n');
+    return rtf;
+}
+
+// The group that opens at `at` (a '{'), braces and all.
+std::string groupAt(const std::string& rtf, std::size_t at) {
+    if (at >= rtf.size() || rtf[at] != '{') return {};
+    int depth = 0;
+    for (std::size_t i = at; i < rtf.size(); ++i) {
+        if (rtf[i] == '\\') {
+            ++i;
+            continue;
+        }
+        if (rtf[i] == '{') ++depth;
+        if (rtf[i] == '}' && --depth == 0) return rtf.substr(at, i - at + 1);
+    }
+    return {};
+}
+
+// The group that holds the first occurrence of `needle`, counting from the
+// group whose opening brace comes right before it.
+std::string groupOf(const std::string& rtf, const std::string& needle) {
+    const std::size_t at = rtf.find(needle);
+    if (at == std::string::npos || at == 0) return {};
+    return groupAt(rtf, rtf.rfind('{', at));
+}
+
+model::Document oneParagraph(std::vector<model::Inline> content) {
+    model::Document d;
+    model::Section s;
+    s.blocks = {paragraph(std::move(content))};
+    d.sections = {s};
+    return d;
+}
+
+model::Inline footnote(std::vector<model::Block> blocks, std::string mark = {},
+                       model::Note::Kind kind = model::Note::Kind::Footnote) {
+    model::Note n;
+    n.kind = kind;
+    n.customMark = std::move(mark);
+    n.blocks = std::move(blocks);
+    n.referenceProps.verticalAlign = model::VerticalAlign::Superscript;
+    return model::Inline{std::move(n)};
+}
+
+model::Inline endnote(std::vector<model::Block> blocks, std::string mark = {}) {
+    return footnote(std::move(blocks), std::move(mark), model::Note::Kind::Endnote);
+}
+
+model::Inline comment(std::vector<model::Block> blocks, std::optional<int> range = std::nullopt,
+                      std::string date = {}) {
+    model::Comment c;
+    c.author = "Ann Example";
+    c.initials = "AE";
+    c.date = std::move(date);
+    c.blocks = std::move(blocks);
+    c.range = range;
+    return model::Inline{std::move(c)};
+}
+
+model::Inline frame(std::vector<model::Block> blocks, std::optional<model::FramePosition> at = std::nullopt) {
+    model::Frame f;
+    f.width = 2000;
+    f.height = 1000;
+    f.position = at;
+    f.blocks = std::move(blocks);
+    return model::Inline{std::move(f)};
+}
+
+TEST(RtfWriterNotes, MarkAndNoteShareAGroupAndTheNoteOpensWithTheMark) {
+    const std::string rtf = toRtf(oneParagraph({run("Text"), footnote({paragraph({run(" Note text.")})}), run(" on")}));
+    const std::string note = groupOf(rtf, "\\chftn{\\footnote");
+    ASSERT_FALSE(note.empty()) << rtf;
+    EXPECT_TRUE(note.starts_with("{\\f0\\fs24\\super\\chftn{\\footnote")) << note;
+    const std::string inner = groupAt(note, note.find("{\\footnote"));
+    EXPECT_NE(inner.find("\\pard\\plain\\widctlpar{\\f0\\fs24\\super\\chftn}{\\f0\\fs24  Note text.}"), std::string::npos)
+        << inner;
+    // The note's last paragraph has no \par: LibreOffice would add an empty one.
+    EXPECT_EQ(inner.find("\\par}"), std::string::npos) << inner;
+    EXPECT_EQ(inner.find("\\ftnalt"), std::string::npos);
+    EXPECT_NE(rtf.find(note + "{\\f0\\fs24  on}"), std::string::npos) << "the text goes on after the note";
+}
+
+TEST(RtfWriterNotes, EndnotesSayFtnaltRightAfterFootnote) {
+    // However long the line, nothing comes between \footnote and \ftnalt:
+    // LibreOffice looks for \ftnalt exactly there.
+    for (std::size_t length = 1; length < 160; ++length) {
+        const std::string rtf = toRtf(oneParagraph({run(std::string(length, 'x') + " y"), endnote({paragraph({run("e")})})}));
+        EXPECT_EQ(count(rtf, "{\\footnote\\ftnalt"), 1u) << length << "\n" << rtf;
+    }
+}
+
+TEST(RtfWriterNotes, CustomMarksStandForTheNumber) {
+    const std::string rtf = toRtf(oneParagraph({run("a"), footnote({paragraph({run(" Starred.")})}, "*"),
+                                                endnote({paragraph({run(" Daggered.")})}, "\xE2\x80\xA0")}));
+    EXPECT_EQ(rtf.find("\\chftn"), std::string::npos) << rtf;
+    const std::string star = groupOf(rtf, "*{\\footnote");
+    EXPECT_TRUE(star.starts_with("{\\f0\\fs24\\super *{\\footnote")) << star;
+    EXPECT_NE(star.find("{\\f0\\fs24\\super *}{\\f0\\fs24  Starred.}"), std::string::npos) << star;
+    EXPECT_NE(rtf.find("\\super \\u8224\\'86{\\footnote\\ftnalt"), std::string::npos) << rtf;
+}
+
+TEST(RtfWriterNotes, NoteEndingInATableEndsWithAParagraph) {
+    model::Table table;
+    model::TableRow row;
+    row.cells = {cell(1000, {paragraph({run("in cell")})})};
+    table.rows = {row};
+    const std::string rtf = toRtf(oneParagraph({run("a"), footnote({model::Block{table}}), endnote({})}));
+    const std::string note = groupAt(rtf, rtf.find("{\\footnote"));
+    // The mark opens the first paragraph, here the first cell's; a paragraph
+    // without \par follows the table. LibreOffice makes a table that ends a
+    // note into a frame.
+    EXPECT_NE(note.find("\\intbl\\widctlpar{\\f0\\fs24\\super\\chftn}{\\f0\\fs24 in cell}{\\f0\\fs24\\cell}"),
+              std::string::npos)
+        << note;
+    EXPECT_TRUE(note.ends_with("\\row\n\\pard\\plain\n}")) << note;
+    // An empty note still has a paragraph for its mark.
+    const std::string empty = groupAt(rtf, rtf.find("{\\footnote\\ftnalt"));
+    EXPECT_EQ(empty, "{\\footnote\\ftnalt\n\\pard\\plain\\widctlpar{\\f0\\fs24\\super\\chftn}\n}");
+}
+
+TEST(RtfWriterNotes, NotesWhereWordKeepsNoneStayInPlaceAsText) {
+    model::Document d = oneParagraph(
+        {run("body"), footnote({paragraph({run(" outer"), footnote({paragraph({run(" inner")})}, "b")})})});
+    d.sections[0].header = {paragraph({run("head"), footnote({paragraph({run(" in header")})}, "h")})};
+    model::Section& s = d.sections[0];
+    std::get<model::Paragraph>(s.blocks[0].value).content.push_back(
+        comment({paragraph({run("remark"), footnote({paragraph({run(" in comment")})})})}));
+    std::get<model::Paragraph>(s.blocks[0].value).content.push_back(
+        frame({paragraph({run("box"), footnote({paragraph({run(" in box")})})})}));
+    const std::string rtf = toRtf(d);
+    EXPECT_EQ(count(rtf, "{\\footnote"), 1u) << rtf;
+    const std::string header = groupOf(rtf, "{\\header");
+    EXPECT_NE(header.find("{\\f0\\fs24 head}{\\f0\\fs24\\super h}{ }{\\f0\\fs24  in header}"), std::string::npos)
+        << header;
+    const std::string note = groupAt(rtf, rtf.find("{\\footnote"));
+    EXPECT_NE(note.find("{\\f0\\fs24  outer}{\\f0\\fs24\\super b}{ }{\\f0\\fs24  inner}"), std::string::npos) << note;
+    EXPECT_NE(groupOf(rtf, "\\annotation").find("{\\f0\\fs24 remark}{ }{\\f0\\fs24  in comment}"), std::string::npos);
+    EXPECT_NE(groupOf(rtf, "\\shptxt").find("{\\f0\\fs24 box}{ }{\\f0\\fs24  in box}"), std::string::npos);
+}
+
+struct NoteSettingsCase {
+    const char* name;
+    void (*change)(model::Document&);
+    std::string words;  // expected, or "" for none at all
+};
+
+class NoteSettingsTest : public ::testing::TestWithParam<NoteSettingsCase> {};
+
+TEST_P(NoteSettingsTest, DocumentFormatSaysWhereNotesGoAndHowTheyCount) {
+    model::Document d = oneParagraph({run("text")});
+    GetParam().change(d);
+    const std::string rtf = flat(toRtf(d));
+    if (GetParam().words.empty()) {
+        EXPECT_EQ(rtf.find("ftn"), std::string::npos) << rtf;
+        EXPECT_EQ(rtf.find("\\fet"), std::string::npos) << rtf;
+    } else {
+        EXPECT_NE(rtf.find(GetParam().words), std::string::npos) << rtf;
+    }
+}
+
+void addNote(model::Document& d, model::Note::Kind kind) {
+    std::get<model::Paragraph>(d.sections[0].blocks[0].value).content.push_back(footnote({}, {}, kind));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Settings, NoteSettingsTest,
+    ::testing::Values(
+        NoteSettingsCase{"NoNotesNoWords", [](model::Document&) {}, ""},
+        NoteSettingsCase{"FootnotesOnly", [](model::Document& d) { addNote(d, model::Note::Kind::Footnote); },
+                         "\\fet0\\ftnbj\\aenddoc\\ftnstart1\\ftnrstcont\\ftnnar\\aftnstart1\\aftnrstcont\\aftnnrlc\\sectd"},
+        NoteSettingsCase{"EndnotesOnlyTellOlderReadersWhereTheyGo",
+                         [](model::Document& d) {
+                             addNote(d, model::Note::Kind::Endnote);
+                             d.notes.endnotesPerSection = true;
+                         },
+                         "\\fet1\\endnotes\\aendnotes\\ftnstart1"},
+        NoteSettingsCase{"BothKinds",
+                         [](model::Document& d) {
+                             addNote(d, model::Note::Kind::Endnote);
+                             addNote(d, model::Note::Kind::Footnote);
+                             d.notes.footnotesBeneathText = true;
+                         },
+                         "\\fet2\\ftntj\\aenddoc"},
+        NoteSettingsCase{"NumberingWithoutNotesIsStillWritten",
+                         [](model::Document& d) {
+                             d.notes.footnotes = {model::NoteNumberFormat::Chicago, 3, model::NoteRestart::EachPage};
+                             d.notes.endnotes = {model::NoteNumberFormat::UpperLetter, 2,
+                                                 model::NoteRestart::EachSection};
+                         },
+                         "\\ftnstart3\\ftnrstpg\\ftnnchi\\aftnstart2\\aftnrestart\\aftnnauc"},
+        NoteSettingsCase{"EndnotesCannotRestartOnEachPage",
+                         [](model::Document& d) {
+                             d.notes.endnotes = {model::NoteNumberFormat::LowerLetter, 1, model::NoteRestart::EachPage};
+                         },
+                         "\\aftnstart1\\aftnrstcont\\aftnnalc"},
+        NoteSettingsCase{"SectionOverrides",
+                         [](model::Document& d) {
+                             d.sections[0].props.footnoteNumbering =
+                                 model::NoteNumbering{model::NoteNumberFormat::UpperRoman, 4, model::NoteRestart::EachPage};
+                             d.sections[0].props.endnoteNumbering = model::NoteNumbering{
+                                 model::NoteNumberFormat::LowerRoman, 1, model::NoteRestart::EachSection};
+                         },
+                         "\\sftnstart4\\sftnrstpg\\sftnnruc\\saftnstart1\\saftnrestart\\saftnnrlc\\pard"}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+TEST(RtfWriterComments, RangeAuthorDateAndText) {
+    const std::string rtf = toRtf(oneParagraph(
+        {run("a "), model::Inline{model::CommentRange{5, true}}, run("phrase"), model::Inline{model::CommentRange{5, false}},
+         comment({paragraph({run("Looks good.")})}, 5, "2016-03-31T20:14:00Z"), run(" b")}));
+    EXPECT_NE(flat(rtf).find("{\\f0\\fs24 a }{\\*\\atrfstart 5}{\\f0\\fs24 phrase}{\\*\\atrfend 5}"
+                             "{{\\*\\atnid AE}{\\*\\atnauthor Ann Example}\\chatn{\\*\\annotation{\\*\\atnref 5}"
+                             "{\\*\\atndate 121896206}"
+                             "\\pard\\plain\\widctlpar{\\f0\\fs24 Looks good.}}}{\\f0\\fs24  b}"),
+              std::string::npos)
+        << rtf;
+}
+
+TEST(RtfWriterComments, DatesInWordsPackedForm) {
+    const std::pair<std::string, std::string> cases[] = {
+        {"2016-03-31T20:14:00Z", "{\\*\\atndate 121896206}"},  // LibreOffice reads it as 2016-03-31 20:14
+        {"2000-01-01", "{\\*\\atndate 104925184}"},            // midnight when there is no time
+        {"2411-12-31T23:59:59+02:00", "{\\*\\atndate 536673787}"},  // the last date there is room for
+        {"2021-02-29T10:00:00Z", ""},                          // no such day
+        {"1899-12-31T10:00:00Z", ""},                          // before 1900
+        {"yesterday", ""},
+        {"", ""},
+    };
+    for (const auto& [date, expected] : cases) {
+        const std::string rtf = toRtf(oneParagraph({comment({paragraph({run("x")})}, std::nullopt, date)}));
+        if (expected.empty()) {
+            EXPECT_EQ(rtf.find("atndate"), std::string::npos) << date;
+            EXPECT_NE(rtf.find("\\chatn{\\*\\annotation\n"), std::string::npos) << date;
+        } else {
+            EXPECT_NE(rtf.find(expected), std::string::npos) << date << "\n" << rtf;
+        }
+    }
+}
+
+TEST(RtfWriterComments, OnlyWholeRangesAndCommentsWordCanKeep) {
+    model::Document d = oneParagraph({
+        model::Inline{model::CommentRange{1, true}}, run("no comment"), model::Inline{model::CommentRange{1, false}},
+        model::Inline{model::CommentRange{2, true}}, run("no end"), comment({paragraph({run("c2")})}, 2),
+        comment({paragraph({run("c3")})}, 3),  // its range is nowhere
+        model::Inline{model::CommentRange{4, true}}, run("fine"), model::Inline{model::CommentRange{4, false}},
+        comment({paragraph({run("outer"), comment({paragraph({run("nested")})})})}, 4),
+        footnote({paragraph({run("noted"), comment({paragraph({run("in note")})})})}),
+    });
+    d.sections[0].footer = {paragraph({run("foot"), comment({paragraph({run("in footer")})})})};
+    const std::string rtf = toRtf(d);
+    for (const char* gone : {"atrfstart 1", "atrfend 1", "atrfstart 2", "atnref 2", "atnref 3", "nested",
+                             "in footer"}) {
+        EXPECT_EQ(rtf.find(gone), std::string::npos) << gone << "\n" << rtf;
+    }
+    EXPECT_NE(rtf.find("{\\*\\atrfstart 4}{\\f0\\fs24 fine}{\\*\\atrfend 4}"), std::string::npos) << rtf;
+    EXPECT_NE(rtf.find("{\\*\\atnref 4}"), std::string::npos);
+    EXPECT_EQ(count(rtf, "\\chatn"), 4u) << "c2, c3, outer and the one in the note";
+    EXPECT_NE(groupOf(rtf, "{\\footnote").find("\\chatn{\\*\\annotation"), std::string::npos);
+}
+
+TEST(RtfWriterFrames, ShapeWithPositionSizeWrapAndColours) {
+    model::Frame f;
+    f.width = 2880;
+    f.height = 1440;
+    f.position = model::FramePosition{model::FrameRelative::Margin, model::FrameRelative::Page, 360, -120};
+    f.wrap = model::FrameWrap::Tight;
+    f.border = 0x1F3864;
+    f.fill = 0xFFF2CC;
+    f.blocks = {paragraph({run("Boxed")})};
+    const std::string rtf = toRtf(oneParagraph({run("anchor"), model::Inline{f}}));
+    EXPECT_NE(flat(rtf).find(
+                  "{\\f0\\fs24 anchor}{\\shp{\\*\\shpinst\\shpleft360\\shptop-120\\shpright3240\\shpbottom1320"
+                  "\\shpfhdr0\\shpbxmargin\\shpbypage\\shpwr4\\shpwrk0\\shpfblwtxt0\\shpz0\\shplid1025"
+                  "{\\sp{\\sn shapeType}{\\sv 202}}{\\sp{\\sn posrelh}{\\sv 0}}{\\sp{\\sn posrelv}{\\sv 1}}"
+                  "{\\sp{\\sn fLine}{\\sv 1}}{\\sp{\\sn lineColor}{\\sv 6567967}}"
+                  "{\\sp{\\sn fFilled}{\\sv 1}}{\\sp{\\sn fillColor}{\\sv 13431551}}{\\sp{\\sn fLayoutInCell}{\\sv 1}}"
+                  "{\\shptxt\\pard\\plain\\widctlpar{\\f0\\fs24 Boxed}}}"
+                  "{\\shprslt\\par\\pard\\plain\\widctlpar{\\f0\\fs24 Boxed}{\\f0\\fs24\\par}}}"),
+              std::string::npos)
+        << rtf;
+}
+
+TEST(RtfWriterFrames, WrapKindsAndReferences) {
+    const struct {
+        model::FrameWrap wrap;
+        model::FrameRelative horizontal, vertical;
+        std::string words;
+    } cases[] = {
+        {model::FrameWrap::Square, model::FrameRelative::Text, model::FrameRelative::Text,
+         "\\shpbxcolumn\\shpbypara\\shpwr2\\shpwrk0\\shpfblwtxt0"},
+        {model::FrameWrap::TopBottom, model::FrameRelative::Page, model::FrameRelative::Margin,
+         "\\shpbxpage\\shpbymargin\\shpwr1\\shpwrk0\\shpfblwtxt0"},
+        {model::FrameWrap::Through, model::FrameRelative::Text, model::FrameRelative::Text, "\\shpwr5\\shpwrk0\\shpfblwtxt0"},
+        {model::FrameWrap::InFront, model::FrameRelative::Text, model::FrameRelative::Text, "\\shpwr3\\shpwrk0\\shpfblwtxt0"},
+        {model::FrameWrap::Behind, model::FrameRelative::Text, model::FrameRelative::Text, "\\shpwr3\\shpwrk0\\shpfblwtxt1"},
+    };
+    for (const auto& c : cases) {
+        model::Frame f;
+        f.wrap = c.wrap;
+        f.position = model::FramePosition{c.horizontal, c.vertical, 0, 0};
+        const std::string rtf = flat(toRtf(oneParagraph({model::Inline{f}})));
+        EXPECT_NE(rtf.find(c.words), std::string::npos) << c.words << "\n" << rtf;
+        EXPECT_EQ(rtf.find("fBehindDocument") != std::string::npos, c.wrap == model::FrameWrap::Behind);
+    }
+}
+
+TEST(RtfWriterFrames, FrameInLineTakesTheLineAndGrowsWithItsText) {
+    model::Frame f;
+    f.wrap = model::FrameWrap::Behind;  // ignored without a position
+    f.blocks = {paragraph({run("one")}), paragraph({run("two")})};
+    const std::string rtf = flat(toRtf(oneParagraph({model::Inline{f}, run("after")})));
+    // Letter paper less its margins; two paragraphs of an estimated quarter inch.
+    EXPECT_NE(rtf.find("\\shpleft0\\shptop0\\shpright9360\\shpbottom720"), std::string::npos) << rtf;
+    EXPECT_NE(rtf.find("\\shpbxcolumn\\shpbypara\\shpwr1\\shpwrk0\\shpfblwtxt0"), std::string::npos);
+    EXPECT_NE(rtf.find("{\\sp{\\sn fFitShapeToText}{\\sv 1}}"), std::string::npos);
+    // First in its paragraph: the fallback has no paragraph to end before it.
+    EXPECT_NE(rtf.find("{\\shprslt\\pard\\plain"), std::string::npos) << rtf;
+}
+
+TEST(RtfWriterFrames, FramesInHeadersCellsAndOtherFrames) {
+    model::Frame inner;
+    inner.blocks = {paragraph({run("inner")})};
+    model::Frame outer;
+    outer.width = 3000;
+    outer.blocks = {paragraph({run("outer"), model::Inline{inner}, run("rest")})};
+    model::Table table;
+    model::TableRow row;
+    row.cells = {cell(4000, {paragraph({run("cell"), model::Inline{outer}})})};
+    table.rows = {row};
+    model::Document d;
+    model::Section s;
+    s.blocks = {model::Block{table}, paragraph({run("end")})};
+    s.header = {paragraph({model::Inline{inner}})};
+    d.sections = {s};
+    const std::string rtf = flat(toRtf(d));
+    EXPECT_NE(groupOf(rtf, "{\\header").find("\\shpfhdr1"), std::string::npos) << rtf;
+    EXPECT_EQ(count(rtf, "{\\shp{"), 2u) << "the header's and the cell's; none inside a box";
+    // In a box, the inner box's text stands in place, in a group so that the
+    // paragraph around it goes on as before.
+    const std::size_t cellShape = rtf.find("\\intbl\\widctlpar{\\f0\\fs24 cell}{\\shp");
+    ASSERT_NE(cellShape, std::string::npos) << rtf;
+    const std::string text = groupAt(rtf, rtf.find("{\\shptxt", cellShape));
+    EXPECT_NE(text.find("{\\f0\\fs24 outer}{\\par\\pard\\plain\\widctlpar{\\f0\\fs24 inner}{\\f0\\fs24\\par}}"
+                        "{\\f0\\fs24 rest}"),
+              std::string::npos)
+        << text;
+    // The fallback for readers without shapes stays in the cell.
+    const std::string result = groupAt(rtf, rtf.find("{\\shprslt", cellShape));
+    EXPECT_TRUE(result.starts_with("{\\shprslt\\par\\pard\\plain\\intbl\\widctlpar{\\f0\\fs24 outer}")) << result;
+}
+
+TEST(RtfWriterStructure, NotesCommentsAndFramesNestedDeeplyStayBounded) {
+    // Each kind inside itself thousands of times: written in place, cut off
+    // where the writer's depth limit is, never a stack overflow.
+    for (int kind = 0; kind < 3; ++kind) {
+        // (Built with moves only: an initializer list would copy the whole nest each time.)
+        std::vector<model::Inline> content;
+        content.push_back(run("deepest"));
+        for (int i = 0; i < 3000; ++i) {
+            std::vector<model::Block> blocks;
+            blocks.push_back(paragraph(std::move(content)));
+            content.clear();
+            content.push_back(run("level"));
+            if (kind == 0) content.push_back(footnote(std::move(blocks)));
+            if (kind == 1) content.push_back(comment(std::move(blocks)));
+            if (kind == 2) content.push_back(frame(std::move(blocks)));
+        }
+        model::Document d;
+        d.sections.emplace_back();
+        d.sections[0].blocks.push_back(paragraph(std::move(content)));
+        const std::string rtf = toRtf(d);
+        EXPECT_LE(count(rtf, "{\\footnote") + count(rtf, "\\annotation") + count(rtf, "{\\shp{"), 1u) << kind;
+        // Comments in comments are left out; notes and boxes keep their text in place.
+        EXPECT_GT(count(rtf, "level"), kind == 1 ? 1u : 100u) << kind;
+    }
+}
+
+// ---------------------------------------------------------------------------
 // A sink that fails
 
 class FailingSink : public Sink {
@@ -435,6 +829,60 @@ TEST(RtfRoundTrip, TablesNestedThreeDeep) {
     s.blocks = {model::Block{outer}, paragraph({run("end")})};
     d.sections = {s};
     expectRoundTrip(d);
+}
+
+// Notes, comments and frames the RTF keeps whole: what the reader must give back.
+model::Document notesRoundTripDocument() {
+    model::Document d;
+    d.fonts = {{"Arial", model::FontFamily::Swiss, 0, 2, ""}};
+    d.notes.footnotes = {model::NoteNumberFormat::LowerLetter, 2, model::NoteRestart::EachSection};
+    d.notes.endnotes = {model::NoteNumberFormat::UpperRoman, 1, model::NoteRestart::Continuous};
+    d.notes.footnotesBeneathText = true;
+    d.notes.endnotesPerSection = true;
+    model::Table table;
+    model::TableRow row;
+    row.cells = {cell(1500, {paragraph({run("cell")})})};
+    table.rows = {row};
+    model::Frame box;
+    box.width = 2880;
+    box.height = 1440;
+    box.position = model::FramePosition{model::FrameRelative::Page, model::FrameRelative::Margin, 720, 360};
+    box.wrap = model::FrameWrap::TopBottom;
+    box.border = 0x112233;
+    box.fill = 0xFFEEDD;
+    box.blocks = {paragraph({run("In the box")}), model::Block{table}, paragraph({run("after")})};
+    model::Frame growing;
+    growing.width = 2000;
+    growing.position = model::FramePosition{};
+    growing.blocks = {paragraph({run("grows")})};
+    model::Section s;
+    s.props.footnoteNumbering = model::NoteNumbering{model::NoteNumberFormat::Chicago, 1, model::NoteRestart::EachPage};
+    s.blocks = {
+        paragraph({run("Footnote"), footnote({paragraph({run(" one")}), paragraph({run("two")})}), run(", endnote"),
+                   endnote({paragraph({run(" e")})}), run(", marks"), footnote({paragraph({run(" star")})}, "*"),
+                   endnote({paragraph({run(" dagger")})}, "\xE2\x80\xA0"), run(", table"),
+                   footnote({paragraph({run(" before")}), model::Block{table}, paragraph({})})}),
+        paragraph({run("A "), model::Inline{model::CommentRange{1, true}}, run("phrase"),
+                   model::Inline{model::CommentRange{1, false}},
+                   comment({paragraph({run("First")}), paragraph({run("second")})}, 1, "2016-03-31T20:14:00Z"),
+                   run(" and a point"), comment({paragraph({run("point")})}), run(" across "),
+                   model::Inline{model::CommentRange{2, true}}, run("two")}),
+        paragraph({run("paragraphs"), model::Inline{model::CommentRange{2, false}},
+                   comment({paragraph({run("spans")})}, 2)}),
+        paragraph({run("Boxes"), model::Inline{box}, run(" and "), model::Inline{growing}}),
+    };
+    d.sections = {s};
+    return d;
+}
+
+TEST(RtfRoundTrip, NotesCommentsAndFrames) {
+    GTEST_SKIP() << "The RTF reader does not map these yet: {\\footnote} (\\ftnalt for endnotes, \\chftn or a custom "
+                    "mark before it) into model::Note, without the mark that opens the note's first paragraph; "
+                    "\\chatn with {\\*\\atnid}, {\\*\\atnauthor}, {\\*\\annotation} ({\\*\\atnref}, "
+                    "{\\*\\atndate}) into model::Comment and {\\*\\atrfstart}/{\\*\\atrfend} into "
+                    "model::CommentRange; {\\shp} with shapeType 202 and {\\shptxt} into model::Frame; \\ftn*/\\aftn* "
+                    "into Document::notes and \\sftn*/\\saftn* into SectionProps. See engine/README.md.";
+    expectRoundTrip(notesRoundTripDocument());
 }
 
 TEST(RtfRoundTrip, PlainTextFile) {
