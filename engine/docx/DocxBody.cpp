@@ -1,11 +1,11 @@
-// The body walk: blocks, paragraphs, runs, fields, tables, pictures and text
-// boxes, straight from the XML tree into the model.
+// The body walk: blocks, paragraphs, runs, fields and tables, straight from
+// the XML tree into the model.
 #include <algorithm>
 #include <cstring>
 #include <functional>
 
 #include "docx/DocxConverter.h"
-#include "docx/ImageConvert.h"
+#include "docx/DocxUtil.h"
 
 namespace orvane::docx {
 
@@ -15,222 +15,7 @@ using model::Inline;
 
 namespace {
 
-bool is(const char* name, const char* expected) { return std::strcmp(name, expected) == 0; }
-
 constexpr std::size_t kOpenFieldLimit = 1000;
-
-void appendUtf8(std::string& out, char32_t cp) {
-    if (cp < 0x80) {
-        out.push_back(static_cast<char>(cp));
-    } else if (cp < 0x800) {
-        out.push_back(static_cast<char>(0xC0 | (cp >> 6)));
-        out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
-    } else if (cp < 0x10000) {
-        out.push_back(static_cast<char>(0xE0 | (cp >> 12)));
-        out.push_back(static_cast<char>(0x80 | ((cp >> 6) & 0x3F)));
-        out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
-    } else {
-        out.push_back(static_cast<char>(0xF0 | (cp >> 18)));
-        out.push_back(static_cast<char>(0x80 | ((cp >> 12) & 0x3F)));
-        out.push_back(static_cast<char>(0x80 | ((cp >> 6) & 0x3F)));
-        out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
-    }
-}
-
-// Run text as the model wants it: valid UTF-8, tabs kept, line ends and other
-// control characters (which w:t cannot meaningfully hold) turned into spaces
-// or dropped.
-std::string cleanText(std::string_view in) {
-    std::string out;
-    out.reserve(in.size());
-    const auto* s = reinterpret_cast<const unsigned char*>(in.data());
-    const std::size_t n = in.size();
-    std::size_t i = 0;
-    while (i < n) {
-        const unsigned char c = s[i];
-        if (c < 0x80) {
-            if (c >= 0x20 || c == '\t') out.push_back(static_cast<char>(c));
-            else if (c == '\n' || c == '\r') out.push_back(' ');
-            ++i;
-            continue;
-        }
-        int len = 0;
-        char32_t cp = 0;
-        if ((c & 0xE0) == 0xC0) {
-            len = 2;
-            cp = c & 0x1F;
-        } else if ((c & 0xF0) == 0xE0) {
-            len = 3;
-            cp = c & 0x0F;
-        } else if ((c & 0xF8) == 0xF0) {
-            len = 4;
-            cp = c & 0x07;
-        }
-        bool ok = len > 0 && i + static_cast<std::size_t>(len) <= n;
-        for (int k = 1; ok && k < len; ++k) {
-            const unsigned char cc = s[i + static_cast<std::size_t>(k)];
-            if ((cc & 0xC0) != 0x80) ok = false;
-            else cp = (cp << 6) | (cc & 0x3F);
-        }
-        if (ok && ((len == 2 && cp < 0x80) || (len == 3 && cp < 0x800) || (len == 4 && cp < 0x10000) ||
-                   cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)))
-            ok = false;
-        if (!ok) {
-            out.append("\xEF\xBF\xBD");
-            ++i;
-            continue;
-        }
-        out.append(in.substr(i, static_cast<std::size_t>(len)));
-        i += static_cast<std::size_t>(len);
-    }
-    return out;
-}
-
-std::string_view trimmed(std::string_view s) {
-    while (!s.empty() && (s.front() == ' ' || s.front() == '\t' || s.front() == '\n' || s.front() == '\r'))
-        s.remove_prefix(1);
-    while (!s.empty() && (s.back() == ' ' || s.back() == '\t' || s.back() == '\n' || s.back() == '\r'))
-        s.remove_suffix(1);
-    return s;
-}
-
-void appendPlainText(std::string& out, const std::vector<Inline>& inlines, int depth) {
-    if (depth > 64) return;
-    for (const Inline& in : inlines) {
-        if (const auto* run = std::get_if<model::TextRun>(&in.value)) out += run->text;
-        else if (const auto* field = std::get_if<model::Field>(&in.value))
-            appendPlainText(out, field->result, depth + 1);
-    }
-}
-
-// Quotes a field argument the way Word writes it.
-std::string quoted(std::string_view s) {
-    std::string out = "\"";
-    for (char c : s) {
-        if (c == '"' || c == '\\') out.push_back('\\');
-        out.push_back(c);
-    }
-    out.push_back('"');
-    return out;
-}
-
-model::Twips emuToTwips(long long emu) {
-    return static_cast<model::Twips>(std::clamp(emu / 635, 0LL, 31680LL * 4));
-}
-
-Opt<model::Twips> emuAttr(pugi::xml_node n, const char* name) {
-    pugi::xml_attribute a = n.attribute(name);
-    if (!a) return std::nullopt;
-    auto v = parseInteger(a.value());
-    if (!v) return std::nullopt;
-    return emuToTwips(*v);
-}
-
-// A VML length ("12pt", "1.5in", "100px", "3cm") in twips.
-Opt<model::Twips> vmlLength(std::string_view v) {
-    v = trimmed(v);
-    if (v.empty()) return std::nullopt;
-    if (v.size() > 2 && v.substr(v.size() - 2) == "px") {
-        std::string number(v.substr(0, v.size() - 2));
-        char* end = nullptr;
-        const double px = std::strtod(number.c_str(), &end);
-        if (end == number.c_str()) return std::nullopt;
-        return static_cast<model::Twips>(std::clamp(px * 15.0, 0.0, 200000.0));
-    }
-    if (auto t = parseTwips(v)) {
-        // A bare number in VML is pixels.
-        const bool bare = v.back() >= '0' && v.back() <= '9';
-        return bare ? std::clamp(*t * 15, 0, 200000) : std::clamp(*t, 0, 200000);
-    }
-    return std::nullopt;
-}
-
-void vmlSize(pugi::xml_node shape, Opt<model::Twips>& cx, Opt<model::Twips>& cy) {
-    std::string_view style = shape.attribute("style").value();
-    while (!style.empty()) {
-        const auto semi = style.find(';');
-        std::string_view decl = style.substr(0, semi);
-        style = semi == std::string_view::npos ? std::string_view() : style.substr(semi + 1);
-        const auto colon = decl.find(':');
-        if (colon == std::string_view::npos) continue;
-        const std::string_view key = trimmed(decl.substr(0, colon));
-        const std::string_view value = decl.substr(colon + 1);
-        if (key == "width") {
-            if (auto t = vmlLength(value)) cx = t;
-        } else if (key == "height") {
-            if (auto t = vmlLength(value)) cy = t;
-        }
-    }
-}
-
-// Natural pixel size of PNG and JPEG pictures; 0 when unknown.
-void pixelSize(const std::string& data, model::ImageFormat format, int& w, int& h) {
-    const auto* b = reinterpret_cast<const unsigned char*>(data.data());
-    const std::size_t n = data.size();
-    auto be16 = [&](std::size_t i) { return (b[i] << 8) | b[i + 1]; };
-    auto be32 = [&](std::size_t i) {
-        return static_cast<long long>((static_cast<unsigned long>(b[i]) << 24) | (b[i + 1] << 16) |
-                                      (b[i + 2] << 8) | b[i + 3]);
-    };
-    if (format == model::ImageFormat::Png && n >= 24) {
-        w = static_cast<int>(std::min(be32(16), 1000000LL));
-        h = static_cast<int>(std::min(be32(20), 1000000LL));
-    } else if (format == model::ImageFormat::Jpeg) {
-        std::size_t i = 2;
-        while (i + 9 < n) {
-            if (b[i] != 0xFF) {
-                ++i;
-                continue;
-            }
-            const unsigned char marker = b[i + 1];
-            if (marker == 0xFF) {
-                ++i;
-                continue;
-            }
-            if (marker >= 0xC0 && marker <= 0xCF && marker != 0xC4 && marker != 0xC8 &&
-                marker != 0xCC) {
-                h = be16(i + 5);
-                w = be16(i + 7);
-                return;
-            }
-            if (marker == 0xD8 || marker == 0x01 || (marker >= 0xD0 && marker <= 0xD7)) {
-                i += 2;
-                continue;
-            }
-            i += 2 + static_cast<std::size_t>(be16(i + 2));
-        }
-    }
-}
-
-enum class Sniffed { Png, Jpeg, Emf, Wmf, Gif, Bmp, Tiff, Svg, Unknown };
-
-Sniffed sniff(const std::string& d) {
-    const auto* b = reinterpret_cast<const unsigned char*>(d.data());
-    const std::size_t n = d.size();
-    if (n >= 8 && std::memcmp(b, "\x89PNG\r\n\x1a\n", 8) == 0) return Sniffed::Png;
-    if (n >= 3 && b[0] == 0xFF && b[1] == 0xD8 && b[2] == 0xFF) return Sniffed::Jpeg;
-    if (n >= 44 && b[0] == 1 && b[1] == 0 && b[2] == 0 && b[3] == 0 &&
-        std::memcmp(b + 40, " EMF", 4) == 0)
-        return Sniffed::Emf;
-    if (n >= 4 && b[0] == 0xD7 && b[1] == 0xCD && b[2] == 0xC6 && b[3] == 0x9A) return Sniffed::Wmf;
-    if (n >= 4 && (b[0] == 1 || b[0] == 2) && b[1] == 0 && b[2] == 9 && b[3] == 0) return Sniffed::Wmf;
-    if (n >= 4 && std::memcmp(b, "GIF8", 4) == 0) return Sniffed::Gif;
-    if (n >= 2 && b[0] == 'B' && b[1] == 'M') return Sniffed::Bmp;
-    if (n >= 4 && (std::memcmp(b, "II*\0", 4) == 0 || std::memcmp(b, "MM\0*", 4) == 0))
-        return Sniffed::Tiff;
-    if (d.find("<svg") != std::string::npos) return Sniffed::Svg;
-    return Sniffed::Unknown;
-}
-
-const char* sniffedName(Sniffed s) {
-    switch (s) {
-    case Sniffed::Gif: return "GIF";
-    case Sniffed::Bmp: return "BMP";
-    case Sniffed::Tiff: return "TIFF";
-    case Sniffed::Svg: return "SVG";
-    default: return "an unknown";
-    }
-}
 
 }  // namespace
 
@@ -291,14 +76,16 @@ void DocxConverter::convertBlocks(pugi::xml_node parent, BlockOut out, bool body
             std::string bookmark = child.attribute("w:name").value();
             if (!bookmark.empty() && bookmark != "_GoBack") {
                 m_bookmarkNames[child.attribute("w:id").value()] = bookmark;
-                m_pendingBookmarks.push_back(Inline{model::Bookmark{std::move(bookmark), true}});
+                m_pendingInlines.push_back(Inline{model::Bookmark{std::move(bookmark), true}});
             }
         } else if (is(name, "w:bookmarkEnd")) {
             auto it = m_bookmarkNames.find(child.attribute("w:id").value());
             if (it != m_bookmarkNames.end()) {
-                m_pendingBookmarks.push_back(Inline{model::Bookmark{it->second, false}});
+                m_pendingInlines.push_back(Inline{model::Bookmark{it->second, false}});
                 m_bookmarkNames.erase(it);
             }
+        } else if (is(name, "w:commentRangeStart") || is(name, "w:commentRangeEnd")) {
+            commentRange(child, is(name, "w:commentRangeStart"), true);
         } else if (is(name, "w:altChunk")) {
             warnOnce("An embedded foreign document (altChunk) was left out");
         }
@@ -379,20 +166,17 @@ void DocxConverter::convertParagraph(pugi::xml_node p, BlockOut out, bool body, 
     }
 
     auto* savedContent = m_content;
-    auto* savedAfter = m_afterParagraph;
     const CharState savedChars = m_paraChars;
-    std::vector<Block> after;
     m_content = &para.content;
-    m_afterParagraph = &after;
     m_paraChars = base;
 
     if (carried && !carried->empty()) {
         para.content = std::move(*carried);
         carried->clear();
     }
-    if (!m_pendingBookmarks.empty()) {
-        for (auto& b : m_pendingBookmarks) para.content.push_back(std::move(b));
-        m_pendingBookmarks.clear();
+    if (!m_pendingInlines.empty()) {
+        for (auto& b : m_pendingInlines) para.content.push_back(std::move(b));
+        m_pendingInlines.clear();
     }
     convertInlines(p, depth + 1);
     // Fields still open at the paragraph's end (a table of contents, say)
@@ -400,7 +184,6 @@ void DocxConverter::convertParagraph(pugi::xml_node p, BlockOut out, bool body, 
     dissolveOpenFields();
 
     m_content = savedContent;
-    m_afterParagraph = savedAfter;
     m_paraChars = savedChars;
 
     pugi::xml_node sectPr = body ? pPr.child("w:sectPr") : pugi::xml_node();
@@ -411,22 +194,11 @@ void DocxConverter::convertParagraph(pugi::xml_node p, BlockOut out, bool body, 
         while (next && next.type() != pugi::node_element) next = next.next_sibling();
         join = next && is(next.name(), "w:p");
     }
-    // A paragraph that holds nothing but the anchor of its text boxes is a
-    // mere carrier: the boxes' text takes its place at the top.
-    const bool onlyAnchor =
-        !after.empty() && std::all_of(para.content.begin(), para.content.end(), [](const Inline& in) {
-            return std::holds_alternative<model::Bookmark>(in.value);
-        });
-    if (onlyAnchor && !join) {
-        for (Block& b : after) blocks(out).push_back(std::move(b));
-        after.clear();
-    }
     if (join) {
         *carried = std::move(para.content);
     } else {
         blocks(out).push_back(Block{std::move(para)});
     }
-    for (Block& b : after) blocks(out).push_back(std::move(b));
 
     if (sectPr) {
         finishSection(parseSectPr(sectPr));
@@ -782,6 +554,8 @@ void DocxConverter::convertInlines(pugi::xml_node parent, int depth) {
                 emitInline(Inline{model::Bookmark{it->second, false}});
                 m_bookmarkNames.erase(it);
             }
+        } else if (is(name, "w:commentRangeStart") || is(name, "w:commentRangeEnd")) {
+            commentRange(child, is(name, "w:commentRangeStart"), false);
         } else if (is(name, "m:oMath") || is(name, "m:oMathPara")) {
             convertMath(child, finish(m_paraChars), depth + 1);
         }
@@ -848,20 +622,24 @@ void DocxConverter::convertRunContent(pugi::xml_node container, const CharProps&
                     if (!f.structural && !f.inResult && !f.dissolved) f.instruction += child.child_value();
                 }
             } else if (is(n, "drawing") || is(n, "pict") || is(n, "object")) {
-                convertGraphic(child, props, std::nullopt, std::nullopt, depth + 1);
-            } else if (is(n, "footnoteReference")) {
-                noteReference(child, NoteKind::Footnote, props);
-            } else if (is(n, "endnoteReference")) {
-                noteReference(child, NoteKind::Endnote, props);
-            } else if (is(n, "commentReference")) {
-                noteReference(child, NoteKind::Comment, props);
-            } else if (is(n, "footnoteRef") || is(n, "endnoteRef")) {
-                if (m_currentNote && m_currentNote->kind != NoteKind::Comment) {
-                    CharProps sup = props;
-                    sup.verticalAlign = model::VerticalAlign::Superscript;
-                    emitText(m_currentNote->mark, sup);
-                    m_noteMarkShown = true;
+                convertGraphic(child, props, Anchor{}, depth + 1);
+            } else if (is(n, "footnoteReference") || is(n, "endnoteReference")) {
+                const pugi::xml_node ref = child;
+                const NoteKind kind = is(n, "footnoteReference") ? NoteKind::Footnote : NoteKind::Endnote;
+                // A custom mark is the text right after the reference; it is
+                // the note's mark, not text of its own.
+                std::string customMark;
+                if (parseOnOff(ref.attribute("w:customMarkFollows").value()).value_or(false)) {
+                    for (pugi::xml_node next = ref.next_sibling(); next; next = next.next_sibling()) {
+                        if (next.type() != pugi::node_element) continue;
+                        if (!is(next.name(), "w:t")) break;
+                        customMark += cleanText(next.child_value());
+                        child = next;
+                    }
                 }
+                noteReference(ref, kind, props, std::move(customMark), depth + 1);
+            } else if (is(n, "commentReference")) {
+                commentReference(child, depth + 1);
             } else if (is(n, "pgNum")) {
                 emitField(model::Field{"PAGE", {}});
             } else if (is(n, "ruby")) {
@@ -871,22 +649,6 @@ void DocxConverter::convertRunContent(pugi::xml_node container, const CharProps&
             convertRunContent(chooseAlternate(child), props, depth + 1);
         }
     }
-}
-
-void DocxConverter::noteReference(pugi::xml_node ref, NoteKind kind, const CharProps& props) {
-    const bool customMark = parseOnOff(ref.attribute("w:customMarkFollows").value()).value_or(false);
-    std::string mark;
-    if (kind == NoteKind::Comment) mark = noteMark(kind, ++m_commentCount);
-    else if (!customMark) mark = noteMark(kind, kind == NoteKind::Footnote ? ++m_footnoteCount : ++m_endnoteCount);
-    if (!mark.empty()) {
-        CharProps sup = props;
-        sup.verticalAlign = model::VerticalAlign::Superscript;
-        emitText(mark, sup);
-    }
-    // A note referenced twice is still written once.
-    std::string id = ref.attribute("w:id").value();
-    if (m_notes.size() <= 100000 && m_notesQueued.emplace(static_cast<int>(kind), id).second)
-        m_notes.push_back(PendingNote{kind, std::move(id), mark});
 }
 
 void DocxConverter::convertMath(pugi::xml_node node, const CharProps& props, int depth) {
@@ -902,142 +664,6 @@ void DocxConverter::convertMath(pugi::xml_node node, const CharProps& props, int
             convertMath(child, props, depth + 1);
         }
     }
-}
-
-// ---------------------------------------------------------------------------
-// Pictures and text boxes
-
-void DocxConverter::convertGraphic(pugi::xml_node node, const CharProps& props, Opt<model::Twips> cx,
-                                   Opt<model::Twips> cy, int depth) {
-    checkDepth(depth);
-    for (pugi::xml_node child = node.first_child(); child; child = child.next_sibling()) {
-        if (child.type() != pugi::node_element) continue;
-        const char* name = child.name();
-        if (is(name, "wp:inline") || is(name, "wp:anchor")) {
-            pugi::xml_node extent = child.child("wp:extent");
-            const std::string link = hyperlinkInstruction(
-                child.child("wp:docPr").child("a:hlinkClick").attribute("r:id").value(), "");
-            withHyperlink(link, [&] {
-                convertGraphic(child, props, emuAttr(extent, "cx"), emuAttr(extent, "cy"), depth + 1);
-            });
-        } else if (is(name, "pic:pic")) {
-            pugi::xml_node blip = child.child("pic:blipFill").child("a:blip");
-            Opt<model::Twips> w = cx, h = cy;
-            if (!w || !h) {
-                pugi::xml_node ext = child.child("pic:spPr").child("a:xfrm").child("a:ext");
-                w = emuAttr(ext, "cx");
-                h = emuAttr(ext, "cy");
-            }
-            if (const char* id = blip.attribute("r:embed").value(); *id) {
-                emitImage(id, props, w.value_or(0), h.value_or(0));
-            } else if (*blip.attribute("r:link").value()) {
-                warnOnce("Pictures linked from outside the document are left out");
-            }
-        } else if (is(name, "wpg:wgp") || is(name, "wpg:grpSp") || is(name, "wpc:wpc") ||
-                   is(name, "v:group")) {
-            // Members of a group carry their own sizes.
-            convertGraphic(child, props, std::nullopt, std::nullopt, depth + 1);
-        } else if (is(name, "w:txbxContent")) {
-            convertTextBox(child, depth + 1);
-        } else if (is(name, "mc:AlternateContent")) {
-            convertGraphic(chooseAlternate(child), props, cx, cy, depth + 1);
-        } else if (is(name, "v:imagedata")) {
-            const char* id = child.attribute("r:id").value();
-            if (!*id) id = child.attribute("o:relid").value();
-            if (*id) emitImage(id, props, cx.value_or(0), cy.value_or(0));
-        } else if (is(name, "v:shape") || is(name, "v:rect") || is(name, "v:roundrect") ||
-                   is(name, "v:oval") || is(name, "v:image")) {
-            Opt<model::Twips> w, h;
-            vmlSize(child, w, h);
-            std::string link;
-            if (const char* href = child.attribute("href").value(); *href) link = "HYPERLINK " + quoted(href);
-            withHyperlink(link, [&] { convertGraphic(child, props, w, h, depth + 1); });
-        } else if (is(name, "c:chart")) {
-            warnOnce("Charts are left out");
-        } else if (is(name, "a:extLst") || is(name, "wps:spPr") || is(name, "pic:spPr") ||
-                   is(name, "wps:bodyPr") || is(name, "v:shapetype") || is(name, "wp:extent") ||
-                   is(name, "wp:docPr") || is(name, "pic:nvPicPr") || is(name, "wpg:grpSpPr") ||
-                   is(name, "o:OLEObject") || is(name, "w:control")) {
-            continue;
-        } else {
-            convertGraphic(child, props, cx, cy, depth + 1);
-        }
-    }
-}
-
-void DocxConverter::convertTextBox(pugi::xml_node txbxContent, int depth) {
-    InlineState saved = takeInlineState();
-    std::vector<Block> boxBlocks;
-    convertBlocks(txbxContent, &boxBlocks, false, depth + 1);
-    restoreInlineState(std::move(saved));
-    if (m_afterParagraph) {
-        for (Block& b : boxBlocks) m_afterParagraph->push_back(std::move(b));
-    }
-}
-
-void DocxConverter::emitImage(const std::string& relId, const CharProps& props, model::Twips cx,
-                              model::Twips cy) {
-    (void)props;
-    const Relationship* rel = m_scope.rels ? m_scope.rels->byId(relId) : nullptr;
-    if (!rel) return;
-    if (rel->external) {
-        warnOnce("Pictures linked from outside the document are left out");
-        return;
-    }
-    auto cached = m_images.find(rel->target);
-    if (cached == m_images.end()) {
-        std::shared_ptr<model::Image> image;
-        std::string bytes;
-        std::string error;
-        if (!m_pkg.readBytes(rel->target, bytes, error)) {
-            if (m_pkg.refused()) throw DocxError(error);
-            warnOnce(error + "; the picture was left out");
-        } else {
-            const Sniffed kind = sniff(bytes);
-            Opt<model::ImageFormat> format;
-            switch (kind) {
-            case Sniffed::Png: format = model::ImageFormat::Png; break;
-            case Sniffed::Jpeg: format = model::ImageFormat::Jpeg; break;
-            case Sniffed::Emf: format = model::ImageFormat::Emf; break;
-            case Sniffed::Wmf: format = model::ImageFormat::Wmf; break;
-            default: break;
-            }
-            if (kind == Sniffed::Gif || kind == Sniffed::Bmp) {
-                // RTF has no place for these: they travel as PNG.
-                PngImage png;
-                const std::size_t maxPixels = std::min<std::size_t>(40u * 1000 * 1000, m_limits.maxEntryBytes);
-                const bool converted = kind == Sniffed::Gif ? gifToPng(bytes, maxPixels, png)
-                                                            : bmpToPng(bytes, maxPixels, png);
-                if (converted) {
-                    image = std::make_shared<model::Image>();
-                    image->format = model::ImageFormat::Png;
-                    image->pixelWidth = png.width;
-                    image->pixelHeight = png.height;
-                    image->data = std::move(png.data);
-                } else {
-                    warnOnce(std::string("A picture in ") + sniffedName(kind) +
-                             " format could not be decoded and was left out");
-                }
-            } else if (!format) {
-                warnOnce(std::string("Pictures in ") + sniffedName(kind) + " format are left out");
-            } else {
-                image = std::make_shared<model::Image>();
-                image->format = *format;
-                pixelSize(bytes, *format, image->pixelWidth, image->pixelHeight);
-                image->data = std::move(bytes);
-            }
-        }
-        cached = m_images.emplace(rel->target, std::move(image)).first;
-    }
-    if (!cached->second) return;
-    if (!charge(cached->second->data.size(), "pictures")) return;
-    model::Image image = *cached->second;
-    image.width = cx;
-    image.height = cy;
-    // No displayed size given: the natural size at 96 pixels per inch.
-    if (image.width <= 0) image.width = image.pixelWidth * 15;
-    if (image.height <= 0) image.height = image.pixelHeight * 15;
-    emitInline(Inline{std::move(image)});
 }
 
 }  // namespace orvane::docx

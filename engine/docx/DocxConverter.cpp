@@ -12,64 +12,7 @@ using model::Inline;
 namespace {
 
 constexpr int kStyleChainLimit = 64;
-constexpr std::size_t kNoteLimit = 100000;
 constexpr std::size_t kListLimit = 10000;
-
-// Rough size of converted content: its text and picture bytes.
-std::size_t blockBytes(const std::vector<Block>& blocks, int depth);
-
-std::size_t inlineBytes(const std::vector<Inline>& inlines, int depth) {
-    std::size_t n = 0;
-    for (const Inline& in : inlines) {
-        n += 16;
-        if (const auto* run = std::get_if<model::TextRun>(&in.value)) n += run->text.size();
-        else if (const auto* image = std::get_if<model::Image>(&in.value)) n += image->data.size();
-        else if (const auto* field = std::get_if<model::Field>(&in.value); field && depth < 64)
-            n += field->instruction.size() + inlineBytes(field->result, depth + 1);
-    }
-    return n;
-}
-
-std::size_t blockBytes(const std::vector<Block>& blocks, int depth) {
-    std::size_t n = 0;
-    for (const Block& b : blocks) {
-        n += 64;
-        if (const auto* p = std::get_if<model::Paragraph>(&b.value)) {
-            n += inlineBytes(p->content, depth);
-        } else if (const auto* t = std::get_if<model::Table>(&b.value); t && depth < 64) {
-            for (const auto& row : t->rows)
-                for (const auto& cell : row.cells) n += blockBytes(cell.blocks, depth + 1);
-        }
-    }
-    return n;
-}
-
-std::string romanNumeral(int n, bool upper) {
-    static constexpr std::pair<int, const char*> kParts[] = {
-        {1000, "m"}, {900, "cm"}, {500, "d"}, {400, "cd"}, {100, "c"}, {90, "xc"},
-        {50, "l"},   {40, "xl"},  {10, "x"},  {9, "ix"},   {5, "v"},   {4, "iv"}, {1, "i"}};
-    std::string out;
-    n = std::clamp(n, 1, 3999);
-    for (const auto& [value, text] : kParts) {
-        while (n >= value) {
-            out += text;
-            n -= value;
-        }
-    }
-    if (upper) {
-        for (char& c : out) c = static_cast<char>(c - 'a' + 'A');
-    }
-    return out;
-}
-
-std::string letterNumeral(int n, bool upper) {
-    // a..z, then aa..zz, as Word counts.
-    n = std::max(n, 1);
-    const int letter = (n - 1) % 26;
-    const int repeat = std::min((n - 1) / 26 + 1, 50);
-    return std::string(static_cast<std::size_t>(repeat),
-                       static_cast<char>((upper ? 'A' : 'a') + letter));
-}
 
 }  // namespace
 
@@ -303,16 +246,14 @@ DocxConverter::InlineState DocxConverter::takeInlineState() {
     s.fields = std::move(m_fields);
     s.fieldOverflow = m_fieldOverflow;
     s.content = m_content;
-    s.afterParagraph = m_afterParagraph;
     s.paraChars = m_paraChars;
     s.cell = m_cell;
-    s.pendingBookmarks = std::move(m_pendingBookmarks);
+    s.pendingInlines = std::move(m_pendingInlines);
     m_fields.clear();
     m_fieldOverflow = 0;
     m_content = nullptr;
-    m_afterParagraph = nullptr;
     m_cell = nullptr;
-    m_pendingBookmarks.clear();
+    m_pendingInlines.clear();
     return s;
 }
 
@@ -320,10 +261,9 @@ void DocxConverter::restoreInlineState(InlineState&& s) {
     m_fields = std::move(s.fields);
     m_fieldOverflow = s.fieldOverflow;
     m_content = s.content;
-    m_afterParagraph = s.afterParagraph;
     m_paraChars = s.paraChars;
     m_cell = s.cell;
-    m_pendingBookmarks = std::move(s.pendingBookmarks);
+    m_pendingInlines = std::move(s.pendingInlines);
 }
 
 void DocxConverter::buildStyles() {
@@ -462,6 +402,10 @@ void DocxConverter::applyParaPr(model::ParaProps& p, const ParaPr& x) const {
 void DocxConverter::finishSection(const SectPr& sect) {
     model::Section& section = m_doc.sections[static_cast<std::size_t>(m_sectionIndex)];
     section.props = sect.props;
+    if (sect.footnotePr)
+        section.props.footnoteNumbering = parseNoteNumbering(sect.footnotePr, m_settings.notes.footnotes);
+    if (sect.endnotePr)
+        section.props.endnoteNumbering = parseNoteNumbering(sect.endnotePr, m_settings.notes.endnotes);
     struct Slot {
         bool footer;
         HeaderKind kind;
@@ -484,12 +428,12 @@ void DocxConverter::finishSection(const SectPr& sect) {
         if (ref) {
             if (m_growth < m_limits.maxExpandedBytes) {
                 blocks = convertHeaderPart(ref->relId);
-                if (!charge(blockBytes(blocks, 0), "headers and footers")) blocks.clear();
+                if (!charge(contentSize(blocks), "headers and footers")) blocks.clear();
             }
         } else if (m_sectionIndex > 0) {
             // Sections without their own header carry on the previous one.
             const auto& previous = m_doc.sections[static_cast<std::size_t>(m_sectionIndex - 1)].*(slot.member);
-            if (charge(blockBytes(previous, 0), "headers and footers")) blocks = previous;
+            if (charge(contentSize(previous), "headers and footers")) blocks = previous;
         }
         // Re-fetch: converting a header never adds sections, but be explicit.
         m_doc.sections[static_cast<std::size_t>(m_sectionIndex)].*(slot.member) = std::move(blocks);
@@ -521,104 +465,6 @@ std::vector<Block> DocxConverter::convertHeaderPart(const std::string& relId) {
 }
 
 // ---------------------------------------------------------------------------
-// Notes and comments: the model has no notes, so their text follows the body,
-// each note led by the mark its reference shows.
-
-std::string DocxConverter::noteMark(NoteKind kind, int number) const {
-    if (kind == NoteKind::Comment) return "[" + std::to_string(number) + "]";
-    using F = model::PageNumberFormat;
-    const F format = kind == NoteKind::Footnote ? m_settings.footnoteFormat : m_settings.endnoteFormat;
-    switch (format) {
-    case F::UpperRoman: return romanNumeral(number, true);
-    case F::LowerRoman: return romanNumeral(number, false);
-    case F::UpperLetter: return letterNumeral(number, true);
-    case F::LowerLetter: return letterNumeral(number, false);
-    case F::Decimal: break;
-    }
-    return std::to_string(number);
-}
-
-void DocxConverter::convertNotes() {
-    if (m_notes.empty()) return;
-    std::string warning;
-    const Relationships& mainRels = m_pkg.relationships(m_mainPart, warning);
-
-    struct NotePart {
-        std::unique_ptr<XmlPart> xml;
-        const Relationships* rels = nullptr;
-        std::unordered_map<std::string, pugi::xml_node> byId;
-        bool loaded = false;
-    };
-    std::array<NotePart, 3> parts;
-    auto partFor = [&](NoteKind kind) -> NotePart& {
-        NotePart& p = parts[static_cast<std::size_t>(kind)];
-        if (p.loaded) return p;
-        p.loaded = true;
-        const char* relKind = kind == NoteKind::Footnote  ? "footnotes"
-                              : kind == NoteKind::Endnote ? "endnotes"
-                                                          : "comments";
-        const char* element = kind == NoteKind::Footnote  ? "w:footnote"
-                              : kind == NoteKind::Endnote ? "w:endnote"
-                                                          : "w:comment";
-        p.xml = readRelatedPart(mainRels, relKind);
-        if (!p.xml) return p;
-        std::string w;
-        p.rels = &m_pkg.relationships(p.xml->name, w);
-        for (pugi::xml_node n = p.xml->root().child(element); n; n = n.next_sibling(element))
-            p.byId.emplace(n.attribute("w:id").value(), n);
-        return p;
-    };
-
-    // Footnotes first, then endnotes, then comments, each in reference order.
-    std::stable_sort(m_notes.begin(), m_notes.end(), [](const PendingNote& a, const PendingNote& b) {
-        return static_cast<int>(a.kind) < static_cast<int>(b.kind);
-    });
-    const PartScope savedScope = m_scope;
-    model::Section& last = m_doc.sections.back();
-    for (std::size_t i = 0; i < m_notes.size() && i < kNoteLimit; ++i) {
-        const PendingNote note = m_notes[i];  // the list may grow while converting
-        NotePart& part = partFor(note.kind);
-        auto found = part.byId.find(note.id);
-        if (found == part.byId.end()) continue;
-        m_scope = PartScope{part.xml->name, part.rels};
-        m_fields.clear();
-        m_fieldOverflow = 0;
-        m_currentNote = &note;
-        m_noteMarkShown = false;
-        std::vector<Block> blocks;
-        convertBlocks(found->second, &blocks, false, 1);
-        m_fields.clear();
-        m_currentNote = nullptr;
-
-        auto first = std::find_if(blocks.begin(), blocks.end(), [](const Block& b) {
-            return std::holds_alternative<model::Paragraph>(b.value);
-        });
-        if (first == blocks.end()) {
-            blocks.emplace_back();
-            blocks.back().value = model::Paragraph{m_defaultPara, finish(m_defaultChars), {}};
-            first = blocks.end() - 1;
-        }
-        auto& para = std::get<model::Paragraph>(first->value);
-        std::vector<Inline> lead;
-        if (note.kind == NoteKind::Comment) {
-            std::string author = found->second.attribute("w:author").value();
-            std::string text = note.mark + " " + (author.empty() ? "" : author + ": ");
-            lead.push_back(Inline{model::TextRun{std::move(text), para.markProps}});
-        } else if (!m_noteMarkShown && !note.mark.empty()) {
-            model::CharProps sup = para.markProps;
-            sup.verticalAlign = model::VerticalAlign::Superscript;
-            lead.push_back(Inline{model::TextRun{note.mark, sup}});
-            lead.push_back(Inline{model::TextRun{" ", para.markProps}});
-        }
-        para.content.insert(para.content.begin(), std::make_move_iterator(lead.begin()),
-                            std::make_move_iterator(lead.end()));
-        for (Block& b : blocks) last.blocks.push_back(std::move(b));
-    }
-    if (m_notes.size() > kNoteLimit) warnOnce("Too many notes: the rest were left out");
-    m_scope = savedScope;
-}
-
-// ---------------------------------------------------------------------------
 
 model::Document DocxConverter::convert() {
     loadDefinitions();
@@ -639,23 +485,22 @@ model::Document DocxConverter::convert() {
     dissolveOpenFields();
     m_fields.clear();
 
-    // Bookmarks after the last paragraph close inside it.
-    if (!m_pendingBookmarks.empty()) {
+    // Marks after the last paragraph close inside it.
+    if (!m_pendingInlines.empty()) {
         for (auto it = m_doc.sections.rbegin(); it != m_doc.sections.rend(); ++it) {
             if (!it->blocks.empty()) {
                 if (auto* p = std::get_if<model::Paragraph>(&it->blocks.back().value)) {
-                    for (auto& b : m_pendingBookmarks) p->content.push_back(std::move(b));
+                    for (auto& b : m_pendingInlines) p->content.push_back(std::move(b));
                 }
                 break;
             }
         }
-        m_pendingBookmarks.clear();
+        m_pendingInlines.clear();
     }
 
     SectPr last;
     if (pugi::xml_node sect = body.child("w:sectPr")) last = parseSectPr(sect);
     finishSection(last);
-    convertNotes();
 
     m_doc.fonts = m_fonts.take();
     if (m_doc.fonts.empty()) {
@@ -666,6 +511,7 @@ model::Document DocxConverter::convert() {
     m_doc.defaultChars = finish(m_defaultChars);
     m_doc.defaultPara = m_defaultPara;
     m_doc.facingPages = m_settings.evenAndOddHeaders;
+    m_doc.notes = m_settings.notes;
 
     std::string warning;
     const Relationships& pkgRels = m_pkg.relationships("", warning);

@@ -27,6 +27,9 @@ public:
     using std::runtime_error::runtime_error;
 };
 
+// Rough size of converted content (text and picture bytes): what a copy costs.
+std::size_t contentSize(const std::vector<model::Block>& blocks);
+
 class DocxConverter {
 public:
     DocxConverter(Package& package, std::string mainPart, std::vector<std::string>& warnings);
@@ -76,22 +79,32 @@ private:
     };
 
     // What converting one paragraph's inline content depends on; set aside
-    // while a text box, header or note is converted in the middle of it.
+    // while a text box, header, note or comment is converted in the middle of it.
     struct InlineState {
         std::vector<FieldFrame> fields;
         int fieldOverflow = 0;
         std::vector<model::Inline>* content = nullptr;
-        std::vector<model::Block>* afterParagraph = nullptr;
         CharState paraChars;
         const CellLayer* cell = nullptr;
-        std::vector<model::Inline> pendingBookmarks;
+        std::vector<model::Inline> pendingInlines;
     };
 
     enum class NoteKind { Footnote, Endnote, Comment };
-    struct PendingNote {
-        NoteKind kind;
-        std::string id;
-        std::string mark;
+
+    // footnotes.xml, endnotes.xml or comments.xml, read when first needed.
+    struct NotePart {
+        bool loaded = false;
+        std::unique_ptr<XmlPart> xml;
+        const Relationships* rels = nullptr;
+        std::unordered_map<std::string, pugi::xml_node> byId;
+    };
+
+    // What a drawing's wrapper (wp:inline, wp:anchor, a VML shape's style)
+    // says about the shapes inside it.
+    struct Anchor {
+        Opt<model::Twips> cx, cy;
+        Opt<model::FramePosition> position;  // none: in line
+        model::FrameWrap wrap = model::FrameWrap::Square;
     };
 
     // -- setup (DocxConverter.cpp)
@@ -115,11 +128,17 @@ private:
     void applyParaPr(model::ParaProps& p, const ParaPr& x) const;
     CharState defaultCharState() const;
 
-    // -- sections, headers, notes
+    // -- sections, headers and footers
     void finishSection(const SectPr& sect);
     std::vector<model::Block> convertHeaderPart(const std::string& relId);
-    void convertNotes();
-    std::string noteMark(NoteKind kind, int number) const;
+
+    // -- notes and comments (DocxNotes.cpp)
+    NotePart& notePart(NoteKind kind);
+    std::vector<model::Block> noteBlocks(NoteKind kind, const std::string& id, int depth);
+    void noteReference(pugi::xml_node ref, NoteKind kind, const model::CharProps& props,
+                       std::string customMark, int depth);
+    void commentReference(pugi::xml_node ref, int depth);
+    void commentRange(pugi::xml_node mark, bool start, bool blockLevel);
 
     // -- body (DocxBody.cpp)
     using BlockOut = std::vector<model::Block>*;  // null: the current body section
@@ -131,13 +150,13 @@ private:
     void convertInlines(pugi::xml_node parent, int depth);
     void convertRun(pugi::xml_node r, int depth);
     void convertRunContent(pugi::xml_node container, const model::CharProps& props, int depth);
-    void convertGraphic(pugi::xml_node node, const model::CharProps& props, Opt<model::Twips> cx,
-                        Opt<model::Twips> cy, int depth);
-    void convertTextBox(pugi::xml_node txbxContent, int depth);
+    // -- pictures and text boxes (DocxDrawing.cpp)
+    void convertGraphic(pugi::xml_node node, const model::CharProps& props, const Anchor& anchor,
+                        int depth);
+    void convertTextBox(pugi::xml_node txbxContent, model::Frame frame, int depth);
     void convertMath(pugi::xml_node node, const model::CharProps& props, int depth);
     void emitImage(const std::string& relId, const model::CharProps& props, model::Twips cx,
                    model::Twips cy);
-    void noteReference(pugi::xml_node ref, NoteKind kind, const model::CharProps& props);
 
     model::CharProps runProps(const RunPr& direct);
     std::string hyperlinkInstruction(std::string_view relId, std::string_view anchor) const;
@@ -180,23 +199,21 @@ private:
     std::vector<FieldFrame> m_fields;
     int m_fieldOverflow = 0;                               // field starts beyond the nesting cap
     std::vector<model::Inline>* m_content = nullptr;       // the paragraph being filled
-    std::vector<model::Block>* m_afterParagraph = nullptr; // text boxes of that paragraph
     CharState m_paraChars;                                 // run base of that paragraph
     const CellLayer* m_cell = nullptr;
-    std::vector<model::Inline> m_pendingBookmarks;         // met between paragraphs
+    std::vector<model::Inline> m_pendingInlines;           // marks met between paragraphs
     std::unordered_map<std::string, std::string> m_bookmarkNames;  // w:id -> name
     std::map<std::string, std::shared_ptr<const model::Image>> m_images;
     int m_sectionIndex = 0;
 
-    // notes and comments, rendered after the body
-    std::vector<PendingNote> m_notes;
-    std::set<std::pair<int, std::string>> m_notesQueued;
+    // notes and comments
+    std::array<NotePart, 3> m_noteParts;
+    std::set<std::pair<int, std::string>> m_notesInProgress;      // cuts notes that cite themselves
+    std::map<std::pair<int, std::string>, int> m_noteConversions;
+    std::map<std::pair<int, std::string>, std::vector<model::Block>> m_noteCache;  // cited again
+    std::unordered_map<std::string, int> m_commentIds;            // w:id -> model id
+    std::set<int> m_commentRangesStarted;
     std::size_t m_growth = 0;
-    int m_footnoteCount = 0;
-    int m_endnoteCount = 0;
-    int m_commentCount = 0;
-    const PendingNote* m_currentNote = nullptr;
-    bool m_noteMarkShown = false;
 };
 
 }  // namespace orvane::docx

@@ -128,6 +128,8 @@ struct HeaderRef {
 struct SectPr {
     model::SectionProps props;
     std::vector<HeaderRef> refs;
+    // Note numbering of the section, applied over the document's by the converter.
+    pugi::xml_node footnotePr, endnotePr;
 };
 
 struct StyleDef {
@@ -190,8 +192,7 @@ struct ThemeFonts {
 
 struct Settings {
     bool evenAndOddHeaders = false;
-    model::PageNumberFormat footnoteFormat = model::PageNumberFormat::Decimal;
-    model::PageNumberFormat endnoteFormat = model::PageNumberFormat::LowerRoman;
+    model::NoteSettings notes;
     std::string themeLangEastAsia;    // w:themeFontLang, picks script-specific theme fonts
     std::string themeLangBidi;
 };

@@ -46,6 +46,8 @@ CellPr parseCellPr(pugi::xml_node tcPr);
 RowPr parseRowPr(pugi::xml_node trPr);
 SectPr parseSectPr(pugi::xml_node sectPr);
 Borders parseBorders(pugi::xml_node borders);
+// w:footnotePr / w:endnotePr numbering over `base`.
+model::NoteNumbering parseNoteNumbering(pugi::xml_node notePr, model::NoteNumbering base);
 // w:shd -> resulting background colour (inner nullopt: none).
 Opt<model::Rgb> parseShading(pugi::xml_node shd);
 // The font name the rFonts element gives for Latin text, theme resolved

@@ -242,18 +242,12 @@ Settings parseSettings(const XmlPart& part) {
     Settings s;
     pugi::xml_node root = part.root();
     s.evenAndOddHeaders = onOff(root.child("w:evenAndOddHeaders")).value_or(false);
-    auto noteFormat = [](pugi::xml_node pr, model::PageNumberFormat fallback) {
-        std::string_view v = attr(pr.child("w:numFmt"), "w:val");
-        using F = model::PageNumberFormat;
-        if (v == "decimal") return F::Decimal;
-        if (v == "upperRoman") return F::UpperRoman;
-        if (v == "lowerRoman") return F::LowerRoman;
-        if (v == "upperLetter") return F::UpperLetter;
-        if (v == "lowerLetter") return F::LowerLetter;
-        return fallback;
-    };
-    s.footnoteFormat = noteFormat(root.child("w:footnotePr"), s.footnoteFormat);
-    s.endnoteFormat = noteFormat(root.child("w:endnotePr"), s.endnoteFormat);
+    pugi::xml_node footnotePr = root.child("w:footnotePr");
+    pugi::xml_node endnotePr = root.child("w:endnotePr");
+    s.notes.footnotes = parseNoteNumbering(footnotePr, s.notes.footnotes);
+    s.notes.endnotes = parseNoteNumbering(endnotePr, s.notes.endnotes);
+    s.notes.footnotesBeneathText = std::string_view(attr(footnotePr.child("w:pos"), "w:val")) == "beneathText";
+    s.notes.endnotesPerSection = std::string_view(attr(endnotePr.child("w:pos"), "w:val")) == "sectEnd";
     if (pugi::xml_node lang = root.child("w:themeFontLang")) {
         s.themeLangEastAsia = attr(lang, "w:eastAsia");
         s.themeLangBidi = attr(lang, "w:bidi");

@@ -619,6 +619,27 @@ RowPr parseRowPr(pugi::xml_node trPr) {
     return r;
 }
 
+model::NoteNumbering parseNoteNumbering(pugi::xml_node notePr, model::NoteNumbering base) {
+    using F = model::NoteNumberFormat;
+    if (pugi::xml_node fmt = notePr.child("w:numFmt")) {
+        std::string_view v = attr(fmt, "w:val");
+        if (v == "decimal") base.format = F::Decimal;
+        else if (v == "upperRoman") base.format = F::UpperRoman;
+        else if (v == "lowerRoman") base.format = F::LowerRoman;
+        else if (v == "upperLetter") base.format = F::UpperLetter;
+        else if (v == "lowerLetter") base.format = F::LowerLetter;
+        else if (v == "chicago") base.format = F::Chicago;
+    }
+    if (auto start = intAttr(notePr.child("w:numStart"), "w:val")) base.start = std::clamp(*start, 0, 32767);
+    if (pugi::xml_node restart = notePr.child("w:numRestart")) {
+        std::string_view v = attr(restart, "w:val");
+        if (v == "eachSect") base.restart = model::NoteRestart::EachSection;
+        else if (v == "eachPage") base.restart = model::NoteRestart::EachPage;
+        else base.restart = model::NoteRestart::Continuous;
+    }
+    return base;
+}
+
 SectPr parseSectPr(pugi::xml_node sectPr) {
     SectPr s;
     model::SectionProps& p = s.props;
@@ -660,6 +681,10 @@ SectPr parseSectPr(pugi::xml_node sectPr) {
             else if (fmt == "upperLetter") p.pageNumberFormat = F::UpperLetter;
             else if (fmt == "lowerLetter") p.pageNumberFormat = F::LowerLetter;
             if (auto start = intAttr(n, "w:start")) p.pageNumberStart = std::clamp(*start, 0, 32767);
+        } else if (name == "footnotePr") {
+            s.footnotePr = n;
+        } else if (name == "endnotePr") {
+            s.endnotePr = n;
         } else if (name == "titlePg") {
             p.titlePage = onOff(n).value_or(false);
         } else if (name == "headerReference" || name == "footerReference") {

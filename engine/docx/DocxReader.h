@@ -12,16 +12,21 @@
 // and VML); sections with page setup, columns, page numbering and their
 // headers and footers; document properties; tracked changes accepted.
 //
-// Rendered partly: text boxes and shapes become ordinary paragraphs after the
-// paragraph that anchors them; footnotes, endnotes and comments follow the body
-// as paragraphs, their references shown as superscript marks; floating
-// pictures are placed inline; equations become their plain text; border
-// styles and colours reduce to "lines or none"; list numbering continued
-// across separate list instances restarts.
+// Footnotes and endnotes (with their numbering settings, document-wide and
+// per section, and custom marks), comments with their ranges, and text boxes
+// (DrawingML and VML, with size, position, wrapping, line and fill) come
+// across as the model's notes, comments and frames, where they stand.
 //
-// Left out (with a warning): GIF, BMP, TIFF and other picture formats, charts,
-// linked pictures, embedded foreign documents (altChunk), OLE object contents
-// (their preview picture is kept).
+// Rendered partly: anchored pictures are placed inline; positions given as
+// alignments (centred, right) rather than offsets count as 0; equations
+// become their plain text; border styles and colours reduce to "lines or
+// none"; GIF and BMP pictures are converted to PNG (the first frame of an
+// animation).
+//
+// Left out (with a warning): TIFF and other picture formats, charts, linked
+// pictures, embedded foreign documents (altChunk), OLE object contents (their
+// preview picture is kept). Deleted text and moved-away text of tracked
+// changes are dropped: changes count as accepted.
 #pragma once
 
 #include <string_view>

@@ -516,31 +516,41 @@ TEST(DocxReader, PicturesInDrawingMlAndVml) {
     EXPECT_NE(warnings.find("linked"), std::string::npos) << warnings;
 }
 
-TEST(DocxReader, TextBoxesFollowTheirParagraphOnce) {
+TEST(DocxReader, TextBoxesBecomeFramesOnce) {
     DocxBuilder b;
     const std::string box = [](const std::string& text) {
         return "<w:txbxContent><w:p><w:r><w:t>" + text + "</w:t></w:r></w:p></w:txbxContent>";
     }("Box text");
     b.body = R"(
       <w:p><w:r><w:t xml:space="preserve">Before </w:t></w:r><w:r><mc:AlternateContent>
-        <mc:Choice Requires="wps"><w:drawing><wp:anchor><wp:extent cx="100" cy="100"/><a:graphic><a:graphicData>
-          <wps:wsp><wps:spPr/><wps:txbx>)" + box + R"(</wps:txbx><wps:bodyPr/></wps:wsp></a:graphicData></a:graphic></wp:anchor></w:drawing></mc:Choice>
+        <mc:Choice Requires="wps"><w:drawing><wp:anchor behindDoc="0"><wp:simplePos x="0" y="0"/>
+          <wp:positionH relativeFrom="page"><wp:posOffset>914400</wp:posOffset></wp:positionH>
+          <mc:AlternateContent><mc:Choice Requires="wp14"><wp:positionV relativeFrom="paragraph"><wp14:pctPosVOffset>1000</wp14:pctPosVOffset></wp:positionV></mc:Choice>
+            <mc:Fallback><wp:positionV relativeFrom="paragraph"><wp:posOffset>-635000</wp:posOffset></wp:positionV></mc:Fallback></mc:AlternateContent>
+          <wp:extent cx="1270000" cy="635000"/><wp:wrapSquare wrapText="bothSides"/><a:graphic><a:graphicData>
+          <wps:wsp><wps:spPr><a:solidFill><a:srgbClr val="FFFF00"/></a:solidFill><a:ln><a:solidFill><a:srgbClr val="FF0000"/></a:solidFill></a:ln></wps:spPr>
+            <wps:txbx>)" + box + R"(</wps:txbx><wps:bodyPr/></wps:wsp></a:graphicData></a:graphic></wp:anchor></w:drawing></mc:Choice>
         <mc:Fallback><w:pict><v:shape><v:textbox>)" + box + R"(</v:textbox></v:shape></w:pict></mc:Fallback>
       </mc:AlternateContent></w:r><w:r><w:t>after</w:t></w:r></w:p>
       <w:p><w:r><mc:AlternateContent><mc:Choice Requires="w99"><w:t>new feature</w:t></mc:Choice>
         <mc:Fallback><w:t>fallback text</w:t></mc:Fallback></mc:AlternateContent></w:r>
-        <w:r><w:pict><v:rect><v:textbox><w:txbxContent><w:p><w:r><w:t>VML box</w:t></w:r></w:p>
+        <w:r><w:pict><v:rect style="position:absolute;margin-left:36pt;margin-top:-18pt;width:144pt;height:1in;mso-position-horizontal-relative:margin;z-index:-1"
+            stroked="f" fillcolor="#0f0"><v:textbox><w:txbxContent><w:p><w:r><w:t>VML box</w:t></w:r></w:p>
           <w:tbl><w:tr><w:tc><w:p><w:r><w:t>table in a box</w:t></w:r></w:p></w:tc></w:tr></w:tbl></w:txbxContent></v:textbox></v:rect></w:pict></w:r></w:p>)";
     expectDump(b, "textboxes.txt");
 }
 
-TEST(DocxReader, NotesAndCommentsKeepTheirText) {
+TEST(DocxReader, NotesAndCommentsStandAtTheirReferences) {
     DocxBuilder b;
     b.xmlPart("footnotes", "word/footnotes.xml", "w:footnotes", R"(
       <w:footnote w:type="separator" w:id="-1"><w:p><w:r><w:separator/></w:r></w:p></w:footnote>
       <w:footnote w:type="continuationSeparator" w:id="0"><w:p><w:r><w:continuationSeparator/></w:r></w:p></w:footnote>
       <w:footnote w:id="1"><w:p><w:r><w:rPr><w:vertAlign w:val="superscript"/></w:rPr><w:footnoteRef/></w:r><w:r><w:t xml:space="preserve"> First note.</w:t></w:r></w:p></w:footnote>
-      <w:footnote w:id="2"><w:p><w:r><w:t>Custom marked note.</w:t></w:r></w:p><w:p><w:r><w:t>Second paragraph.</w:t></w:r></w:p></w:footnote>)");
+      <w:footnote w:id="3"><w:p><w:r><w:t xml:space="preserve">Cites itself </w:t></w:r><w:r><w:footnoteReference w:id="3"/></w:r></w:p></w:footnote>
+      <w:footnote w:id="2"><w:p><w:r><w:t>Custom marked note.</w:t></w:r><w:r><w:footnoteReference w:id="3"/></w:r></w:p><w:p><w:r><w:t>Second paragraph.</w:t></w:r></w:p></w:footnote>)");
+    b.xmlPart("settings", "word/settings.xml", "w:settings", R"(
+      <w:footnotePr><w:pos w:val="beneathText"/><w:numFmt w:val="chicago"/><w:numStart w:val="3"/></w:footnotePr>
+      <w:endnotePr><w:pos w:val="sectEnd"/><w:numRestart w:val="eachSect"/></w:endnotePr>)");
     b.xmlPart("endnotes", "word/endnotes.xml", "w:endnotes", R"(
       <w:endnote w:id="1"><w:p><w:r><w:t>An endnote without its mark.</w:t></w:r></w:p></w:endnote>)");
     b.xmlPart("comments", "word/comments.xml", "w:comments", R"(
@@ -550,7 +560,8 @@ TEST(DocxReader, NotesAndCommentsKeepTheirText) {
         <w:r><w:footnoteReference w:id="1"/></w:r><w:r><w:t xml:space="preserve"> more</w:t></w:r>
         <w:r><w:footnoteReference w:customMarkFollows="1" w:id="2"/><w:t>*</w:t></w:r>
         <w:r><w:endnoteReference w:id="1"/></w:r></w:p>
-      <w:p><w:r><w:t>Last body paragraph</w:t></w:r></w:p>)";
+      <w:p><w:r><w:t>Last body paragraph</w:t></w:r><w:r><w:footnoteReference w:id="1"/></w:r><w:r><w:footnoteReference w:id="9"/></w:r></w:p>
+      <w:sectPr><w:footnotePr><w:numFmt w:val="lowerLetter"/><w:numRestart w:val="eachPage"/></w:footnotePr></w:sectPr>)";
     expectDump(b, "notes.txt");
 }
 
