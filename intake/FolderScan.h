@@ -42,8 +42,10 @@ enum : unsigned {
 // as an editor's lock file. The gathering leaves these out.
 constexpr unsigned HiddenArchiveWord = Attribute::Hidden | Attribute::Archive;  // 34
 
-// The longest folder path (and subfolder name) whose subfolders the walk lists.
-constexpr int MaxPathCharacters = 260;
+// The longest folder path (and subfolder name) whose subfolders the walk lists:
+// this system's own path limit (PATH_MAX). A shorter limit would silently pass
+// over documents in deep folders that Linux names without trouble.
+constexpr int MaxPathCharacters = 4096;
 
 // One entry of a folder listing.
 struct FolderEntry {
