@@ -14,10 +14,6 @@ namespace orvane::doc {
 using model::Block;
 using model::Inline;
 
-namespace {
-constexpr std::size_t kNoteLimit = 100000;
-}
-
 DocConverter::DocConverter(const cfb::CompoundFile& cfb, std::string word, std::string table, std::string data,
                            const ReadLimits& limits, std::vector<std::string>& warnings)
     : m_cfb(cfb),
@@ -371,9 +367,12 @@ void DocConverter::loadNotesAndMarks() {
         m_endRef = plc(kPlcfendRef, 2);
         m_endTxt = plc(kPlcfendTxt, 0);
     }
-    for (std::size_t i = 0; i < m_fndRef.count(); ++i) m_noteAt[m_fndRef.cps[i]] = {NoteKind::Footnote, i};
-    for (std::size_t i = 0; i < m_endRef.count(); ++i) m_noteAt[m_endRef.cps[i]] = {NoteKind::Endnote, i};
-    for (std::size_t i = 0; i < m_andRef.count(); ++i) m_noteAt[m_andRef.cps[i]] = {NoteKind::Comment, i};
+    // A note whose reference number is zero shows a mark of its own.
+    for (std::size_t i = 0; i < m_fndRef.count(); ++i)
+        m_noteAt[m_fndRef.cps[i]] = {NoteKind::Footnote, i, Bytes{m_fndRef.data[i]}.i16(0) == 0};
+    for (std::size_t i = 0; i < m_endRef.count(); ++i)
+        m_noteAt[m_endRef.cps[i]] = {NoteKind::Endnote, i, Bytes{m_endRef.data[i]}.i16(0) == 0};
+    for (std::size_t i = 0; i < m_andRef.count(); ++i) m_noteAt[m_andRef.cps[i]] = {NoteKind::Comment, i, false};
     if (!m_fib.word6) {
         const auto [fc, lcb] = m_fib.pair(kGrpXstAtnOwners);
         const Bytes owners{t.sub(fc, lcb)};
@@ -398,48 +397,6 @@ void DocConverter::loadNotesAndMarks() {
         m_bookmarks.emplace(start, model::Bookmark{names[i], true});
         m_bookmarks.emplace(end, model::Bookmark{names[i], false});
     }
-}
-
-void DocConverter::convertNotes() {
-    if (m_notes.empty()) return;
-    std::stable_sort(m_notes.begin(), m_notes.end(), [](const PendingNote& a, const PendingNote& b) {
-        return static_cast<int>(a.kind) < static_cast<int>(b.kind);
-    });
-    model::Section& last = m_doc.sections.back();
-    for (std::size_t i = 0; i < m_notes.size() && i < kNoteLimit; ++i) {
-        const PendingNote note = m_notes[i];
-        const Plc& txt = note.kind == NoteKind::Footnote ? m_fndTxt : note.kind == NoteKind::Endnote ? m_endTxt : m_andTxt;
-        const std::uint32_t base = note.kind == NoteKind::Footnote ? m_ftnBase : note.kind == NoteKind::Endnote ? m_ednBase : m_atnBase;
-        const std::uint32_t limit = note.kind == NoteKind::Footnote ? m_hddBase : note.kind == NoteKind::Endnote ? m_txbxBase : m_ednBase;
-        if (note.index + 1 >= txt.cps.size()) continue;
-        const std::uint32_t start = base + txt.cps[note.index];
-        const std::uint32_t end = std::min(base + txt.cps[note.index + 1], limit);
-        if (end <= start || end > m_ccpAll) continue;
-        m_currentNoteMark = note.kind == NoteKind::Comment ? std::string() : note.mark;
-        const Story story = note.kind == NoteKind::Footnote ? Story::Footnote : note.kind == NoteKind::Endnote ? Story::Endnote : Story::Comment;
-        std::vector<Block> blocks = convertRange(start, end, story, 1);
-        m_currentNoteMark.clear();
-        auto first = std::find_if(blocks.begin(), blocks.end(), [](const Block& b) {
-            return std::holds_alternative<model::Paragraph>(b.value);
-        });
-        if (first == blocks.end()) {
-            blocks.emplace_back();
-            blocks.back().value = model::Paragraph{m_doc.defaultPara, m_doc.defaultChars, {}};
-            first = blocks.end() - 1;
-        }
-        auto& para = std::get<model::Paragraph>(first->value);
-        if (note.kind == NoteKind::Comment) {
-            std::string author;
-            if (note.index < m_andRef.count()) {
-                const std::size_t ibst = Bytes{m_andRef.data[note.index]}.u16(20);
-                if (ibst < m_commentAuthors.size()) author = m_commentAuthors[ibst];
-            }
-            std::string text = note.mark + " " + (author.empty() ? "" : author + ": ");
-            para.content.insert(para.content.begin(), Inline{model::TextRun{std::move(text), para.markProps}});
-        }
-        for (Block& b : blocks) last.blocks.push_back(std::move(b));
-    }
-    if (m_notes.size() > kNoteLimit) warnOnce("Too many notes: the rest were left out");
 }
 
 void DocConverter::convertTextBoxes() {
@@ -561,7 +518,6 @@ model::Document DocConverter::convert() {
     loadDrawings();
     convertTextBoxes();
     buildSections();
-    convertNotes();
 
     // Text boxes no anchor placed still belong to the document.
     for (const std::uint32_t spid : m_textBoxOrder) {

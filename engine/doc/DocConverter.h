@@ -31,11 +31,12 @@ public:
 private:
     enum class Story { Main, Footnote, Header, Comment, Endnote, TextBox, HeaderTextBox };
     enum class NoteKind { Footnote, Endnote, Comment };
-    struct PendingNote {
-        NoteKind kind;
-        std::size_t index;
-        std::string mark;
+    struct NoteRef {
+        NoteKind first;          // what the reference is
+        std::size_t second;      // its index in the reference table
+        bool third = false;      // a mark of its own (no automatic number)
     };
+    static constexpr int kMaxNotes = 100000;
     struct ParaItem {
         model::Paragraph para;
         int itap = 0;
@@ -60,6 +61,9 @@ private:
     struct Shape {
         int pib = 0;             // picture in the blip store, 1-based; 0 none
         bool textBox = false;
+        std::string text;        // WordArt
+        std::optional<model::Rgb> fill, line;
+        bool noFill = false, noLine = false;
     };
 
     // setup (DocConverter.cpp)
@@ -72,7 +76,6 @@ private:
     void loadNotesAndMarks();
     Sep sectionProps(std::size_t index) const;
     void convertHeaders(const std::vector<std::uint32_t>& sectionStarts);
-    void convertNotes();
     void convertTextBoxes();
     void readSummary();
 
@@ -88,6 +91,8 @@ private:
     void convertParagraph(std::uint32_t start, std::uint32_t mark, bool hasMark, Story story,
                           std::uint32_t storyBase, ParaItem& item, int depth);
     void emitChar(char32_t c, const model::CharProps& props);
+    void emitNote(NoteKind kind, std::size_t index, std::string customMark, const model::CharProps& props, int depth);
+    void emitComment(std::size_t index, int depth);
     void emitInline(model::Inline item);
     std::vector<model::Inline>* target();
     void closeField();
@@ -100,6 +105,7 @@ private:
     // pictures (DocPictures.cpp)
     void loadDrawings();
     std::optional<model::Image> inlinePicture(std::uint32_t location);
+    std::optional<model::Image> olePicture(std::uint32_t objectId);
     std::optional<model::Image> blipImage(int pib);
     std::optional<model::Image> blipRecord(std::string_view record);
     void drawnObject(std::uint32_t cp, Story story, std::uint32_t storyBase, const model::CharProps& props);
@@ -134,11 +140,9 @@ private:
 
     // notes, comments, bookmarks
     Plc m_fndRef, m_fndTxt, m_endRef, m_endTxt, m_andRef, m_andTxt;
-    std::unordered_map<std::uint32_t, std::pair<NoteKind, std::size_t>> m_noteAt;
-    std::vector<PendingNote> m_notes;
+    std::unordered_map<std::uint32_t, NoteRef> m_noteAt;
     std::vector<std::string> m_commentAuthors;
-    int m_footnoteCount = 0, m_endnoteCount = 0, m_commentCount = 0;
-    std::string m_currentNoteMark;
+    int m_noteCount = 0;
     std::multimap<std::uint32_t, model::Bookmark> m_bookmarks;
 
     // drawings

@@ -5,6 +5,9 @@
 // layer are deflate-compressed; the small inflater below unpacks them.
 #include <algorithm>
 #include <array>
+#include <climits>
+#include <cstdlib>
+#include <cstdint>
 
 #include "doc/DocConverter.h"
 
@@ -184,6 +187,116 @@ private:
     int m_bitCount = 0;
 };
 
+// ---------------------------------------------------------------------------
+// Device-independent bitmaps into PNG (RTF carries PNG; a DIB it does not),
+// written with stored deflate blocks: bigger than compressed, but exact.
+
+std::uint32_t crc32(std::string_view data, std::uint32_t crc = 0) {
+    static const auto table = [] {
+        std::array<std::uint32_t, 256> t{};
+        for (std::uint32_t i = 0; i < 256; ++i) {
+            std::uint32_t c = i;
+            for (int k = 0; k < 8; ++k) c = (c & 1) ? 0xEDB88320u ^ (c >> 1) : c >> 1;
+            t[i] = c;
+        }
+        return t;
+    }();
+    crc = ~crc;
+    for (const char ch : data) crc = table[(crc ^ static_cast<unsigned char>(ch)) & 0xFF] ^ (crc >> 8);
+    return ~crc;
+}
+
+void putBe32(std::string& out, std::uint32_t v) {
+    for (int shift = 24; shift >= 0; shift -= 8) out.push_back(static_cast<char>((v >> shift) & 0xFF));
+}
+
+void pngChunk(std::string& png, const char* type, const std::string& body) {
+    putBe32(png, static_cast<std::uint32_t>(body.size()));
+    const std::string typed = std::string(type, 4) + body;
+    png += typed;
+    putBe32(png, crc32(typed));
+}
+
+bool dibToPng(std::string_view dib, std::size_t maxPixels, model::Image& image) {
+    const Bytes b{dib};
+    const std::size_t headerSize = b.u32(0);
+    if (headerSize < 40 || headerSize > dib.size()) return false;
+    const std::int32_t width = b.i32(4);
+    const std::int32_t rawHeight = b.i32(8);
+    const int bpp = static_cast<int>(b.u16(14));
+    const std::uint32_t compression = b.u32(16);
+    if (width <= 0 || rawHeight == 0 || rawHeight == INT32_MIN) return false;
+    const bool topDown = rawHeight < 0;
+    const std::int64_t height = topDown ? -static_cast<std::int64_t>(rawHeight) : rawHeight;
+    if (static_cast<std::uint64_t>(width) * static_cast<std::uint64_t>(height) > maxPixels) return false;
+    if (compression != 0 && !(compression == 3 && (bpp == 16 || bpp == 32))) return false;
+    if (bpp != 1 && bpp != 4 && bpp != 8 && bpp != 24 && bpp != 32) return false;
+    std::size_t colors = b.u32(32);
+    if (bpp <= 8 && (colors == 0 || colors > (1u << bpp))) colors = 1u << bpp;
+    if (bpp > 8) colors = 0;
+    std::size_t pixelsAt = headerSize + 4 * colors + (compression == 3 && headerSize == 40 ? 12 : 0);
+    const std::size_t stride = ((static_cast<std::size_t>(width) * static_cast<std::size_t>(bpp) + 31) / 32) * 4;
+    if (pixelsAt + stride * static_cast<std::size_t>(height) > dib.size()) return false;
+
+    std::string raw;
+    raw.reserve(static_cast<std::size_t>(height) * (1 + 3 * static_cast<std::size_t>(width)));
+    for (std::int64_t y = 0; y < height; ++y) {
+        const std::size_t row = pixelsAt + stride * static_cast<std::size_t>(topDown ? y : height - 1 - y);
+        raw.push_back(0);
+        for (std::int32_t x = 0; x < width; ++x) {
+            std::uint32_t blue = 0, green = 0, red = 0;
+            if (bpp >= 24) {
+                const std::size_t at = row + static_cast<std::size_t>(x) * static_cast<std::size_t>(bpp / 8);
+                blue = b.u8(at);
+                green = b.u8(at + 1);
+                red = b.u8(at + 2);
+            } else {
+                const std::size_t bit = static_cast<std::size_t>(x) * static_cast<std::size_t>(bpp);
+                const std::uint32_t byte = b.u8(row + bit / 8);
+                const std::uint32_t index = (byte >> (8 - bpp - static_cast<int>(bit % 8))) & ((1u << bpp) - 1);
+                const std::size_t entry = headerSize + 4 * std::min<std::size_t>(index, colors ? colors - 1 : 0);
+                blue = b.u8(entry);
+                green = b.u8(entry + 1);
+                red = b.u8(entry + 2);
+            }
+            raw.push_back(static_cast<char>(red));
+            raw.push_back(static_cast<char>(green));
+            raw.push_back(static_cast<char>(blue));
+        }
+    }
+    std::string z = "\x78\x01";
+    std::uint32_t a = 1, bsum = 0;
+    for (const char ch : raw) {
+        a = (a + static_cast<unsigned char>(ch)) % 65521;
+        bsum = (bsum + a) % 65521;
+    }
+    for (std::size_t at = 0; at < raw.size() || at == 0; at += 65535) {
+        const std::size_t n = std::min<std::size_t>(65535, raw.size() - at);
+        const bool last = at + n >= raw.size();
+        z.push_back(last ? 1 : 0);
+        z.push_back(static_cast<char>(n & 0xFF));
+        z.push_back(static_cast<char>(n >> 8));
+        z.push_back(static_cast<char>(~n & 0xFF));
+        z.push_back(static_cast<char>((~n >> 8) & 0xFF));
+        z.append(raw, at, n);
+        if (last) break;
+    }
+    putBe32(z, (bsum << 16) | a);
+    std::string png = "\x89PNG\r\n\x1a\n";
+    std::string ihdr;
+    putBe32(ihdr, static_cast<std::uint32_t>(width));
+    putBe32(ihdr, static_cast<std::uint32_t>(height));
+    ihdr += std::string("\x08\x02\x00\x00\x00", 5);
+    pngChunk(png, "IHDR", ihdr);
+    pngChunk(png, "IDAT", z);
+    pngChunk(png, "IEND", std::string());
+    image.format = model::ImageFormat::Png;
+    image.data = std::move(png);
+    image.pixelWidth = width;
+    image.pixelHeight = static_cast<int>(height);
+    return true;
+}
+
 struct Record {
     std::uint32_t instance = 0;
     std::uint32_t version = 0;
@@ -237,15 +350,35 @@ void DocConverter::loadDrawings() {
                     while (readRecord(m_table, p, r.dataAt + r.length, c)) {
                         if (c.type == 0xF00A) spid = m_table.u32(c.dataAt);
                         if (c.type == 0xF00B || c.type == 0xF122) {
+                            // Fixed-size values first; complex ones follow in the same order.
+                            std::size_t complexAt = c.dataAt + 6 * static_cast<std::size_t>(c.instance);
                             for (std::uint32_t k = 0; k < c.instance && 6 * (k + 1) <= c.length; ++k) {
-                                const std::uint32_t opid = m_table.u16(c.dataAt + 6 * k) & 0x3FFF;
+                                const std::uint32_t raw = m_table.u16(c.dataAt + 6 * k);
+                                const std::uint32_t opid = raw & 0x3FFF;
                                 const std::uint32_t value = m_table.u32(c.dataAt + 6 * k + 2);
                                 if (opid == 0x104) shape.pib = static_cast<int>(value);
                                 if (opid == 0x80) shape.textBox = true;
+                                if (opid == 0x181 && (value >> 24) == 0) shape.fill = colorRef(value);
+                                if (opid == 0x1C0 && (value >> 24) == 0) shape.line = colorRef(value);
+                                if (opid == 0x1BF && (value & 0x00100000) && !(value & 0x10)) shape.noFill = true;
+                                if (opid == 0x1FF && (value & 0x00080000) && !(value & 0x8)) shape.noLine = true;
+                                if (raw & 0x8000) {
+                                    if (opid == 0xC0 && value < 1u << 20 && complexAt + value <= c.dataAt + c.length) {
+                                        // The text of a WordArt shape.
+                                        std::string text = utf16ToUtf8(m_table.sub(complexAt, value & ~1u));
+                                        while (!text.empty() && text.back() == '\0') text.pop_back();
+                                        shape.text = std::move(text);
+                                    }
+                                    complexAt += value;
+                                }
                             }
                         }
                         p = c.dataAt + c.length;
                     }
+                    if (shape.noFill) shape.fill.reset();
+                    else if (!shape.fill) shape.fill = 0xFFFFFF;
+                    if (shape.noLine) shape.line.reset();
+                    else if (!shape.line) shape.line = 0x000000;
                     if (spid != 0 && m_shapes.size() < 100000) m_shapes[spid] = shape;
                     if (group) {
                         if (first) groupSpid = spid;
@@ -338,7 +471,10 @@ std::optional<model::Image> DocConverter::blipRecord(std::string_view bytes) {
         }
         return image;
     }
-    case 0xF01F: warnOnce("A bitmap (DIB) picture was left out: RTF output carries PNG, JPEG and metafiles"); break;
+    case 0xF01F:
+        if (data.size() > uids + 1 && dibToPng(data.substr(uids + 1), 64u * 1024 * 1024, image)) return image;
+        warnOnce("A bitmap (DIB) picture that could not be converted was left out");
+        break;
     case 0xF029: warnOnce("A TIFF picture was left out: RTF output carries PNG, JPEG and metafiles"); break;
     case 0xF01C: warnOnce("A Macintosh PICT picture was left out"); break;
     default: break;
@@ -360,6 +496,40 @@ std::optional<model::Image> DocConverter::blipImage(int pib) {
     return blipRecord(m_word.sub(offset, 8 + length));
 }
 
+std::optional<model::Image> DocConverter::olePicture(std::uint32_t objectId) {
+    // An embedded object keeps the picture it shows in its own storage: a
+    // picture header (\x03PIC) and a metafile (\x03META).
+    const std::uint32_t pool = m_cfb.find(0, "ObjectPool");
+    if (pool == cfb::CompoundFile::kNoEntry) return std::nullopt;
+    const std::uint32_t storage = m_cfb.find(pool, "_" + std::to_string(objectId));
+    if (storage == cfb::CompoundFile::kNoEntry) return std::nullopt;
+    std::string meta, header, error;
+    const std::uint32_t metaEntry = m_cfb.find(storage, "\x03META");
+    if (metaEntry == cfb::CompoundFile::kNoEntry || !m_cfb.read(metaEntry, meta, error)) return std::nullopt;
+    const std::uint32_t picEntry = m_cfb.find(storage, "\x03PIC");
+    if (picEntry != cfb::CompoundFile::kNoEntry) m_cfb.read(picEntry, header, error);
+    const Bytes h{header};
+    // The metafile stream starts with the same picture header's first part.
+    const Bytes m{meta};
+    std::size_t at = 0;
+    if (m.size() > 8 && m.u16(0) != 1 && m.u16(0) != 2) at = 8;  // a METAFILEPICT before the metafile
+    if (m.size() < at + 18 || (m.u16(at) != 1 && m.u16(at) != 2) || m.u16(at + 2) != 9) return std::nullopt;
+    model::Image image;
+    image.format = model::ImageFormat::Wmf;
+    image.data = std::string(m.sub(at, m.size() - at));
+    if (at == 8) {
+        // METAFILEPICT: mapping mode and extent in hundredths of a millimetre.
+        image.width = static_cast<int>(std::abs(m.i16(2))) * 1440 / 2540;
+        image.height = static_cast<int>(std::abs(m.i16(4))) * 1440 / 2540;
+    }
+    if (h.size() >= 36 && h.i16(28) > 0) {
+        const int mx = static_cast<int>(h.u16(32)), my = static_cast<int>(h.u16(34));
+        image.width = std::max(0, h.i16(28)) * (mx ? mx : 1000) / 1000;
+        image.height = std::max(0, h.i16(30)) * (my ? my : 1000) / 1000;
+    }
+    return image;
+}
+
 std::optional<model::Image> DocConverter::inlinePicture(std::uint32_t location) {
     const std::size_t lcb = m_data.u32(location);
     const std::size_t cbHeader = m_data.u16(location + 4);
@@ -377,7 +547,23 @@ std::optional<model::Image> DocConverter::inlinePicture(std::uint32_t location) 
     if (mm == 0x66 || mm == 0x64) {
         if (mm == 0x66) at += 1 + pic.u8(at);  // a picture name
         Record r;
+        int pib = 0;
         while (!image && readRecord(pic, at, pic.size(), r)) {
+            if (r.type == 0xF004) {
+                // The inline shape: its properties may name a picture of the blip store.
+                Record c;
+                std::size_t p = r.dataAt;
+                while (readRecord(pic, p, r.dataAt + r.length, c)) {
+                    if (c.type == 0xF00B || c.type == 0xF122) {
+                        for (std::uint32_t k = 0; k < c.instance && 6 * (k + 1) <= c.length; ++k) {
+                            if ((pic.u16(c.dataAt + 6 * k) & 0x3FFF) == 0x104) pib = static_cast<int>(pic.u32(c.dataAt + 6 * k + 2));
+                        }
+                    }
+                    p = c.dataAt + c.length;
+                }
+                at = r.dataAt + r.length;
+                continue;
+            }
             if (r.type == 0xF007) {
                 const std::size_t nameLength = pic.u8(r.dataAt + 33);
                 const std::size_t embedded = r.dataAt + 36 + nameLength;
@@ -394,6 +580,7 @@ std::optional<model::Image> DocConverter::inlinePicture(std::uint32_t location) 
             }
             at = r.dataAt + r.length;
         }
+        if (!image && pib > 0) image = blipImage(pib);
     } else {
         // An old-style picture: a metafile right after the header.
         const std::string_view body = pic.sub(at, lcb - at);
@@ -439,10 +626,50 @@ void DocConverter::drawnObject(std::uint32_t cp, Story story, std::uint32_t stor
     for (const std::uint32_t id : spids) {
         if (auto t = m_textBoxes.find(id); t != m_textBoxes.end() && !m_placedTextBoxes.count(id)) {
             m_placedTextBoxes.insert(id);
-            for (const model::Block& b : t->second) m_afterParagraph.push_back(b);
+            model::Frame frame;
+            frame.blocks = t->second;
+            if (id == spid) {
+                const std::uint32_t flags = fspa.u16(20);
+                const auto relative = [](std::uint32_t v) {
+                    return v == 1 ? model::FrameRelative::Page : v == 2 ? model::FrameRelative::Text : model::FrameRelative::Margin;
+                };
+                frame.width = std::max(0, width);
+                frame.height = std::max(0, height);
+                model::FramePosition position;
+                position.horizontal = relative((flags >> 1) & 3);
+                position.vertical = relative((flags >> 3) & 3);
+                position.x = fspa.i32(4);
+                position.y = fspa.i32(8);
+                frame.position = position;
+                switch ((flags >> 5) & 0xF) {
+                case 1: frame.wrap = model::FrameWrap::TopBottom; break;
+                case 3: frame.wrap = (flags & 0x4000) ? model::FrameWrap::Behind : model::FrameWrap::InFront; break;
+                case 4: frame.wrap = model::FrameWrap::Tight; break;
+                case 5: frame.wrap = model::FrameWrap::Through; break;
+                default: frame.wrap = model::FrameWrap::Square; break;
+                }
+            }
+            emitInline(model::Inline{std::move(frame)});
             shown = true;
         }
         auto s = m_shapes.find(id);
+        if (s != m_shapes.end() && !s->second.text.empty() && !m_placedTextBoxes.count(id)) {
+            m_placedTextBoxes.insert(id);
+            model::Frame frame;
+            model::Paragraph para{m_doc.defaultPara, m_doc.defaultChars, {}};
+            std::string text = s->second.text;
+            std::replace(text.begin(), text.end(), '\r', '\n');
+            para.content.push_back(model::Inline{model::TextRun{std::move(text), props}});
+            model::Block block;
+            block.value = std::move(para);
+            frame.blocks.push_back(std::move(block));
+            if (id == spid) {
+                frame.width = std::max(0, width);
+                frame.height = std::max(0, height);
+            }
+            emitInline(model::Inline{std::move(frame)});
+            shown = true;
+        }
         if (s == m_shapes.end() || s->second.pib == 0) continue;
         if (auto image = blipImage(s->second.pib)) {
             if (spids.size() == 1 || id == spid) {
@@ -453,8 +680,33 @@ void DocConverter::drawnObject(std::uint32_t cp, Story story, std::uint32_t stor
             shown = true;
         }
     }
-    (void)props;
-    if (!shown && !m_shapes.count(spid)) warnOnce("A drawing object that is not a picture or text box was left out");
+    if (!shown && m_shapes.count(spid)) {
+        // A drawing shape (a line, an arrow, a filled box): kept as an empty
+        // box of its size and colour, so the page keeps its room.
+        const Shape& shape = m_shapes[spid];
+        model::Frame frame;
+        frame.width = std::max(0, width);
+        frame.height = std::max(0, height);
+        frame.fill = shape.fill;
+        frame.border = shape.line;
+        model::FramePosition position;
+        const std::uint32_t flags = fspa.u16(20);
+        const auto relative = [](std::uint32_t v) {
+            return v == 1 ? model::FrameRelative::Page : v == 2 ? model::FrameRelative::Text : model::FrameRelative::Margin;
+        };
+        position.horizontal = relative((flags >> 1) & 3);
+        position.vertical = relative((flags >> 3) & 3);
+        position.x = fspa.i32(4);
+        position.y = fspa.i32(8);
+        frame.position = position;
+        frame.wrap = (flags & 0x4000) ? model::FrameWrap::Behind : model::FrameWrap::InFront;
+        model::Block block;
+        block.value = model::Paragraph{m_doc.defaultPara, m_doc.defaultChars, {}};
+        frame.blocks.push_back(std::move(block));
+        emitInline(model::Inline{std::move(frame)});
+    } else if (!shown) {
+        warnOnce("A drawing object that is not a picture or text box was left out");
+    }
 }
 
 }  // namespace orvane::doc

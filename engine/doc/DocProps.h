@@ -29,6 +29,7 @@ struct Chp {
     int highlight = 0;
     std::optional<model::Rgb> shading;
     int iss = 0;
+    int hpsPos = 0;              // raised (+) or lowered (-) text, in half-points
     int dxaSpace = 0;
     int lid = 0x0400, lidFE = 0x0400, lidBi = 0x0400;
     int istd = 10;               // character style (10: the default paragraph font)

@@ -494,6 +494,7 @@ void applyChp(Chp& chp, const Sprm& s, const Chp& base) {
         break;
     }
     case 0x2A48: chp.iss = static_cast<int>(v8); break;
+    case 0x4845: chp.hpsPos = b.i16(0); break;
     case 0x4866: chp.shading = shd80(b.u16(0)); break;
     case 0xCA71: chp.shading = shd(b, 0); break;
     default: break;

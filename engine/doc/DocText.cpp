@@ -196,6 +196,8 @@ model::CharProps DocConverter::charProps(const Chp& chp) const {
     p.verticalAlign = chp.iss == 1 ? model::VerticalAlign::Superscript
                       : chp.iss == 2 ? model::VerticalAlign::Subscript
                                      : model::VerticalAlign::Baseline;
+    // Raised or lowered text in a smaller size reads as super- or subscript.
+    if (chp.iss == 0 && chp.hpsPos != 0) p.verticalAlign = chp.hpsPos > 0 ? model::VerticalAlign::Superscript : model::VerticalAlign::Subscript;
     p.caps = chp.caps;
     p.smallCaps = chp.smallCaps;
     p.hidden = chp.vanish;
@@ -367,11 +369,20 @@ void DocConverter::convertParagraph(std::uint32_t start, std::uint32_t mark, boo
     const auto bookmarksAt = [&](std::uint32_t cp) {
         if (!main) return;
         auto [b, e] = m_bookmarks.equal_range(cp);
-        // Ends before starts, so that neighbours do not overlap.
+        // Ends before starts, so that neighbours do not overlap; an empty
+        // bookmark ends after it starts.
+        std::vector<std::string> started;
         for (auto it = b; it != e; ++it)
-            if (!it->second.start) emitInline(Inline{it->second});
+            if (it->second.start) started.push_back(it->second.name);
+        const auto emptyHere = [&](const std::string& name) {
+            return std::find(started.begin(), started.end(), name) != started.end();
+        };
+        for (auto it = b; it != e; ++it)
+            if (!it->second.start && !emptyHere(it->second.name)) emitInline(Inline{it->second});
         for (auto it = b; it != e; ++it)
             if (it->second.start) emitInline(Inline{it->second});
+        for (auto it = b; it != e; ++it)
+            if (!it->second.start && emptyHere(it->second.name)) emitInline(Inline{it->second});
     };
 
     std::uint32_t cp = start;
@@ -410,6 +421,16 @@ void DocConverter::convertParagraph(std::uint32_t start, std::uint32_t mark, boo
                 bookmarksAt(c);
             }
             const char32_t ch = m_chars[c];
+            if (main && ch != 0x02 && ch != 0x05 && !m_noteAt.empty()) {
+                auto found = m_noteAt.find(c);
+                if (found != m_noteAt.end() && found->second.first != NoteKind::Comment && found->second.third) {
+                    flush();
+                    std::string mark;
+                    encoding::appendUtf8(mark, m_fib.word6 ? encoding::cp1252ToUnicode(static_cast<unsigned char>(ch)) : ch);
+                    emitNote(found->second.first, found->second.second, mark, props, depth);
+                    continue;
+                }
+            }
             if (ch >= 0x20 && ch != 0x28 && !(m_fib.word6 && ch >= 0x80)) {
                 if (ch >= 0xD800 && ch <= 0xDBFF && c + 1 < runEnd && m_chars[c + 1] >= 0xDC00 && m_chars[c + 1] <= 0xDFFF) {
                     encoding::appendUtf8(text, 0x10000 + ((ch - 0xD800) << 10) + (m_chars[c + 1] - 0xDC00));
@@ -445,7 +466,12 @@ void DocConverter::convertParagraph(std::uint32_t start, std::uint32_t mark, boo
                 break;
             case 0x01:
                 if (chp.spec && !chp.fldVanish) {
-                    if (chp.picLocation) {
+                    if (chp.picLocation && chp.ole2) {
+                        auto image = olePicture(*chp.picLocation);
+                        if (!image && *chp.picLocation < m_data.size()) image = inlinePicture(*chp.picLocation);
+                        if (image) emitInline(Inline{std::move(*image)});
+                        else warnOnce("The picture of an embedded object was left out");
+                    } else if (chp.picLocation) {
                         if (auto image = inlinePicture(*chp.picLocation)) emitInline(Inline{std::move(*image)});
                     } else {
                         warnOnce("A picture without a stored location was left out");
@@ -456,45 +482,18 @@ void DocConverter::convertParagraph(std::uint32_t start, std::uint32_t mark, boo
                 if (chp.spec) drawnObject(c, story, storyBase, props);
                 break;
             case 0x02:
-                if (chp.spec) {
-                    model::CharProps sup = props;
-                    sup.verticalAlign = model::VerticalAlign::Superscript;
-                    if (main) {
-                        auto found = m_noteAt.find(c);
-                        if (found != m_noteAt.end() && found->second.first != NoteKind::Comment) {
-                            const NoteKind kind = found->second.first;
-                            const int number = kind == NoteKind::Footnote ? ++m_footnoteCount : ++m_endnoteCount;
-                            std::string markText = std::to_string(number);
-                            if (kind == NoteKind::Endnote) {
-                                // Endnotes count in lower-case Roman numerals by default.
-                                static const char* kRoman[] = {"m", "cm", "d", "cd", "c", "xc", "l", "xl", "x", "ix", "v", "iv", "i"};
-                                static const int kValue[] = {1000, 900, 500, 400, 100, 90, 50, 40, 10, 9, 5, 4, 1};
-                                markText.clear();
-                                int n = number;
-                                for (int k = 0; k < 13 && n > 0; ++k)
-                                    while (n >= kValue[k]) {
-                                        markText += kRoman[k];
-                                        n -= kValue[k];
-                                    }
-                            }
-                            emitInline(Inline{model::TextRun{markText, sup}});
-                            if (m_notes.size() <= 100000) m_notes.push_back(PendingNote{kind, found->second.second, markText});
-                        }
-                    } else if (!m_currentNoteMark.empty()) {
-                        emitInline(Inline{model::TextRun{m_currentNoteMark, sup}});
-                        emitInline(Inline{model::TextRun{" ", props}});
+                if (chp.spec && main) {
+                    auto found = m_noteAt.find(c);
+                    if (found != m_noteAt.end() && found->second.first != NoteKind::Comment) {
+                        emitNote(found->second.first, found->second.second, std::string(), props, depth);
                     }
                 }
-                break;
+                break;  // in a note's own text, the mark the writer puts back
             case 0x05:
                 if (chp.spec && main) {
                     auto found = m_noteAt.find(c);
                     if (found != m_noteAt.end() && found->second.first == NoteKind::Comment) {
-                        std::string markText = "[" + std::to_string(++m_commentCount) + "]";
-                        model::CharProps sup = props;
-                        sup.verticalAlign = model::VerticalAlign::Superscript;
-                        emitInline(Inline{model::TextRun{markText, sup}});
-                        if (m_notes.size() <= 100000) m_notes.push_back(PendingNote{NoteKind::Comment, found->second.second, markText});
+                        emitComment(found->second.second, depth);
                     }
                 }
                 break;
@@ -610,6 +609,55 @@ std::vector<Block> DocConverter::convertRange(std::uint32_t start, std::uint32_t
     m_afterParagraph = std::move(savedAfter);
     m_carry = std::move(savedCarry);
     return out;
+}
+
+// ---------------------------------------------------------------------------
+// Notes and comments: their text, read where their reference stands
+
+void DocConverter::emitNote(NoteKind kind, std::size_t index, std::string customMark, const model::CharProps& props,
+                            int depth) {
+    const Plc& txt = kind == NoteKind::Footnote ? m_fndTxt : m_endTxt;
+    const std::uint32_t base = kind == NoteKind::Footnote ? m_ftnBase : m_ednBase;
+    const std::uint32_t limit = kind == NoteKind::Footnote ? m_hddBase : m_txbxBase;
+    model::Note note;
+    note.kind = kind == NoteKind::Footnote ? model::Note::Kind::Footnote : model::Note::Kind::Endnote;
+    note.customMark = std::move(customMark);
+    note.referenceProps = props;
+    if (index + 1 < txt.cps.size() && ++m_noteCount <= kMaxNotes) {
+        const std::uint32_t start = base + txt.cps[index];
+        const std::uint32_t end = std::min(base + txt.cps[index + 1], limit);
+        if (start < end && end <= m_ccpAll) {
+            note.blocks = convertRange(start, end, kind == NoteKind::Footnote ? Story::Footnote : Story::Endnote, depth + 1);
+        }
+    }
+    if (note.blocks.empty()) {
+        Block b;
+        b.value = model::Paragraph{m_doc.defaultPara, m_doc.defaultChars, {}};
+        note.blocks.push_back(std::move(b));
+    }
+    emitInline(Inline{std::move(note)});
+}
+
+void DocConverter::emitComment(std::size_t index, int depth) {
+    model::Comment comment;
+    if (index < m_andRef.count()) {
+        const Bytes atrd{m_andRef.data[index]};
+        const std::size_t ibst = atrd.u16(20);
+        if (ibst < m_commentAuthors.size()) comment.author = m_commentAuthors[ibst];
+        const std::size_t initials = std::min<std::size_t>(atrd.u16(0), 9);
+        comment.initials = m_fib.word6 ? std::string() : utf16ToUtf8(atrd.sub(2, 2 * initials));
+    }
+    if (index + 1 < m_andTxt.cps.size() && ++m_noteCount <= kMaxNotes) {
+        const std::uint32_t start = m_atnBase + m_andTxt.cps[index];
+        const std::uint32_t end = std::min(m_atnBase + m_andTxt.cps[index + 1], m_ednBase);
+        if (start < end && end <= m_ccpAll) comment.blocks = convertRange(start, end, Story::Comment, depth + 1);
+    }
+    if (comment.blocks.empty()) {
+        Block b;
+        b.value = model::Paragraph{m_doc.defaultPara, m_doc.defaultChars, {}};
+        comment.blocks.push_back(std::move(b));
+    }
+    emitInline(Inline{std::move(comment)});
 }
 
 // ---------------------------------------------------------------------------
