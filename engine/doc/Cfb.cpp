@@ -161,6 +161,7 @@ bool CompoundFile::readChain(const std::vector<std::uint32_t>& table, std::uint3
     if (size) out.reserve(static_cast<std::size_t>(std::min<std::uint64_t>(size, m_bytes.size() + m_miniStream.size())));
     std::uint32_t current = start;
     std::size_t steps = 0;
+    std::vector<bool> visited(table.size(), false);
     while (current != kEndOfChain) {
         if (size && out.size() >= size) break;
         if (current >= table.size()) {
@@ -168,10 +169,11 @@ bool CompoundFile::readChain(const std::vector<std::uint32_t>& table, std::uint3
             error = "a sector chain points outside the file";
             return false;
         }
-        if (++steps > table.size()) {
+        if (++steps > table.size() || visited[current]) {
             error = "a sector chain loops";
             return false;
         }
+        visited[current] = true;
         std::string_view data;
         if (mini) {
             const std::uint64_t at = static_cast<std::uint64_t>(current) * unit;
