@@ -3,7 +3,9 @@
 // LibreOffice depend on.
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <optional>
+#include <stdexcept>
 #include <regex>
 #include <string>
 #include <vector>
@@ -86,6 +88,66 @@ TEST(RtfWriterGolden, NotesCommentsAndFramesMatchExpectedRtf) {
 
 TEST(DumpModelGolden, NotesCommentsAndFramesMatchExpectedDump) {
     expectGolden("writer/notes.dump", dumpModel(sampleDocumentWithNotes()));
+}
+
+TEST(DumpModelGolden, EveryNoteCommentAndFrameFieldChangesTheDump) {
+    // A field the dump forgot would let a round trip lose it unnoticed.
+    using namespace model;
+    const Document base = sampleDocumentWithNotes();
+    const std::string before = dumpModel(base);
+    // The sample's first notes paragraph, comments paragraph and boxes paragraph.
+    const auto inlineOf = [](Document& d, const char* text, std::size_t index) -> Inline& {
+        for (Block& b : d.sections[0].blocks) {
+            auto* p = std::get_if<Paragraph>(&b.value);
+            if (!p || p->content.empty()) continue;
+            const auto* first = std::get_if<TextRun>(&p->content[0].value);
+            if (first && first->text.starts_with(text)) return p->content.at(index);
+        }
+        throw std::logic_error(text);
+    };
+    const auto note = [&](Document& d) -> Note& { return std::get<Note>(inlineOf(d, "Notes:", 1).value); };
+    const auto remark = [&](Document& d) -> Comment& { return std::get<Comment>(inlineOf(d, "Comments:", 4).value); };
+    const auto range = [&](Document& d) -> CommentRange& {
+        return std::get<CommentRange>(inlineOf(d, "Comments:", 1).value);
+    };
+    const auto box = [&](Document& d) -> Frame& { return std::get<Frame>(inlineOf(d, "Boxes:", 1).value); };
+    const std::vector<std::pair<const char*, std::function<void(Document&)>>> changes = {
+        {"note.kind", [&](Document& d) { note(d).kind = Note::Kind::Endnote; }},
+        {"note.customMark", [&](Document& d) { note(d).customMark = "#"; }},
+        {"note.blocks", [&](Document& d) { note(d).blocks.clear(); }},
+        {"note.referenceProps", [&](Document& d) { note(d).referenceProps.bold = true; }},
+        {"comment.author", [&](Document& d) { remark(d).author = "X"; }},
+        {"comment.initials", [&](Document& d) { remark(d).initials = "X"; }},
+        {"comment.date", [&](Document& d) { remark(d).date = "2000-01-01T00:00:00Z"; }},
+        {"comment.blocks", [&](Document& d) { remark(d).blocks.clear(); }},
+        {"comment.range", [&](Document& d) { remark(d).range = 9; }},
+        {"range.id", [&](Document& d) { range(d).id = 9; }},
+        {"range.start", [&](Document& d) { range(d).start = false; }},
+        {"frame.width", [&](Document& d) { box(d).width = 1; }},
+        {"frame.height", [&](Document& d) { box(d).height = 1; }},
+        {"frame.position", [&](Document& d) { box(d).position.reset(); }},
+        {"frame.position.horizontal", [&](Document& d) { box(d).position->horizontal = FrameRelative::Page; }},
+        {"frame.position.vertical", [&](Document& d) { box(d).position->vertical = FrameRelative::Page; }},
+        {"frame.position.x", [&](Document& d) { box(d).position->x = 1; }},
+        {"frame.position.y", [&](Document& d) { box(d).position->y = 1; }},
+        {"frame.wrap", [&](Document& d) { box(d).wrap = FrameWrap::Through; }},
+        {"frame.border", [&](Document& d) { box(d).border.reset(); }},
+        {"frame.fill", [&](Document& d) { box(d).fill = 0x123456; }},
+        {"frame.blocks", [&](Document& d) { box(d).blocks.pop_back(); }},
+        {"notes.footnotes.format", [](Document& d) { d.notes.footnotes.format = NoteNumberFormat::Chicago; }},
+        {"notes.footnotes.start", [](Document& d) { d.notes.footnotes.start = 5; }},
+        {"notes.footnotes.restart", [](Document& d) { d.notes.footnotes.restart = NoteRestart::Continuous; }},
+        {"notes.endnotes", [](Document& d) { d.notes.endnotes = NoteNumbering{}; }},
+        {"notes.footnotesBeneathText", [](Document& d) { d.notes.footnotesBeneathText = true; }},
+        {"notes.endnotesPerSection", [](Document& d) { d.notes.endnotesPerSection = true; }},
+        {"section.footnoteNumbering", [](Document& d) { d.sections[1].props.footnoteNumbering->start = 2; }},
+        {"section.endnoteNumbering", [](Document& d) { d.sections[1].props.endnoteNumbering = NoteNumbering{}; }},
+    };
+    for (const auto& [name, change] : changes) {
+        Document changed = base;
+        change(changed);
+        EXPECT_NE(dumpModel(changed), before) << name;
+    }
 }
 
 TEST(RtfWriterGolden, EmptyModelStillGivesAValidDocument) {
