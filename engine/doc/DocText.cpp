@@ -763,6 +763,28 @@ void DocConverter::buildBlocks(std::vector<ParaItem>& items, std::size_t begin, 
             table.rows.push_back(buildRow(std::move(cells), tap));
         }
         if (!table.rows.empty()) {
+            // Cells span the columns of the grid all rows' edges make together.
+            std::vector<std::vector<model::Twips>> edges;
+            std::vector<model::Twips> grid;
+            for (const model::TableRow& row : table.rows) {
+                std::vector<model::Twips> e{0};
+                for (const model::TableCell& cell : row.cells) e.push_back(e.back() + cell.width);
+                grid.insert(grid.end(), e.begin(), e.end());
+                edges.push_back(std::move(e));
+            }
+            std::sort(grid.begin(), grid.end());
+            grid.erase(std::unique(grid.begin(), grid.end()), grid.end());
+            if (grid.size() <= 64) {
+                for (std::size_t r = 0; r < table.rows.size(); ++r) {
+                    auto& cells = table.rows[r].cells;
+                    for (std::size_t c = 0; c < cells.size(); ++c) {
+                        if (cells[c].width <= 0) continue;
+                        const auto from = std::upper_bound(grid.begin(), grid.end(), edges[r][c]);
+                        const auto to = std::upper_bound(grid.begin(), grid.end(), edges[r][c + 1]);
+                        cells[c].gridSpan = std::max<int>(1, static_cast<int>(to - from));
+                    }
+                }
+            }
             Block b;
             b.value = std::move(table);
             out.push_back(std::move(b));
