@@ -584,11 +584,11 @@ void OdtConverter::continuousSection(int columns, model::Twips gap) {
     next.props.columnSpacing = gap;
     next.props.breakKind = model::SectionBreak::Continuous;
     next.props.pageNumberStart.reset();
+    // It starts no page, so it has no first page of its own.
+    next.props.titlePage = false;
     next.header = cur.header;
-    next.headerFirst = cur.headerFirst;
     next.headerEven = cur.headerEven;
     next.footer = cur.footer;
-    next.footerFirst = cur.footerFirst;
     next.footerEven = cur.footerEven;
     m_doc.sections.push_back(std::move(next));
     m_sectionIndex = static_cast<int>(m_doc.sections.size() - 1);
@@ -733,7 +733,7 @@ void OdtConverter::convertTable(pugi::xml_node table, BlockOut out, int depth) {
             long long repeat = parseInteger(attr(c, "table:number-columns-repeated")).value_or(1);
             repeat = std::clamp(repeat, 1LL, 1024LL);
             for (long long k = 0; k < repeat && col < 4096; ++k) {
-                spend(1);
+                spend(4);
                 if (vspans.size() <= col) vspans.resize(col + 1);
                 if (covered) {
                     if (skipCovered > 0) {
@@ -799,8 +799,11 @@ void OdtConverter::convertTable(pugi::xml_node table, BlockOut out, int depth) {
         if (row.cells.empty()) continue;
         long long repeat = parseInteger(attr(ref.node, "table:number-rows-repeated")).value_or(1);
         repeat = std::clamp(repeat, 1LL, 100000LL);
+        // Copies cost what they hold, so that a repeated row full of text
+        // cannot grow the document past the limits.
+        const std::size_t weight = 4 * row.cells.size() + contentWeight(row);
         for (long long k = 1; k < repeat; ++k) {
-            spend(row.cells.size());
+            spend(weight);
             result.rows.push_back(row);
         }
         result.rows.push_back(std::move(row));
@@ -811,6 +814,44 @@ void OdtConverter::convertTable(pugi::xml_node table, BlockOut out, int depth) {
 
     // A rows-spanning cell that reaches past the last row ends there.
     if (!result.rows.empty()) blocks(out).push_back(Block{std::move(result)});
+}
+
+// What a row's copies cost beyond their cells: its text and inline items.
+std::size_t OdtConverter::contentWeight(const model::TableRow& row) {
+    std::size_t weight = 0;
+    const std::function<void(const std::vector<Block>&, int)> blocksWeight = [&](const std::vector<Block>& bs, int d) {
+        if (d > 64) return;
+        for (const Block& b : bs) {
+            if (const auto* p = std::get_if<model::Paragraph>(&b.value)) {
+                weight += 1 + p->content.size();
+                for (const Inline& in : p->content) {
+                    if (const auto* run = std::get_if<model::TextRun>(&in.value)) weight += run->text.size() / 64;
+                    else if (const auto* img = std::get_if<model::Image>(&in.value)) weight += img->data.size() / 64;
+                    else if (const auto* f = std::get_if<model::Frame>(&in.value)) blocksWeight(f->blocks, d + 1);
+                    else if (const auto* n = std::get_if<model::Note>(&in.value)) blocksWeight(n->blocks, d + 1);
+                    else if (const auto* c = std::get_if<model::Comment>(&in.value)) blocksWeight(c->blocks, d + 1);
+                }
+            } else if (const auto* t = std::get_if<model::Table>(&b.value)) {
+                for (const model::TableRow& r : t->rows) {
+                    weight += 4 * r.cells.size();
+                    for (const model::TableCell& c : r.cells) blocksWeight(c.blocks, d + 1);
+                }
+            }
+        }
+    };
+    for (const model::TableCell& c : row.cells) blocksWeight(c.blocks, 0);
+    return weight;
+}
+
+// Pictures are copied where they are used; all copies together stay within
+// what the package may expand to.
+bool OdtConverter::spendImage(std::size_t bytes, std::string& problem) {
+    if (bytes > m_imageBudget) {
+        problem = "Pictures beyond the engine's size limits were left out";
+        return false;
+    }
+    m_imageBudget -= bytes;
+    return true;
 }
 
 // ---------------------------------------------------------------------------
@@ -839,7 +880,7 @@ void OdtConverter::convertInline(pugi::xml_node n, int depth) {
         m_charStyle = savedStyle;
     } else if (name == "text:s") {
         const long long count = std::clamp(parseInteger(attr(n, "text:c")).value_or(1), 1LL, 10000LL);
-        spend(static_cast<std::size_t>(count) / 64);
+        spend(static_cast<std::size_t>(count) / 64 + 1);
         emitText(std::string(static_cast<std::size_t>(count), ' '), false);
     } else if (name == "text:tab") {
         emitText("\t", false);
@@ -874,6 +915,12 @@ void OdtConverter::convertInline(pugi::xml_node n, int depth) {
         endAnnotation(n);
     } else if (name == "draw:frame") {
         convertFrame(n, depth);
+    } else if (name == "draw:a") {
+        // A linked picture or shape: the link holds what it shows.
+        const std::string href = attr(n, "xlink:href").data();
+        if (href.empty()) convertInlines(n, depth);
+        else if (href.front() == '#') emitField("HYPERLINK \\l " + quoted(percentDecoded(href.substr(1))), n, depth);
+        else emitField("HYPERLINK " + quoted(href), n, depth);
     } else if (isShape(n)) {
         convertShape(n, depth);
     } else if (name == "text:number") {
@@ -973,6 +1020,7 @@ void OdtConverter::emitText(std::string_view text, bool collapse) {
         m_collapsedTail = false;
     }
     if (clean.empty()) return;
+    spend(clean.size() / 64);
     model::CharProps props = finishChars(m_text);
     props.charStyle = m_charStyle;
     if (!m_content->empty()) {
@@ -985,6 +1033,7 @@ void OdtConverter::emitText(std::string_view text, bool collapse) {
 }
 
 void OdtConverter::emitInline(Inline item) {
+    spend(1);
     if (m_content) m_content->push_back(std::move(item));
     m_lastSpace = false;
     m_collapsedTail = false;
@@ -1206,6 +1255,7 @@ bool OdtConverter::loadImage(pugi::xml_node image, model::Image& out, std::strin
         if (startsWith(href, "./")) href.erase(0, 2);
         key = percentDecoded(href);
         if (auto it = m_images.find(key); it != m_images.end()) {
+            if (!spendImage(it->second.data.size(), problem)) return false;
             out = it->second;
             return true;
         }
@@ -1240,6 +1290,7 @@ bool OdtConverter::loadImage(pugi::xml_node image, model::Image& out, std::strin
                      : kind == Sniffed::Jpeg ? model::ImageFormat::Jpeg
                      : kind == Sniffed::Emf  ? model::ImageFormat::Emf
                                              : model::ImageFormat::Wmf;
+        if (!spendImage(data.size(), problem)) return false;
         img.data = std::move(data);
         pixelSize(img.data, img.format, img.pixelWidth, img.pixelHeight);
         if (!key.empty()) m_images.emplace(key, img);
@@ -1262,7 +1313,11 @@ void OdtConverter::convertFrame(pugi::xml_node frame, int depth, std::string_vie
     if (const pugi::xml_attribute a = frame.attribute("text:anchor-type")) anchor = a.value();
     if (const pugi::xml_node box = frame.child("draw:text-box")) {
         model::Frame f = frameFor(frame, anchor);
+        // Tables in the box are fitted to the box.
+        const model::Twips savedWidth = m_width;
+        if (f.width > 0) m_width = std::max<model::Twips>(f.width, 360);
         f.blocks = convertStory(box, depth);
+        m_width = savedWidth;
         if (f.blocks.empty()) return;
         emitInline(Inline{std::move(f)});
         return;

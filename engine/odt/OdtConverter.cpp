@@ -11,9 +11,14 @@ namespace orvane::odt {
 
 namespace {
 
-// Work units one document may spend: paragraphs, cells and repeated rows and
-// columns count one each, so a file that repeats a row a billion times stops.
-constexpr std::size_t kWorkBudget = 20'000'000;
+// Work units a document may spend: a paragraph or an inline item costs one, a
+// table cell four, 64 bytes of text one. Repeated rows, columns and spaces pay
+// for every copy, so a small file that repeats a row a billion times stops long
+// before it could exhaust the memory. The budget grows with what the package
+// may expand to: 4 million units for the default 512 MB.
+std::size_t workBudget(const ReadLimits& limits) {
+    return std::max<std::size_t>(limits.maxExpandedBytes / 128, 65536);
+}
 
 constexpr int kMaxChain = 32;  // parent styles followed before a chain counts as a loop
 
@@ -222,7 +227,11 @@ int OdtConverter::fontIndex(const std::string& name) {
     // Two declarations of one family (LibreOffice writes "Arial" and "Arial1")
     // are one font to RTF.
     for (std::size_t i = 0; i < m_doc.fonts.size(); ++i) {
-        if (m_doc.fonts[i].name == font.name && m_doc.fonts[i].charset == font.charset) {
+        model::Font& known = m_doc.fonts[i];
+        if (known.name == font.name && known.charset == font.charset) {
+            // The more telling declaration fills in what the other left open.
+            if (known.family == model::FontFamily::Nil) known.family = font.family;
+            if (known.pitch == 0) known.pitch = font.pitch;
             m_fontByName.emplace(name, static_cast<int>(i));
             return static_cast<int>(i);
         }
@@ -351,18 +360,34 @@ int OdtConverter::modelListFor(const ListStyleDef& style) {
             level.format = numberFormat(d.numFormat);
             level.start = d.start;
             std::string text = d.prefix;
-            if (level.format != model::NumberFormat::None) {
+            if (d.listFormat) {
+                // LibreOffice's own spelling of the label, which wins over the
+                // levels shown: "%1%.%2%)" -> "%1.%2)".
+                text.clear();
+                const std::string& f = *d.listFormat;
+                for (std::size_t i = 0; i < f.size() && text.size() < 200; ++i) {
+                    if (f[i] == '%' && i + 2 < f.size() && f[i + 1] >= '1' && f[i + 1] <= '9' && f[i + 2] == '%') {
+                        if (f[i + 1] - '1' <= static_cast<int>(l)) text += f.substr(i, 2);
+                        i += 2;
+                    } else if (f[i] == '%' && i + 3 < f.size() && f[i + 1] == '1' && f[i + 2] == '0' && f[i + 3] == '%') {
+                        i += 3;  // a tenth level the model does not have
+                    } else {
+                        text.push_back(f[i]);
+                    }
+                }
+            } else if (level.format != model::NumberFormat::None) {
+                std::string numbers;
                 const int first = std::max(0, static_cast<int>(l) - d.displayLevels + 1);
                 for (int k = first; k <= static_cast<int>(l); ++k) {
                     // A higher level whose own format is "none" shows nothing.
-                    if (k < static_cast<int>(l) && style.levels[static_cast<std::size_t>(k)].kind == LevelKind::Number &&
-                        style.levels[static_cast<std::size_t>(k)].numFormat.empty())
-                        continue;
-                    if (k > first) text += ".";
-                    text += "%" + std::to_string(k + 1);
+                    const ListLevelDef& above = style.levels[static_cast<std::size_t>(k)];
+                    if (k < static_cast<int>(l) && above.kind == LevelKind::Number && above.numFormat.empty()) continue;
+                    if (!numbers.empty()) numbers += ".";
+                    numbers += "%" + std::to_string(k + 1);
                 }
+                text += numbers;
             }
-            text += d.suffix;
+            if (!d.listFormat) text += d.suffix;
             level.text = std::move(text);
         } else {
             level.format = model::NumberFormat::Bullet;
@@ -499,7 +524,8 @@ void OdtConverter::startSection(const MasterPageDef* master, model::SectionBreak
 // The whole document
 
 model::Document OdtConverter::convert() {
-    m_budget = kWorkBudget;
+    m_budget = workBudget(m_limits);
+    m_imageBudget = std::max<std::size_t>(m_limits.maxExpandedBytes, 64u * 1024 * 1024);
     loadStyles();
     loadSettings();
 

@@ -136,6 +136,8 @@ private:
     void checkDepth(int depth) const;
     void warnOnce(const std::string& message);
     void spend(std::size_t units);
+    bool spendImage(std::size_t bytes, std::string& problem);
+    static std::size_t contentWeight(const model::TableRow& row);
 
     const OdtSources& m_src;
     const ReadLimits m_limits;
@@ -181,6 +183,7 @@ private:
     int m_sectionIndex = 0;
     const MasterPageDef* m_currentMaster = nullptr;
     std::size_t m_budget = 0;                           // work units left
+    std::size_t m_imageBudget = 0;                      // picture bytes left
     model::Twips m_width = 0;                           // width tables are fitted to, 0: the text width
     bool m_inTextSection = false;                       // inside a text:section of the body
     std::map<std::string, model::Image> m_images;       // pictures read, by member name

@@ -232,6 +232,7 @@ void parseNumberLevel(pugi::xml_node level, ListLevelDef& def) {
     def.numFormat = attr(level, "style:num-format");
     def.prefix = attr(level, "style:num-prefix");
     def.suffix = attr(level, "style:num-suffix");
+    if (const pugi::xml_attribute f = level.attribute("loext:num-list-format")) def.listFormat = f.value();
     if (auto d = parseInteger(attr(level, "text:display-levels"))) def.displayLevels = static_cast<int>(std::clamp(*d, 1LL, 10LL));
     if (auto s = parseInteger(attr(level, "text:start-value"))) def.start = static_cast<int>(std::clamp(*s, 0LL, 32767LL));
 }

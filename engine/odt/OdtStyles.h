@@ -123,6 +123,7 @@ struct ListLevelDef {
     LevelKind kind = LevelKind::None;
     std::string numFormat;     // "1", "a", "A", "i", "I", "" ...
     std::string prefix, suffix;
+    Opt<std::string> listFormat; // loext:num-list-format, "%1%.%2%)": the whole label
     int displayLevels = 1;
     int start = 1;
     std::string bullet;        // the bullet character, UTF-8
