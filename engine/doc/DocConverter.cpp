@@ -26,6 +26,15 @@ DocConverter::DocConverter(const cfb::CompoundFile& cfb, std::string word, std::
       m_limits(limits),
       m_warnings(warnings) {}
 
+bool DocConverter::spendBudget(std::size_t characters) {
+    // Stories read more than once (notes referenced twice, headers copied to
+    // every section) may together cost a few times the document, never more.
+    const std::size_t allowance = 8 * static_cast<std::size_t>(m_ccpAll) + (1u << 20);
+    if (characters > allowance || m_spent > allowance - characters) return false;
+    m_spent += characters;
+    return true;
+}
+
 void DocConverter::warnOnce(const std::string& message) {
     if (m_warned.insert(message).second) m_warnings.push_back(message);
 }
@@ -286,7 +295,9 @@ void DocConverter::convertHeaders(const std::vector<std::uint32_t>& sectionStart
     for (std::size_t s = 0; s < m_doc.sections.size() && s < sectionStarts.size(); ++s) {
         for (std::size_t k = 0; k < 6; ++k) {
             std::uint32_t start = 0, end = 0;
-            if (storyRange(6 + 6 * s + k, start, end)) {
+            if (storyRange(6 + 6 * s + k, start, end) && !spendBudget(end - start)) {
+                warnOnce("The document has more header and footer text than the engine reads; the rest was left out");
+            } else if (storyRange(6 + 6 * s + k, start, end)) {
                 std::vector<Block> blocks = convertRange(start, end, Story::Header, 1);
                 // The last paragraph mark of a story is a guard nobody sees.
                 if (blocks.size() > 1) {
@@ -296,6 +307,12 @@ void DocConverter::convertHeaders(const std::vector<std::uint32_t>& sectionStart
             }
         }
         model::Section& section = m_doc.sections[s];
+        std::size_t copied = 0;
+        for (const auto& blocks : inherited) copied += blocks.size();
+        if (!spendBudget(copied * 16)) {
+            warnOnce("The document has more header and footer text than the engine reads; the rest was left out");
+            break;
+        }
         section.headerEven = inherited[0];
         section.header = inherited[1];
         section.footerEven = inherited[2];

@@ -111,6 +111,7 @@ private:
     void drawnObject(std::uint32_t cp, Story story, std::uint32_t storyBase, const model::CharProps& props);
 
     void warnOnce(const std::string& message);
+    bool spendBudget(std::size_t characters);
 
     const cfb::CompoundFile& m_cfb;
     std::string m_wordStream, m_tableStream, m_dataStream;
@@ -143,6 +144,7 @@ private:
     std::unordered_map<std::uint32_t, NoteRef> m_noteAt;
     std::vector<std::string> m_commentAuthors;
     int m_noteCount = 0;
+    std::size_t m_spent = 0;                  // characters read again (see spendBudget)
     std::multimap<std::uint32_t, model::Bookmark> m_bookmarks;
 
     // drawings

@@ -472,7 +472,7 @@ std::optional<model::Image> DocConverter::blipRecord(std::string_view bytes) {
         return image;
     }
     case 0xF01F:
-        if (data.size() > uids + 1 && dibToPng(data.substr(uids + 1), 64u * 1024 * 1024, image)) return image;
+        if (data.size() > uids + 1 && dibToPng(data.substr(uids + 1), 16u * 1024 * 1024, image)) return image;
         warnOnce("A bitmap (DIB) picture that could not be converted was left out");
         break;
     case 0xF029: warnOnce("A TIFF picture was left out: RTF output carries PNG, JPEG and metafiles"); break;

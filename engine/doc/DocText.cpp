@@ -248,7 +248,14 @@ model::ParaProps DocConverter::paraProps(const Pap& pap) const {
     p.tabs = pap.tabs;
     p.shading = pap.shading;
     if (pap.ilfo > 0 && static_cast<std::size_t>(pap.ilfo) <= m_listOfLfo.size() && m_listOfLfo[static_cast<std::size_t>(pap.ilfo - 1)] >= 0) {
-        p.list = model::ListRef{m_listOfLfo[static_cast<std::size_t>(pap.ilfo - 1)], std::clamp(pap.ilvl, 0, 8)};
+        const int list = m_listOfLfo[static_cast<std::size_t>(pap.ilfo - 1)];
+        const int level = std::clamp(pap.ilvl, 0, 8);
+        // A level that shows no number (outline numbering switched off) is no list item.
+        const auto& levels = m_doc.lists[static_cast<std::size_t>(list)].levels;
+        const bool shows = static_cast<std::size_t>(level) >= levels.size() ||
+                           levels[static_cast<std::size_t>(level)].format != model::NumberFormat::None ||
+                           !levels[static_cast<std::size_t>(level)].text.empty();
+        if (shows) p.list = model::ListRef{list, level};
     }
     return p;
 }
@@ -626,7 +633,9 @@ void DocConverter::emitNote(NoteKind kind, std::size_t index, std::string custom
     if (index + 1 < txt.cps.size() && ++m_noteCount <= kMaxNotes) {
         const std::uint32_t start = base + txt.cps[index];
         const std::uint32_t end = std::min(base + txt.cps[index + 1], limit);
-        if (start < end && end <= m_ccpAll) {
+        if (start < end && end <= m_ccpAll && !spendBudget(end - start)) {
+            warnOnce("The document's notes are more text than the engine reads; the rest was left out");
+        } else if (start < end && end <= m_ccpAll) {
             note.blocks = convertRange(start, end, kind == NoteKind::Footnote ? Story::Footnote : Story::Endnote, depth + 1);
         }
     }
@@ -650,7 +659,9 @@ void DocConverter::emitComment(std::size_t index, int depth) {
     if (index + 1 < m_andTxt.cps.size() && ++m_noteCount <= kMaxNotes) {
         const std::uint32_t start = m_atnBase + m_andTxt.cps[index];
         const std::uint32_t end = std::min(m_atnBase + m_andTxt.cps[index + 1], m_ednBase);
-        if (start < end && end <= m_ccpAll) comment.blocks = convertRange(start, end, Story::Comment, depth + 1);
+        if (start < end && end <= m_ccpAll && spendBudget(end - start)) {
+            comment.blocks = convertRange(start, end, Story::Comment, depth + 1);
+        }
     }
     if (comment.blocks.empty()) {
         Block b;
