@@ -301,18 +301,39 @@ model::ParaProps OdtConverter::finishPara(const ParaPr& p) {
 }
 
 void OdtConverter::buildModelStyles() {
-    // Indexes first, so that a style may name a parent defined after it.
+    // RTF calls a paragraph without a style number style 0, so the default
+    // paragraph style ("Standard") goes first; a document without one gets one
+    // made of the defaults. Indexes come first, so that a style may name a
+    // parent defined after it.
+    const std::pair<Family, std::string> standard{Family::Paragraph, "Standard"};
     std::vector<std::pair<Family, std::string>> keys;
+    bool anyParagraphStyle = false;
+    for (const auto& key : m_common.orderFamilies) {
+        if (key.first == Family::Paragraph) anyParagraphStyle = true;
+    }
+    const bool hasStandard = m_common.find(Family::Paragraph, "Standard") != nullptr;
+    const bool synthetic = anyParagraphStyle && !hasStandard;
+    if (hasStandard) keys.push_back(standard);
     for (const auto& key : m_common.orderFamilies) {
         if (key.first != Family::Paragraph && key.first != Family::Text) continue;
-        m_modelStyleByName[key] = static_cast<int>(keys.size());
+        if (key == standard) continue;
         keys.push_back(key);
     }
-    m_doc.styles.resize(keys.size());
+    const std::size_t offset = synthetic ? 1 : 0;
+    for (std::size_t i = 0; i < keys.size(); ++i) m_modelStyleByName[keys[i]] = static_cast<int>(i + offset);
+    m_doc.styles.resize(keys.size() + offset);
+    if (synthetic) {
+        model::Style& style = m_doc.styles[0];
+        style.name = "Standard";
+        style.para = m_doc.defaultPara;
+        style.para.style = 0;
+        style.chars = m_doc.defaultChars;
+    }
     const StyleSheet* saved = m_auto;
     m_auto = nullptr;
-    for (std::size_t i = 0; i < keys.size(); ++i) {
-        const StyleDef& def = *m_common.find(keys[i].first, keys[i].second);
+    for (std::size_t k = 0; k < keys.size(); ++k) {
+        const std::size_t i = k + offset;
+        const StyleDef& def = *m_common.find(keys[k].first, keys[k].second);
         model::Style& style = m_doc.styles[i];
         style.name = def.displayName.empty() ? decodeStyleName(def.name) : def.displayName;
         style.type = def.family == Family::Paragraph ? model::StyleType::Paragraph : model::StyleType::Character;

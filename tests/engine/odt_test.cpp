@@ -548,6 +548,29 @@ TEST(OdtReader, TemplatesAndDocumentsWithoutStylesRead) {
     }
 }
 
+TEST(OdtReader, TheDefaultParagraphStyleComesFirst) {
+    // RTF takes style 0 for paragraphs that name none, so a document whose
+    // first style is a heading, and which has no "Standard", gets one.
+    OdtBuilder b;
+    b.styles = R"(<style:style style:name="Emphasis" style:family="text"><style:text-properties fo:font-style="italic"/></style:style>)"
+               R"(<style:style style:name="Heading_20_1" style:display-name="Heading 1" style:family="paragraph"><style:text-properties fo:font-weight="bold"/></style:style>)";
+    b.body = R"(<text:h text:style-name="Heading_20_1">Head</text:h><text:p>plain</text:p>)";
+    const auto doc = readFlat(b.flat());
+    ASSERT_EQ(doc.styles.size(), 3u);
+    EXPECT_EQ(doc.styles[0].name, "Standard");
+    EXPECT_FALSE(doc.styles[0].chars.bold);
+    EXPECT_EQ(doc.styles[1].name, "Emphasis");
+    EXPECT_EQ(doc.styles[2].name, "Heading 1");
+    const auto& head = std::get<orvane::model::Paragraph>(doc.sections.at(0).blocks.at(0).value);
+    EXPECT_EQ(head.props.style, 2);
+    // And when "Standard" exists, it moves to the front.
+    b.styles += R"(<style:style style:name="Standard" style:family="paragraph"/>)";
+    const auto withStandard = readFlat(b.flat());
+    ASSERT_EQ(withStandard.styles.size(), 3u);
+    EXPECT_EQ(withStandard.styles[0].name, "Standard");
+    EXPECT_EQ(withStandard.styles[2].name, "Heading 1");
+}
+
 TEST(OdtReader, DamagedStylesAreAWarningNotAFailure) {
     const std::string content = std::string("<office:document-content") + kNamespaces +
                                 "><office:body><office:text><text:p>Text</text:p></office:text></office:body></office:document-content>";
@@ -682,7 +705,7 @@ INSTANTIATE_TEST_SUITE_P(Cases, OdtBadInput, ::testing::ValuesIn(badCases()),
 
 // Inputs the fuzzer once found troublesome: each must read or fail cleanly.
 TEST(OdtReader, FuzzRegressions) {
-    const std::filesystem::path dir = std::filesystem::path(ORVANE_TEST_DATA_DIR) / "golden" / "odt" / "fuzz";
+    const std::filesystem::path dir = std::filesystem::path(ORVANE_TEST_DATA_DIR) / "golden" / "odt" / "regress";
     if (!std::filesystem::is_directory(dir)) GTEST_SKIP() << "no regression inputs at " << dir;
     int count = 0;
     for (const auto& entry : std::filesystem::directory_iterator(dir)) {
