@@ -207,7 +207,7 @@ struct Frame {
     Twips width = 0;               // 0: as wide as the text column
     Twips height = 0;              // 0: as tall as its text
     std::optional<FramePosition> position;  // none: in line, where it is anchored
-    FrameWrap wrap = FrameWrap::Square;
+    FrameWrap wrap = FrameWrap::Square;     // with a position; a frame in line takes lines of its own
     std::optional<Rgb> border;     // the line around the box; none: no line
     std::optional<Rgb> fill;       // the background; none: transparent
     std::vector<Block> blocks;
