@@ -276,12 +276,8 @@ Sep DocConverter::sectionProps(std::size_t index) const {
 }
 
 void DocConverter::convertHeaders(const std::vector<std::uint32_t>& sectionStarts) {
-    if (m_fib.word6) {
-        if (m_fib.ccpHdd > 0) warnOnce("Headers and footers of Word 6/95 documents are left out");
-        return;
-    }
     const auto [fc, lcb] = m_fib.pair(kPlcfHdd);
-    const Plc hdd = parsePlc(m_table, fc, lcb, 0);
+    const Plc hdd = parsePlc(m_fib.word6 ? m_word : m_table, fc, lcb, 0);
     if (hdd.cps.size() < 2) return;
     const std::size_t stories = hdd.cps.size() - 1;
     const auto storyRange = [&](std::size_t i, std::uint32_t& start, std::uint32_t& end) {
@@ -291,13 +287,27 @@ void DocConverter::convertHeaders(const std::vector<std::uint32_t>& sectionStart
         if (end > m_atnBase) end = m_atnBase;
         return end > start && end <= m_ccpAll;
     };
+    // Word 97 keeps six stories for every section (empty ones inherit);
+    // Word 6/95 only those the flags of the document and section list, in order.
+    std::size_t nextStory = 0;
+    if (m_fib.word6) {
+        const auto [dfc, dlcb] = m_fib.pair(kDop);
+        const std::uint32_t flags = dlcb >= 2 ? m_word.u8(dfc + 1) : 0;
+        for (int bit = 0; bit < 6; ++bit) nextStory += (flags >> bit) & 1;
+    }
     std::array<std::vector<Block>, 6> inherited;
     for (std::size_t s = 0; s < m_doc.sections.size() && s < sectionStarts.size(); ++s) {
+        const int word6Flags = m_fib.word6 ? sectionProps(m_sed.count() ? s : 0).headerFlags : 0;
         for (std::size_t k = 0; k < 6; ++k) {
+            std::size_t story = 6 + 6 * s + k;
+            if (m_fib.word6) {
+                if (!((word6Flags >> k) & 1)) continue;
+                story = nextStory++;
+            }
             std::uint32_t start = 0, end = 0;
-            if (storyRange(6 + 6 * s + k, start, end) && !spendBudget(end - start)) {
+            if (storyRange(story, start, end) && !spendBudget(end - start)) {
                 warnOnce("The document has more header and footer text than the engine reads; the rest was left out");
-            } else if (storyRange(6 + 6 * s + k, start, end)) {
+            } else if (storyRange(story, start, end)) {
                 std::vector<Block> blocks = convertRange(start, end, Story::Header, 1);
                 // The last paragraph mark of a story is a guard nobody sees.
                 if (blocks.size() > 1) {
@@ -326,6 +336,20 @@ void DocConverter::convertHeaders(const std::vector<std::uint32_t>& sectionStart
         if (!section.props.titlePage) {
             section.headerFirst.clear();
             section.footerFirst.clear();
+        }
+    }
+    if (m_fib.word6 && nextStory < stories && !m_doc.sections.empty()) {
+        // Stories no flag accounts for: their text still belongs to the
+        // document, so it goes to the first section's header.
+        std::vector<Block>& header = m_doc.sections.front().header;
+        for (std::size_t story = nextStory; story < stories; ++story) {
+            std::uint32_t start = 0, end = 0;
+            if (!storyRange(story, start, end) || !spendBudget(end - start)) continue;
+            for (Block& b : convertRange(start, end, Story::Header, 1)) {
+                const auto* p = std::get_if<model::Paragraph>(&b.value);
+                if (p && p->content.empty()) continue;
+                header.push_back(std::move(b));
+            }
         }
     }
 }

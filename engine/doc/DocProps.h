@@ -78,6 +78,7 @@ struct Sep {
     model::SectionProps props;
     int bkc = 2;
     bool restartNumbering = false;
+    int headerFlags = 0;         // Word 6/95: which header and footer stories the section has
     int pageNumberStart = 1;
     Sep() {
         props.marginLeft = 1800;

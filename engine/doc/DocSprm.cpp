@@ -563,6 +563,7 @@ void applySep(Sep& sep, const Sprm& s) {
         }
         break;
     case 0x300A: p.titlePage = b.u8(0) != 0; break;
+    case 0x3014: sep.headerFlags = static_cast<int>(b.u8(0)); break;
     case 0x500B: p.columns = std::clamp(static_cast<int>(b.u16(0)) + 1, 1, 45); break;
     case 0x900C: p.columnSpacing = twips(b.i16(0)); break;
     case 0x300E:
