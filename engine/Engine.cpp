@@ -230,6 +230,15 @@ ReadResult readDocument(std::string_view bytes, const ReadLimits& limits) {
             }
             return ReadResult::failure(entry.refusal);
         }
+        if (bytes.starts_with(kOleMagic)) {
+            // A compound file of another program: say which, where its streams tell.
+            if (containsUtf16Name(bytes, "Workbook"))
+                return ReadResult::failure("The file is an Excel workbook, not a word-processing document.");
+            if (containsUtf16Name(bytes, "PowerPoint Document"))
+                return ReadResult::failure("The file is a PowerPoint presentation, not a word-processing document.");
+            return ReadResult::failure(
+                "The file is an Office compound file but holds no Word document (it has no WordDocument stream).");
+        }
         return ReadResult::failure("The file is not a document that Orvane can read: it begins with " +
                                    hexStart(bytes) + ".");
     } catch (const std::bad_alloc&) {

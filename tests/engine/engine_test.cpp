@@ -162,6 +162,10 @@ TEST(ReadDocument, FailuresSayWhatTheFileIsAndWhatIsWrong) {
         {zip({{"mimetype", "application/vnd.oasis.opendocument.text"}}),
          "The file is damaged: its content (content.xml) is missing"},
         {compoundFile("EncryptedPackage"), "The file is encrypted with a password."},
+        {compoundFile("Workbook"), "The file is an Excel workbook, not a word-processing document."},
+        {compoundFile("PowerPoint Document"), "The file is a PowerPoint presentation, not a word-processing document."},
+        {compoundFile("Contents"),
+         "The file is an Office compound file but holds no Word document (it has no WordDocument stream)."},
         {"<html><body>hi</body></html>", "The file is a web page (HTML), which this version cannot read yet."},
         {"%PDF-1.4\n", "The file is not a document that Orvane can read: it begins with 25 50 44 46 2D 31 2E 34 "
                        "(\"%PDF-1.4\")."},
