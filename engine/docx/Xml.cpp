@@ -71,8 +71,8 @@ bool isConventionalPrefix(std::string_view prefix) {
 bool declarationNeedsRewrite(std::string_view prefix, std::string_view uri) {
     if (const KnownNamespace* ns = knownByUri(uri)) return ns->prefix != prefix;
     // An unknown namespace under a prefix the readers rely on would be mistaken
-    // for the known one.
-    return isConventionalPrefix(prefix);
+    // for the known one. (Unprefixed names are never compared against.)
+    return !prefix.empty() && isConventionalPrefix(prefix);
 }
 
 // A quick look at the raw bytes: does any namespace declaration use a prefix
@@ -161,7 +161,7 @@ void collectDeclarations(pugi::xml_node element, int depth, std::vector<Binding>
         std::string conventional;
         if (const KnownNamespace* ns = knownByUri(uri)) {
             conventional = std::string(ns->prefix);
-        } else if (isConventionalPrefix(prefix)) {
+        } else if (!prefix.empty() && isConventionalPrefix(prefix)) {
             conventional = "_" + std::string(prefix);  // keep it apart from the known one
         } else {
             conventional = std::string(prefix);

@@ -5,6 +5,7 @@
 #include <zip.h>
 
 #include <filesystem>
+#include <functional>
 #include <fstream>
 #include <map>
 #include <sstream>
@@ -13,7 +14,11 @@
 
 #include "Engine.h"
 #include "Golden.h"
+#include "docx/DocxPackage.h"
 #include "docx/DocxReader.h"
+#include "docx/ImageConvert.h"
+#include "docx/Xml.h"
+#include "docx/Zip.h"
 
 namespace {
 
@@ -735,6 +740,261 @@ TEST(DocxReader, DamagedPackagesNeverCrash) {
         ReadResult r = read(damaged);
         EXPECT_TRUE(r.ok() || !r.error.empty());
     }
+}
+
+TEST(DocxReader, LessCommonInlineContentAndTableRegions) {
+    DocxBuilder b;
+    b.rel("hyperlink", "other%20file.docx#part");  // a link its producer did not mark external
+    b.xmlPart("styles", "word/styles.xml", "w:styles", R"(
+      <w:style w:type="table" w:styleId="Fancy"><w:name w:val="Fancy"/>
+        <w:rPr><w:color w:val="333333"/></w:rPr>
+        <w:tblStylePr w:type="firstCol"><w:rPr><w:i/></w:rPr></w:tblStylePr>
+        <w:tblStylePr w:type="lastRow"><w:rPr><w:b/></w:rPr><w:tcPr><w:tcBorders><w:top w:val="double"/></w:tcBorders></w:tcPr></w:tblStylePr>
+      </w:style>)");
+    b.body = R"(
+      <w:p><w:r><w:t>a</w:t><w:ptab w:relativeTo="margin" w:alignment="right" w:leader="none"/><w:t xml:space="preserve">b page </w:t><w:pgNum/></w:r>
+        <w:r><w:ruby><w:rubyPr/><w:rt><w:r><w:t>reading</w:t></w:r></w:rt><w:rubyBase><w:r><w:t>base</w:t></w:r></w:rubyBase></w:ruby></w:r>
+        <m:oMath><m:r><m:t xml:space="preserve"> x=</m:t></m:r><m:f><m:fPr/><m:num><m:r><m:t>1</m:t></m:r></m:num><m:den><m:r><m:t>2</m:t></m:r></m:den></m:f></m:oMath>
+        <w:hyperlink r:id="rId1"><w:r><w:t xml:space="preserve"> link</w:t></w:r></w:hyperlink>
+        <w:fldSimple w:instr="  "><w:r><w:t xml:space="preserve"> plain result</w:t></w:r></w:fldSimple>
+        <w:r><w:t>control&#x1;chars&#x9;tab</w:t></w:r></w:p>
+      <w:tbl><w:tblPr><w:tblStyle w:val="Fancy"/><w:tblLook w:firstColumn="1" w:lastRow="1"/></w:tblPr>
+        <w:tblGrid><w:gridCol w:w="1000"/><w:gridCol w:w="1000"/><w:gridCol w:w="1000"/></w:tblGrid>
+        <w:tr><w:tc><w:p><w:r><w:t>first column</w:t></w:r></w:p></w:tc>
+          <w:tc><w:tcPr><w:hMerge w:val="restart"/></w:tcPr><w:p><w:r><w:t>wide</w:t></w:r></w:p></w:tc>
+          <w:tc><w:tcPr><w:hMerge/></w:tcPr><w:p/></w:tc></w:tr>
+        <w:tr><w:tc><w:p><w:r><w:t>last row</w:t></w:r></w:p></w:tc><w:tc><w:p/></w:tc><w:tc><w:p/></w:tc></w:tr>
+      </w:tbl>)";
+    expectDump(b, "extras.txt");
+}
+
+// ---------------------------------------------------------------------------
+// Building blocks
+
+TEST(DocxZip, MembersByNameAndWithinTheLimits) {
+    const std::string zip = makeZip({{"Word/Document.XML", "<a/>"}, {"big.bin", std::string(200000, 'x')}});
+    ReadLimits limits;
+    std::string error;
+    auto archive = orvane::docx::ZipArchive::open(zip, limits, error);
+    ASSERT_TRUE(archive) << error;
+    std::string out;
+    EXPECT_TRUE(archive->read("word/document.xml", out, error)) << "part names ignore case";
+    EXPECT_EQ(out, "<a/>");
+    EXPECT_FALSE(archive->read("missing.xml", out, error));
+    EXPECT_NE(error.find("missing"), std::string::npos);
+    EXPECT_FALSE(archive->limitHit());
+
+    limits.maxEntryBytes = 100000;
+    archive = orvane::docx::ZipArchive::open(zip, limits, error);
+    ASSERT_TRUE(archive);
+    EXPECT_FALSE(archive->read("big.bin", out, error));
+    EXPECT_TRUE(archive->limitHit());
+    EXPECT_TRUE(out.empty());
+
+    // The total counts what earlier reads inflated.
+    limits = ReadLimits{};
+    limits.maxExpandedBytes = 250000;
+    archive = orvane::docx::ZipArchive::open(zip, limits, error);
+    ASSERT_TRUE(archive);
+    EXPECT_TRUE(archive->read("big.bin", out, error));
+    EXPECT_FALSE(archive->read("big.bin", out, error));
+    EXPECT_TRUE(archive->limitHit());
+
+    limits = ReadLimits{};
+    limits.maxArchiveEntries = 1;
+    EXPECT_FALSE(orvane::docx::ZipArchive::open(zip, limits, error));
+    EXPECT_FALSE(orvane::docx::ZipArchive::open("", ReadLimits{}, error));
+}
+
+TEST(DocxXml, ValuesAndLengths) {
+    using namespace orvane::docx;
+    EXPECT_EQ(parseTwips("720"), 720);
+    EXPECT_EQ(parseTwips(" -360 "), -360);
+    EXPECT_EQ(parseTwips("12pt"), 240);
+    EXPECT_EQ(parseTwips("0.5in"), 720);
+    EXPECT_EQ(parseTwips("2.54cm"), 1440);
+    EXPECT_EQ(parseTwips("10mm"), 567);
+    EXPECT_EQ(parseTwips("1pc"), 240);
+    EXPECT_EQ(parseTwips("720.0"), 720);
+    EXPECT_FALSE(parseTwips("wide"));
+    EXPECT_FALSE(parseTwips(""));
+    EXPECT_EQ(parseTwips("99999999999999"), 100000000) << "huge values are clamped";
+    EXPECT_FALSE(parseTwips("99999999999999999999999")) << "beyond any integer is no number";
+    EXPECT_EQ(parseHex("FF00aa"), 0xFF00AAul);
+    EXPECT_FALSE(parseHex("12345678901"));
+    EXPECT_FALSE(parseHex("xyz"));
+    for (const char* on : {"1", "true", "on"}) EXPECT_EQ(parseOnOff(on), true) << on;
+    for (const char* off : {"0", "false", "off", "none"}) EXPECT_EQ(parseOnOff(off), false) << off;
+    EXPECT_FALSE(parseOnOff("maybe"));
+}
+
+TEST(DocxXml, PrefixesFollowTheirNamespacesAtEveryLevel) {
+    using namespace orvane::docx;
+    const std::string xml =
+        R"(<doc xmlns="http://schemas.openxmlformats.org/wordprocessingml/2006/main">)"
+        R"(<p xmlns:q="http://schemas.openxmlformats.org/drawingml/2006/main"><q:blip q:x="1"/></p>)"
+        R"(<w:p xmlns:w="urn:something-else"/><inner xmlns="urn:unknown"><leaf/></inner><after/></doc>)";
+    XmlPart part;
+    std::string error;
+    ASSERT_TRUE(parseXmlPart("x.xml", xml, ReadLimits{}, part, error)) << error;
+    pugi::xml_node root = part.root();
+    EXPECT_STREQ(root.name(), "w:doc");
+    EXPECT_STREQ(root.first_child().first_child().name(), "a:blip");
+    EXPECT_STREQ(root.first_child().first_child().first_attribute().name(), "a:x");
+    EXPECT_STREQ(root.child("_w:p").name(), "_w:p") << "a foreign namespace under a known prefix stays apart";
+    EXPECT_STREQ(root.child("inner").first_child().name(), "leaf") << "an unknown default namespace is left alone";
+    EXPECT_TRUE(root.child("w:after")) << "declarations end with their element";
+}
+
+TEST(DocxXml, DepthLimitIsExact) {
+    using namespace orvane::docx;
+    auto nested = [](int depth) {
+        std::string xml;
+        for (int i = 0; i < depth; ++i) xml += "<a>";
+        for (int i = 0; i < depth; ++i) xml += "</a>";
+        return xml;
+    };
+    ReadLimits limits;
+    limits.maxNesting = 50;
+    std::string error;
+    bool refuse = false;
+    XmlPart ok;
+    EXPECT_TRUE(parseXmlPart("x.xml", nested(50), limits, ok, error, &refuse));
+    XmlPart deep;
+    EXPECT_FALSE(parseXmlPart("x.xml", nested(51), limits, deep, error, &refuse));
+    EXPECT_TRUE(refuse);
+    // A very deep document is refused without exhausting the stack.
+    XmlPart hostile;
+    EXPECT_FALSE(parseXmlPart("x.xml", nested(200000), ReadLimits{}, hostile, error));
+}
+
+TEST(DocxPackage, PartNamesResolveAgainstTheirSource) {
+    using orvane::docx::resolvePartName;
+    EXPECT_EQ(resolvePartName("word/document.xml", "media/image1.png"), "word/media/image1.png");
+    EXPECT_EQ(resolvePartName("word/document.xml", "../customXml/item1.xml"), "customXml/item1.xml");
+    EXPECT_EQ(resolvePartName("word/document.xml", "/word/styles.xml"), "word/styles.xml");
+    EXPECT_EQ(resolvePartName("word/document.xml", "media/my%20picture.png"), "word/media/my picture.png");
+    EXPECT_EQ(resolvePartName("", "word/document.xml"), "word/document.xml");
+    EXPECT_EQ(resolvePartName("word/document.xml", "../../../../etc/passwd"), "etc/passwd");
+    EXPECT_EQ(resolvePartName("word/document.xml", "media\\x.png"), "word/media/x.png");
+}
+
+// Inflates a PNG's pixel data through a hand-made ZIP member whose checksum
+// is that of the expected rows: the archive library then accepts it only if
+// the pixels are exactly those.
+bool pngPixelsAre(const std::string& png, const std::string& expectedRows) {
+    std::string idat;
+    for (std::size_t pos = 8; pos + 12 <= png.size();) {
+        const std::size_t n = (static_cast<unsigned char>(png[pos]) << 24) | (static_cast<unsigned char>(png[pos + 1]) << 16) |
+                              (static_cast<unsigned char>(png[pos + 2]) << 8) | static_cast<unsigned char>(png[pos + 3]);
+        if (png.compare(pos + 4, 4, "IDAT") == 0) idat += png.substr(pos + 8, n);
+        pos += 12 + n;
+    }
+    if (idat.size() < 6) return false;
+    const std::string deflated = idat.substr(2, idat.size() - 6);
+    std::uint32_t crc = 0xFFFFFFFFu;
+    for (unsigned char c : expectedRows) {
+        crc ^= c;
+        for (int k = 0; k < 8; ++k) crc = (crc & 1) ? 0xEDB88320u ^ (crc >> 1) : crc >> 1;
+    }
+    crc = ~crc;
+    auto le = [](std::string& s, std::uint32_t v, int bytes) {
+        for (int i = 0; i < bytes; ++i) s.push_back(static_cast<char>((v >> (8 * i)) & 0xFF));
+    };
+    std::string zip = "PK\x03\x04";
+    le(zip, 20, 2); le(zip, 0, 2); le(zip, 8, 2); le(zip, 0, 4);
+    le(zip, crc, 4); le(zip, static_cast<std::uint32_t>(deflated.size()), 4);
+    le(zip, static_cast<std::uint32_t>(expectedRows.size()), 4); le(zip, 1, 2); le(zip, 0, 2);
+    zip += "p" + deflated;
+    const std::uint32_t central = static_cast<std::uint32_t>(zip.size());
+    zip += "PK\x01\x02";
+    le(zip, 20, 2); le(zip, 20, 2); le(zip, 0, 2); le(zip, 8, 2); le(zip, 0, 4);
+    le(zip, crc, 4); le(zip, static_cast<std::uint32_t>(deflated.size()), 4);
+    le(zip, static_cast<std::uint32_t>(expectedRows.size()), 4);
+    le(zip, 1, 2); le(zip, 0, 2); le(zip, 0, 2); le(zip, 0, 2); le(zip, 0, 2); le(zip, 0, 4); le(zip, 0, 4);
+    zip += "p";
+    const std::uint32_t centralSize = static_cast<std::uint32_t>(zip.size()) - central;
+    zip += "PK\x05\x06";
+    le(zip, 0, 4); le(zip, 1, 2); le(zip, 1, 2); le(zip, centralSize, 4); le(zip, central, 4); le(zip, 0, 2);
+    std::string error, out;
+    auto archive = orvane::docx::ZipArchive::open(zip, ReadLimits{}, error);
+    return archive && archive->read("p", out, error) && out == expectedRows;
+}
+
+TEST(DocxImages, GifAndBmpBecomePng) {
+    using namespace orvane::docx;
+    PngImage png;
+    ASSERT_TRUE(gifToPng(kGif, 1000, png));
+    EXPECT_EQ(png.width, 2);
+    EXPECT_EQ(png.height, 2);
+    EXPECT_NE(png.data.find("PLTE\xFF\x00\x00\x00\x00\xFF"), std::string::npos) << "the palette as given";
+    EXPECT_TRUE(pngPixelsAre(png.data, std::string("\0\0\1\0\1\0", 6)));  // filter byte, then indexes
+
+    // Interlaced, with a transparent colour: rows come back in order and the
+    // colour gets an alpha of 0. Four 1-pixel rows arrive as 0, 2, 1, 3.
+    const std::string interlaced("GIF89a\x01\x00\x04\x00\x80\x00\x00\x00\x00\x00\xFF\xFF\xFF"
+                                 "\x21\xF9\x04\x01\x00\x00\x01\x00"
+                                 "\x2C\x00\x00\x00\x00\x01\x00\x04\x00\x40\x02\x02\x44\x5C\x00\x3B", 43);
+    ASSERT_TRUE(gifToPng(interlaced, 1000, png));
+    EXPECT_EQ(png.height, 4);
+    EXPECT_NE(png.data.find(std::string("tRNS\xFF\x00", 6)), std::string::npos);
+    EXPECT_TRUE(pngPixelsAre(png.data, std::string("\0\0\0\0\0\1\0\1", 8)));
+
+    EXPECT_FALSE(gifToPng(kGif, 3, png)) << "larger than allowed";
+    EXPECT_FALSE(gifToPng("GIF89a\x02\x00", 1000, png));
+    EXPECT_FALSE(gifToPng(kGif.substr(0, 20), 1000, png));
+
+    ASSERT_TRUE(bmpToPng(kBmp, 1000, png));
+    EXPECT_EQ(png.width, 2);
+    EXPECT_EQ(png.height, 1);
+    EXPECT_TRUE(pngPixelsAre(png.data, std::string("\0\xFF\0\0\0\xFF\0", 7)));
+    EXPECT_FALSE(bmpToPng(kBmp.substr(0, 60), 1000, png)) << "pixel rows cut short";
+}
+
+// ---------------------------------------------------------------------------
+// Limits on what a document can make the reader do
+
+TEST(DocxReader, RepeatedContentStopsAtTheGrowthLimit) {
+    DocxBuilder b;
+    const std::string big(300000, 'x');
+    const std::string id = b.rel("image", "media/big.png");
+    b.file("word/media/big.png", kPng + big);
+    std::string body = "<w:p>";
+    for (int i = 0; i < 40; ++i)
+        body += R"(<w:r><w:pict><v:shape style="width:10pt;height:10pt"><v:imagedata r:id=")" + id + R"("/></v:shape></w:pict></w:r>)";
+    b.body = body + "<w:r><w:t>text survives</w:t></w:r></w:p>";
+    ReadLimits limits;
+    limits.maxExpandedBytes = 4 * 1024 * 1024;
+    ReadResult r = read(b.build(), limits);
+    ASSERT_TRUE(r.ok()) << r.error;
+    const auto& p = std::get<orvane::model::Paragraph>(r.document->sections[0].blocks.at(0).value);
+    int images = 0;
+    for (const auto& in : p.content) images += std::holds_alternative<orvane::model::Image>(in.value);
+    EXPECT_GT(images, 0);
+    EXPECT_LT(images, 40);
+    EXPECT_EQ(std::get<orvane::model::TextRun>(p.content.back().value).text, "text survives");
+    ASSERT_FALSE(r.warnings.empty());
+}
+
+TEST(DocxReader, FieldsNestedBeyondTheCapKeepTheirText) {
+    DocxBuilder b;
+    std::string runs;
+    for (int i = 0; i < 3000; ++i)
+        runs += R"(<w:r><w:fldChar w:fldCharType="begin"/></w:r><w:r><w:instrText>QUOTE</w:instrText></w:r><w:r><w:fldChar w:fldCharType="separate"/></w:r>)";
+    runs += "<w:r><w:t>deep</w:t></w:r>";
+    for (int i = 0; i < 3000; ++i) runs += R"(<w:r><w:fldChar w:fldCharType="end"/></w:r>)";
+    b.body = "<w:p>" + runs + "<w:r><w:t xml:space=\"preserve\"> after</w:t></w:r></w:p>";
+    ReadResult r = read(b.build());
+    ASSERT_TRUE(r.ok()) << r.error;
+    std::string text;
+    std::function<void(const std::vector<orvane::model::Inline>&)> collect = [&](const auto& inlines) {
+        for (const auto& in : inlines) {
+            if (const auto* run = std::get_if<orvane::model::TextRun>(&in.value)) text += run->text;
+            else if (const auto* field = std::get_if<orvane::model::Field>(&in.value)) collect(field->result);
+        }
+    };
+    collect(std::get<orvane::model::Paragraph>(r.document->sections[0].blocks.at(0).value).content);
+    EXPECT_EQ(text, "deep after");
 }
 
 // ---------------------------------------------------------------------------
