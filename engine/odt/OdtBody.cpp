@@ -75,7 +75,7 @@ std::string quoted(std::string_view s) {
 std::string percentDecoded(std::string_view s) {
     std::string out;
     for (std::size_t i = 0; i < s.size(); ++i) {
-        if (s[i] == '%' && i + 2 < s.size() + 0 && i + 2 <= s.size() - 1) {
+        if (s[i] == '%' && i + 2 < s.size()) {
             const auto hex = [](char h) {
                 if (h >= '0' && h <= '9') return h - '0';
                 if (h >= 'a' && h <= 'f') return h - 'a' + 10;
@@ -283,11 +283,11 @@ void OdtConverter::convertBlock(pugi::xml_node child, BlockOut out, int depth) {
         // An index keeps the text it showed when last updated.
         convertBlocks(child.child("text:index-body"), out, depth);
     } else if (named(child, "text:bookmark") || named(child, "text:bookmark-start")) {
-        m_pendingBookmarks.push_back(Inline{model::Bookmark{attr(child, "text:name").data(), true}});
+        m_pendingBookmarks.push_back(Inline{model::Bookmark{std::string(attr(child, "text:name")), true}});
         if (named(child, "text:bookmark"))
-            m_pendingBookmarks.push_back(Inline{model::Bookmark{attr(child, "text:name").data(), false}});
+            m_pendingBookmarks.push_back(Inline{model::Bookmark{std::string(attr(child, "text:name")), false}});
     } else if (named(child, "text:bookmark-end")) {
-        m_pendingBookmarks.push_back(Inline{model::Bookmark{attr(child, "text:name").data(), false}});
+        m_pendingBookmarks.push_back(Inline{model::Bookmark{std::string(attr(child, "text:name")), false}});
     } else if (isShape(child) || named(child, "office:annotation")) {
         // Anchored to the page or standing between paragraphs: it gets a
         // paragraph of its own, and its text follows.
@@ -342,7 +342,7 @@ bool OdtConverter::startsSectionHere(const std::string& masterPage, bool hasMast
 void OdtConverter::convertParagraph(pugi::xml_node p, BlockOut out, int depth, bool heading) {
     checkDepth(depth);
     spend(1);
-    const std::string styleName = attr(p, "text:style-name").data();
+    const std::string styleName = std::string(attr(p, "text:style-name"));
     const Resolved rs = resolve(Family::Paragraph, styleName);
     const bool body = m_inBody && !out;
     bool pageBreakBefore = false;
@@ -479,7 +479,7 @@ int OdtConverter::listInstanceFor(pugi::xml_node list, const std::string& styleN
 void OdtConverter::convertList(pugi::xml_node list, BlockOut out, int depth) {
     checkDepth(depth);
     ListFrame frame;
-    const std::string styleName = attr(list, "text:style-name").data();
+    const std::string styleName = std::string(attr(list, "text:style-name"));
     if (m_lists.empty()) {
         frame.styleName = styleName;
         frame.style = findListStyle(styleName);
@@ -519,12 +519,12 @@ void OdtConverter::convertList(pugi::xml_node list, BlockOut out, int depth) {
 void OdtConverter::convertNumberedParagraph(pugi::xml_node np, BlockOut out, int depth) {
     checkDepth(depth);
     ListFrame frame;
-    const std::string styleName = attr(np, "text:style-name").data();
+    const std::string styleName = std::string(attr(np, "text:style-name"));
     frame.styleName = styleName;
     frame.style = findListStyle(styleName);
     const auto level = parseInteger(attr(np, "text:level"));
     frame.level = level ? static_cast<int>(std::clamp(*level - 1, 0LL, 9LL)) : 0;
-    const std::string listId = attr(np, "text:list-id").data();
+    const std::string listId = std::string(attr(np, "text:list-id"));
     if (auto it = m_instanceByXmlId.find(listId); !listId.empty() && it != m_instanceByXmlId.end()) {
         frame.instance = it->second;
     } else {
@@ -549,7 +549,7 @@ void OdtConverter::convertSection(pugi::xml_node section, BlockOut out, int dept
     checkDepth(depth);
     if (attr(section, "text:display") == "none") return;  // a hidden section shows nothing
     const bool top = m_inBody && !out && !m_inTextSection;
-    const StyleDef* style = findStyle(Family::Section, attr(section, "text:style-name").data(), m_auto);
+    const StyleDef* style = findStyle(Family::Section, std::string(attr(section, "text:style-name")), m_auto);
     const int columns = style && style->section.columns ? *style->section.columns : 1;
     model::Section& current = m_doc.sections[static_cast<std::size_t>(m_sectionIndex)];
     if (!top || columns == current.props.columns) {
@@ -607,12 +607,11 @@ void OdtConverter::resumePageColumns() {
 void OdtConverter::convertTable(pugi::xml_node table, BlockOut out, int depth) {
     checkDepth(depth);
     spend(1);
-    const StyleDef* ts = findStyle(Family::Table, attr(table, "table:style-name").data(), m_auto);
+    const StyleDef* ts = findStyle(Family::Table, std::string(attr(table, "table:style-name")), m_auto);
     if (m_inBody && !out) {
-        const bool started = ts ? startsSectionHere(ts->masterPage, ts->hasMasterPage, std::nullopt)
-                                : startsSectionHere({}, false, std::nullopt);
-        (void)started;
-        m_breakAfterPending = false;
+        if (ts) startsSectionHere(ts->masterPage, ts->hasMasterPage, std::nullopt);
+        else startsSectionHere({}, false, std::nullopt);
+        m_breakAfterPending = false;  // a table cannot take the page break over
     }
 
     // Columns, with their repeats.
@@ -621,7 +620,7 @@ void OdtConverter::convertTable(pugi::xml_node table, BlockOut out, int depth) {
         checkDepth(d);
         for (pugi::xml_node c = parent.first_child(); c; c = c.next_sibling()) {
             if (named(c, "table:table-column")) {
-                const StyleDef* cs = findStyle(Family::TableColumn, attr(c, "table:style-name").data(), m_auto);
+                const StyleDef* cs = findStyle(Family::TableColumn, std::string(attr(c, "table:style-name")), m_auto);
                 ColumnSpec spec;
                 if (cs) {
                     spec.width = cs->column.width;
@@ -717,14 +716,16 @@ void OdtConverter::convertTable(pugi::xml_node table, BlockOut out, int depth) {
     const model::Twips savedWidth = m_width;
 
     for (const RowRef& ref : rows) {
-        const StyleDef* rs = findStyle(Family::TableRow, attr(ref.node, "table:style-name").data(), m_auto);
+        const StyleDef* rs = findStyle(Family::TableRow, std::string(attr(ref.node, "table:style-name")), m_auto);
         model::TableRow row;
         row.header = ref.header;
         if (rs) {
             if (rs->row.height && *rs->row.height > 0) row.height = -std::min(*rs->row.height, 31680);
             else if (rs->row.minHeight && *rs->row.minHeight > 0) row.height = std::min(*rs->row.minHeight, 31680);
         }
-        const Opt<model::Rgb> rowBackground = rs && rs->row.background ? *rs->row.background : Opt<model::Rgb>{};
+        // A cell without a background of its own shows the row's, or the table's.
+        Opt<model::Rgb> rowBackground = ts && ts->table.background ? *ts->table.background : Opt<model::Rgb>{};
+        if (rs && rs->row.background) rowBackground = *rs->row.background;
         std::size_t col = 0;
         int skipCovered = 0;
         for (pugi::xml_node c = ref.node.first_child(); c; c = c.next_sibling()) {
@@ -774,7 +775,7 @@ void OdtConverter::convertTable(pugi::xml_node table, BlockOut out, int depth) {
                 const long long down = std::clamp(parseInteger(attr(c, "table:number-rows-spanned")).value_or(1), 1LL, 1000000LL);
                 cell.gridSpan = static_cast<int>(span);
                 cell.width = widthOf(col, cell.gridSpan);
-                const StyleDef* cs = findStyle(Family::TableCell, attr(c, "table:style-name").data(), m_auto);
+                const StyleDef* cs = findStyle(Family::TableCell, std::string(attr(c, "table:style-name")), m_auto);
                 cell.borders = cs && cs->cell.borders ? *cs->cell.borders : false;
                 if (cs && cs->cell.valign) cell.valign = *cs->cell.valign;
                 if (cs && cs->cell.background) cell.shading = *cs->cell.background;
@@ -812,7 +813,6 @@ void OdtConverter::convertTable(pugi::xml_node table, BlockOut out, int depth) {
     m_firstInItem = savedFirst;
     m_width = savedWidth;
 
-    // A rows-spanning cell that reaches past the last row ends there.
     if (!result.rows.empty()) blocks(out).push_back(Block{std::move(result)});
 }
 
@@ -874,7 +874,7 @@ void OdtConverter::convertInline(pugi::xml_node n, int depth) {
     if (name == "text:span") {
         const TextPr saved = m_text;
         const Opt<int> savedStyle = m_charStyle;
-        applyTextStyle(attr(n, "text:style-name").data());
+        applyTextStyle(std::string(attr(n, "text:style-name")));
         convertInlines(n, depth);
         m_text = saved;
         m_charStyle = savedStyle;
@@ -887,10 +887,10 @@ void OdtConverter::convertInline(pugi::xml_node n, int depth) {
     } else if (name == "text:line-break") {
         emitText("\n", false);
     } else if (name == "text:a") {
-        const std::string href = attr(n, "xlink:href").data();
+        const std::string href = std::string(attr(n, "xlink:href"));
         const TextPr saved = m_text;
         const Opt<int> savedStyle = m_charStyle;
-        applyTextStyle(attr(n, "text:style-name").data());
+        applyTextStyle(std::string(attr(n, "text:style-name")));
         if (href.empty()) {
             convertInlines(n, depth);
         } else if (href.front() == '#') {
@@ -901,12 +901,12 @@ void OdtConverter::convertInline(pugi::xml_node n, int depth) {
         m_text = saved;
         m_charStyle = savedStyle;
     } else if (name == "text:bookmark" || name == "text:reference-mark") {
-        emitBookmark(attr(n, "text:name").data(), true);
-        emitBookmark(attr(n, "text:name").data(), false);
+        emitBookmark(std::string(attr(n, "text:name")), true);
+        emitBookmark(std::string(attr(n, "text:name")), false);
     } else if (name == "text:bookmark-start" || name == "text:reference-mark-start") {
-        emitBookmark(attr(n, "text:name").data(), true);
+        emitBookmark(std::string(attr(n, "text:name")), true);
     } else if (name == "text:bookmark-end" || name == "text:reference-mark-end") {
-        emitBookmark(attr(n, "text:name").data(), false);
+        emitBookmark(std::string(attr(n, "text:name")), false);
     } else if (name == "text:note") {
         convertNote(n, depth);
     } else if (name == "office:annotation") {
@@ -917,7 +917,7 @@ void OdtConverter::convertInline(pugi::xml_node n, int depth) {
         convertFrame(n, depth);
     } else if (name == "draw:a") {
         // A linked picture or shape: the link holds what it shows.
-        const std::string href = attr(n, "xlink:href").data();
+        const std::string href = std::string(attr(n, "xlink:href"));
         if (href.empty()) convertInlines(n, depth);
         else if (href.front() == '#') emitField("HYPERLINK \\l " + quoted(percentDecoded(href.substr(1))), n, depth);
         else emitField("HYPERLINK " + quoted(href), n, depth);
@@ -934,12 +934,12 @@ void OdtConverter::convertInline(pugi::xml_node n, int depth) {
         if (attr(n, "text:fixed") == "true") convertInlines(n, depth);
         else emitField(name == "text:date" ? "DATE" : "TIME", n, depth);
     } else if (name == "text:sequence") {
-        std::string seq = attr(n, "text:name").data();
+        std::string seq = std::string(attr(n, "text:name"));
         std::erase_if(seq, [](char c) { return c == ' ' || c == '"' || c == '\\'; });
         if (seq.empty()) convertInlines(n, depth);
         else emitField("SEQ " + seq + " \\* ARABIC", n, depth);
     } else if (name == "text:bookmark-ref" || name == "text:reference-ref" || name == "text:sequence-ref") {
-        const std::string target = attr(n, "text:ref-name").data();
+        const std::string target = std::string(attr(n, "text:ref-name"));
         if (target.empty()) convertInlines(n, depth);
         else emitField("REF " + quoted(target) + " \\h", n, depth);
     } else if (name == "text:title") {
@@ -1107,15 +1107,15 @@ void OdtConverter::finishStory(std::vector<Block>& out) {
     std::vector<Inline> tail;
     for (auto& b : m_pendingBookmarks) tail.push_back(std::move(b));
     m_pendingBookmarks.clear();
-    for (auto it = m_openComments.begin(); it != m_openComments.end();) {
-        if (it->second.story != m_story) {
-            ++it;
-            continue;
-        }
-        tail.push_back(Inline{model::CommentRange{it->second.id, false}});
-        tail.push_back(Inline{std::move(it->second.comment)});
-        it = m_openComments.erase(it);
+    const auto [first, last] = m_openByStory.equal_range(m_story);
+    for (auto it = first; it != last; ++it) {
+        auto open = m_openComments.find(it->second);
+        if (open == m_openComments.end() || open->second.story != m_story) continue;
+        tail.push_back(Inline{model::CommentRange{open->second.id, false}});
+        tail.push_back(Inline{std::move(open->second.comment)});
+        m_openComments.erase(open);
     }
+    m_openByStory.erase(first, last);
     if (tail.empty()) return;
     model::Paragraph* p = out.empty() ? nullptr : std::get_if<model::Paragraph>(&out.back().value);
     if (!p) {
@@ -1151,19 +1151,20 @@ void OdtConverter::convertAnnotation(pugi::xml_node annotation, int depth) {
     if (comment.blocks.empty()) comment.blocks.push_back(Block{model::Paragraph{m_doc.defaultPara, m_doc.defaultChars, {}}});
     // A named comment covers the text up to its office:annotation-end; the
     // comment itself stands at that end.
-    const std::string name = attr(annotation, "office:name").data();
+    const std::string name = std::string(attr(annotation, "office:name"));
     if (!name.empty() && !m_openComments.count(name)) {
         const int id = m_nextCommentId++;
         comment.range = id;
         emitInline(Inline{model::CommentRange{id, true}});
         m_openComments.emplace(name, OpenComment{id, m_story, std::move(comment)});
+        m_openByStory.emplace(m_story, name);
         return;
     }
     emitInline(Inline{std::move(comment)});
 }
 
 void OdtConverter::endAnnotation(pugi::xml_node end) {
-    auto it = m_openComments.find(attr(end, "office:name").data());
+    auto it = m_openComments.find(std::string(attr(end, "office:name")));
     if (it == m_openComments.end() || it->second.story != m_story) return;
     emitInline(Inline{model::CommentRange{it->second.id, false}});
     emitInline(Inline{std::move(it->second.comment)});
@@ -1190,7 +1191,7 @@ GraphicPr OdtConverter::graphicChain(const std::string& name) {
 // The box a frame or shape makes: size, place, wrapping and looks.
 model::Frame OdtConverter::frameFor(pugi::xml_node node, std::string_view anchor) {
     model::Frame f;
-    const GraphicPr g = graphicChain(attr(node, "draw:style-name").data());
+    const GraphicPr g = graphicChain(std::string(attr(node, "draw:style-name")));
     f.width = std::clamp(lengthAttr(node, "svg:width").value_or(lengthAttr(node, "fo:min-width").value_or(0)), 0, 31680 * 2);
     Opt<int> h = lengthAttr(node, "svg:height");
     if (!h) h = lengthAttr(node, "fo:min-height");
@@ -1242,7 +1243,7 @@ bool OdtConverter::loadImage(pugi::xml_node image, model::Image& out, std::strin
             return false;
         }
     } else {
-        std::string href = attr(image, "xlink:href").data();
+        std::string href = std::string(attr(image, "xlink:href"));
         if (href.empty()) {
             problem = "A picture without data was left out";
             return false;

@@ -188,6 +188,7 @@ private:
     bool m_inTextSection = false;                       // inside a text:section of the body
     std::map<std::string, model::Image> m_images;       // pictures read, by member name
     std::map<std::string, OpenComment> m_openComments;  // by office:name
+    std::multimap<int, std::string> m_openByStory;      // story -> names of its open comments
     int m_nextCommentId = 0;
     int m_story = 0;                                    // the story being read: 0 the body
     int m_stories = 0;

@@ -545,7 +545,6 @@ void parseStyles(pugi::xml_node container, StyleSheet& sheet) {
                 else if (align == "left" || align == "margins") def.table.align = model::Alignment::Left;
                 def.table.marginLeft = lengthAttr(t, "fo:margin-left");
                 def.table.background = background(t);
-                if (attr(t, "fo:break-before") == "page") def.table.breakBeforePage = true;
             }
             if (const pugi::xml_node c = s.child("style:table-column-properties")) {
                 def.column.width = lengthAttr(c, "style:column-width");

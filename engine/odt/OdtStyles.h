@@ -61,7 +61,6 @@ struct TablePr {
     Opt<model::Alignment> align;
     Opt<int> marginLeft;
     Opt<Opt<model::Rgb>> background;
-    Opt<bool> breakBeforePage;
 };
 struct ColumnPr {
     Opt<int> width;

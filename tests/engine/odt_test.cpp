@@ -337,7 +337,7 @@ TEST(OdtReader, Tables) {
         R"(<style:style style:name="Table1.A1" style:family="table-cell"><style:table-cell-properties fo:background-color="#ff0000" style:vertical-align="middle" fo:border="0.5pt solid #000000"/></style:style>)"
         R"(<style:style style:name="Table1.B1" style:family="table-cell"><style:table-cell-properties fo:border-left="none" fo:border-right="none" fo:border-top="0.5pt solid #000000" fo:border-bottom="none" style:vertical-align="bottom"/></style:style>)"
         R"(<style:style style:name="Table1.X" style:family="table-cell"><style:table-cell-properties fo:border="none" fo:background-color="transparent"/></style:style>)"
-        R"(<style:style style:name="Table2" style:family="table"><style:table-properties style:rel-width="50%" table:align="margins" fo:margin-left="1cm"/></style:style>)"
+        R"(<style:style style:name="Table2" style:family="table"><style:table-properties style:rel-width="50%" table:align="margins" fo:margin-left="1cm" fo:background-color="#00ff00"/></style:style>)"
         R"(<style:style style:name="Table2.A" style:family="table-column"><style:table-column-properties style:rel-column-width="1000*"/></style:style>)"
         R"(<style:style style:name="Table2.B" style:family="table-column"><style:table-column-properties style:rel-column-width="3000*"/></style:style>)";
     b.body =
