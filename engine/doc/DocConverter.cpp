@@ -424,6 +424,38 @@ void DocConverter::loadNotesAndMarks() {
         }
     }
 
+    // Comment ranges: a hidden bookmark per comment, found by its tag.
+    if (!m_fib.word6 && m_andRef.count() > 0) {
+        const auto [sfc, slcb] = m_fib.pair(kSttbfAtnBkmk);
+        const Bytes sttb{t.sub(sfc, slcb)};
+        std::unordered_map<std::int32_t, std::size_t> byTag;
+        if (sttb.size() >= 6 && sttb.u16(0) == 0xFFFF) {
+            const std::size_t count = std::min<std::size_t>(sttb.u16(2), 100000);
+            const std::size_t extra = sttb.u16(4);
+            std::size_t at = 6;
+            for (std::size_t i = 0; i < count && at + 2 <= sttb.size(); ++i) {
+                const std::size_t cch = sttb.u16(at);
+                at += 2 + 2 * cch;
+                if (extra >= 6) byTag.emplace(sttb.i32(at + 2), i);
+                at += extra;
+            }
+        }
+        const Plc bkf = plc(kPlcfAtnBkf, 4);
+        const Plc bkl = plc(kPlcfAtnBkl, 0);
+        for (std::size_t i = 0; i < m_andRef.count(); ++i) {
+            auto found = byTag.find(Bytes{m_andRef.data[i]}.i32(26));
+            if (found == byTag.end() || found->second >= bkf.count()) continue;
+            const std::size_t j = found->second;
+            const std::size_t ibkl = Bytes{bkf.data[j]}.u16(0);
+            if (ibkl >= bkl.count()) continue;
+            const std::uint32_t start = bkf.cps[j], end = bkl.cps[ibkl];
+            if (start > end || end > static_cast<std::uint32_t>(m_fib.ccpText)) continue;
+            m_commentRanges.emplace(start, model::CommentRange{static_cast<int>(i), true});
+            m_commentRanges.emplace(end, model::CommentRange{static_cast<int>(i), false});
+            m_commentHasRange.insert(i);
+        }
+    }
+
     // Bookmarks: names, starts with the index of their end, ends.
     const auto [nfc, nlcb] = m_fib.pair(kSttbfBkmk);
     const std::vector<std::string> names = parseSttb(t, nfc, nlcb, m_fib.word6);

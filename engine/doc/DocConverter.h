@@ -146,6 +146,8 @@ private:
     int m_noteCount = 0;
     std::size_t m_spent = 0;                  // characters read again (see spendBudget)
     std::multimap<std::uint32_t, model::Bookmark> m_bookmarks;
+    std::multimap<std::uint32_t, model::CommentRange> m_commentRanges;
+    std::set<std::size_t> m_commentHasRange;
 
     // drawings
     Plc m_spaMom, m_spaHdr;

@@ -46,7 +46,7 @@ enum FibPair : int {
     kPlcfHdd = 11, kPlcfBteChpx = 12, kPlcfBtePapx = 13, kSttbfFfn = 15, kSttbfBkmk = 21, kPlcfBkf = 22,
     kPlcfBkl = 23, kDop = 31, kClx = 33, kGrpXstAtnOwners = 36, kPlcSpaMom = 40, kPlcSpaHdr = 41,
     kPlcfendRef = 46, kPlcfendTxt = 47, kDggInfo = 50, kPlcftxbxTxt = 56, kPlcfHdrtxbxTxt = 58,
-    kPlfLst = 73, kPlfLfo = 74, kSttbfRMark = 51
+    kPlfLst = 73, kPlfLfo = 74, kSttbfRMark = 51, kSttbfAtnBkmk = 37, kPlcfAtnBkf = 42, kPlcfAtnBkl = 43
 };
 
 struct Fib {

@@ -390,6 +390,11 @@ void DocConverter::convertParagraph(std::uint32_t start, std::uint32_t mark, boo
             if (it->second.start) emitInline(Inline{it->second});
         for (auto it = b; it != e; ++it)
             if (!it->second.start && emptyHere(it->second.name)) emitInline(Inline{it->second});
+        auto [rb, re] = m_commentRanges.equal_range(cp);
+        for (auto it = rb; it != re; ++it)
+            if (!it->second.start) emitInline(Inline{it->second});
+        for (auto it = rb; it != re; ++it)
+            if (it->second.start) emitInline(Inline{it->second});
     };
 
     std::uint32_t cp = start;
@@ -423,7 +428,7 @@ void DocConverter::convertParagraph(std::uint32_t start, std::uint32_t mark, boo
             }
         };
         for (std::uint32_t c = cp; c < runEnd; ++c) {
-            if (main && m_bookmarks.count(c)) {
+            if (main && (m_bookmarks.count(c) || m_commentRanges.count(c))) {
                 flush();
                 bookmarksAt(c);
             }
@@ -649,6 +654,7 @@ void DocConverter::emitNote(NoteKind kind, std::size_t index, std::string custom
 
 void DocConverter::emitComment(std::size_t index, int depth) {
     model::Comment comment;
+    if (m_commentHasRange.count(index)) comment.range = static_cast<int>(index);
     if (index < m_andRef.count()) {
         const Bytes atrd{m_andRef.data[index]};
         const std::size_t ibst = atrd.u16(20);
