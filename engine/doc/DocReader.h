@@ -2,28 +2,32 @@
 // Word 95 documents, from the compound file up.
 //
 // Supported: the compound file (Cfb.h); the text through the piece table,
-// fast-saved files included, 8-bit text in the code page of its font or
-// language (Windows 1250-1258, 874 and the East Asian double-byte pages);
-// the stylesheet with inheritance; character and paragraph formatting from
-// the formatting pages and the pieces' own modifiers; fonts with charsets;
-// sections with page setup, columns and page numbering; headers and footers
-// (default, first page, even pages); footnotes, endnotes and comments;
-// bookmarks; fields with instruction and result (hyperlinks included; fields
-// that span paragraphs keep their result as plain content); lists with their
-// levels and overrides; tables with widths, horizontal and vertical merges,
-// shading, header rows and nested tables; inline pictures (PNG, JPEG, EMF,
-// WMF) and floating pictures from the drawing layer; text boxes; symbols and
-// special characters; tracked changes accepted; the summary (title, author).
+// fast-saved files included, 8-bit text of older files in the code page of
+// its font or language (Windows 1250-1258, 874 and the East Asian double-byte
+// pages); the stylesheet with inheritance; character and paragraph formatting
+// from the formatting pages and the pieces' own modifiers; fonts with their
+// charsets; sections with page setup, columns and page numbering; headers and
+// footers (default, first page, even pages); footnotes and endnotes (custom
+// marks too) and comments with their ranges, as notes and comments of the
+// model; bookmarks; fields with instruction and result (hyperlinks included);
+// lists with their levels and overrides; tables with widths, spans on the
+// table's grid, vertical merges, shading, header rows and nested tables;
+// inline pictures (PNG, JPEG, EMF, WMF, bitmaps turned into PNG), pictures of
+// embedded objects, floating pictures from the drawing layer; text boxes and
+// other drawing shapes as frames at their anchors; symbols and special
+// characters; tracked changes accepted; the summary (title, author, dates).
 //
-// Rendered partly: footnotes, endnotes and comments follow the body as
-// paragraphs led by their marks; floating pictures are placed inline at their
-// anchor; text boxes become paragraphs after the paragraph that anchors them;
-// border styles reduce to "lines or none". Word 6/95 files: text, paragraph
-// and character formatting, styles, tables, sections, notes and fields.
+// Rendered partly: fields that span paragraphs (a table of contents) keep
+// their result as plain content; drawing shapes become empty frames of their
+// size and colours; WordArt becomes a frame with its text; border styles
+// reduce to "lines or none". Word 6/95: text, character and paragraph
+// formatting, styles, tables, sections, headers and footers, notes, fields;
+// header stories no section flag accounts for go to the first header.
 //
-// Left out (with a warning): DIB, TIFF and PICT pictures, drawing shapes that
-// are neither pictures nor text boxes, Word 6/95 headers, pictures and lists.
-// Refused with a message: password-protected files and Word 2 files.
+// Left out (with a warning): TIFF and PICT pictures, pictures only linked to
+// a file (their INCLUDEPICTURE field stays), Word 6/95 pictures and their
+// old-style numbering. Refused with a message: password-protected files,
+// Word 2 files, compound files without a Word document.
 #pragma once
 
 #include <string_view>
