@@ -262,6 +262,7 @@ struct TextContext {
     std::vector<FieldFrame> fields;
     std::vector<TableLevel> tables;
     std::vector<Block> asides;    // notes and text boxes waiting for their paragraph to end
+    bool paraStarted = false;     // a \pard since the last paragraph ended
 };
 
 struct CellDef {
@@ -459,8 +460,11 @@ private:
     const CodePage* pageByNumber(int number);
 
     // Paragraphs, fields, tables
+    // Whether the text since the last paragraph end makes a paragraph. An empty
+    // one counts only when a \pard began it: "\par\sect" ends one paragraph,
+    // "\par\pard\sect" two, as in Word.
     bool hasPendingParagraph(const TextContext& ctx) const {
-        return !ctx.content.empty() || !ctx.runText.empty();
+        return !ctx.content.empty() || !ctx.runText.empty() || ctx.paraStarted;
     }
     void flushRun(TextContext& ctx);
     std::vector<Inline>& inlineTarget(TextContext& ctx);
@@ -1600,7 +1604,10 @@ bool Reader::handleParaWord(Kw k, const RtfToken& t, GroupState& g) {
     const bool on = !t.hasParam || p != 0;
     ParaProps& a = g.para;
     switch (k) {
-    case Kw::k_pard: resetPara(g); return true;
+    case Kw::k_pard:
+        resetPara(g);
+        if (g.dest == Dest::Body) ctxOf(g).paraStarted = true;
+        return true;
     case Kw::k_ql: a.alignment = Alignment::Left; return true;
     case Kw::k_qc: a.alignment = Alignment::Center; return true;
     case Kw::k_qr: a.alignment = Alignment::Right; return true;
@@ -1876,6 +1883,7 @@ void Reader::endParagraph(TextContext& ctx, int level) {
     para.markProps = g.chars;
     para.content = std::move(ctx.content);
     ctx.content.clear();
+    ctx.paraStarted = false;
     const int lvl = level >= 0 ? level : itapOf(g);
     std::vector<Block>& container = containerFor(ctx, lvl);
     container.push_back(Block{std::move(para)});
@@ -2015,6 +2023,7 @@ void Reader::endRow(TextContext& ctx, int level) {
     } else {
         ctx.runText.clear();
     }
+    ctx.paraStarted = false;  // the \pard\intbl before a row's end starts nothing
     if (ctx.tables.size() < static_cast<std::size_t>(level)) return;
     closeTables(ctx, static_cast<std::size_t>(level));
     TableLevel& tl = ctx.tables[static_cast<std::size_t>(level) - 1];
@@ -2231,7 +2240,8 @@ void Reader::finishDocument() {
         };
         style.basedOn = find(ps.basedOn);
         if (style.basedOn == static_cast<int>(i)) style.basedOn.reset();
-        style.next = find(ps.next);
+        // "The style after this one" only means something for paragraph styles.
+        if (style.type == StyleType::Paragraph) style.next = find(ps.next);
         if (ps.lsNum != 0) {
             // The style sheet comes before the list table, so a style's list is
             // only known now.

@@ -273,7 +273,13 @@ INSTANTIATE_TEST_SUITE_P(
         TextCase{"SkippedDestinations",
                  "a{\\*\\foo b}{\\*\\generator c;}{\\listtext d}{\\*\\pn{\\pntxta e}}{\\xe f}f\\par", "af|"},
         TextCase{"NoFinalPar", "last words", "last words|"},
-        TextCase{"EmptyFinalParagraphDropped", "one\\par\\pard ", "one|"}),
+        // As in Word and LibreOffice, a final \par ends the last paragraph rather
+        // than starting an empty one; a \pard does start one.
+        TextCase{"FinalParEndsTheLastParagraph", "one\\par", "one|"},
+        TextCase{"PardStartsAParagraph", "one\\par\\pard ", "one||"},
+        TextCase{"SectAfterParAddsNothing", "one\\par\\sect two\\par", "one|two|"},
+        TextCase{"PardBeforeSectIsAParagraph", "one\\par\\pard\\sect two\\par", "one||two|"},
+        TextCase{"RowEndStartsNothing", "\\pard\\intbl a\\cell\\pard\\intbl{\\trowd\\cellx500\\row}", "a|"}),
     [](const ::testing::TestParamInfo<TextCase>& info) { return std::string(info.param.name); });
 
 // ---------------------------------------------------------------------------
