@@ -531,13 +531,15 @@ std::optional<model::Image> DocConverter::olePicture(std::uint32_t objectId) {
 }
 
 std::optional<model::Image> DocConverter::inlinePicture(std::uint32_t location) {
-    const std::size_t lcb = m_data.u32(location);
-    const std::size_t cbHeader = m_data.u16(location + 4);
-    if (location >= m_data.size() || lcb < cbHeader || cbHeader < 68 || lcb > m_data.size() - location) {
+    // Word 6/95 keep pictures in the document stream itself.
+    const Bytes source = m_fib.word6 ? m_word : m_data;
+    const std::size_t lcb = source.u32(location);
+    const std::size_t cbHeader = source.u16(location + 4);
+    if (location >= source.size() || lcb < cbHeader || cbHeader < 58 || lcb > source.size() - location) {
         warnOnce("A picture whose data is missing or damaged was left out");
         return std::nullopt;
     }
-    const Bytes pic{m_data.sub(location, lcb)};
+    const Bytes pic{source.sub(location, lcb)};
     const int mm = static_cast<int>(pic.u16(6));
     const int dxaGoal = pic.i16(28), dyaGoal = pic.i16(30);
     const int mx = static_cast<int>(pic.u16(32)), my = static_cast<int>(pic.u16(34));

@@ -25,8 +25,8 @@
 // header stories no section flag accounts for go to the first header.
 //
 // Left out (with a warning): TIFF and PICT pictures, pictures only linked to
-// a file (their INCLUDEPICTURE field stays), Word 6/95 pictures and their
-// old-style numbering. Refused with a message: password-protected files,
+// a file (their INCLUDEPICTURE field stays), the old-style numbering of
+// Word 6/95. Refused with a message: password-protected files,
 // Word 2 files, compound files without a Word document.
 #pragma once
 
