@@ -14,23 +14,28 @@
 // date, time, sequence, references, document properties) with their shown
 // text; indexes (table of contents and others) as the text they last showed;
 // tables (column widths with repeats, spans in both directions, covered cells,
-// header rows, row heights, nested tables, cell background, vertical
-// alignment, borders on or off); pictures (PNG, JPEG, EMF, WMF, in the package
-// or embedded as base64 in flat files, the first usable of a frame's
-// alternatives); page layout (size, orientation, margins, columns, page
-// number format); master pages with their headers and footers (default, left,
-// first) into sections; text sections with their own columns; document
-// properties; tracked changes accepted.
+// header rows, row heights, nested tables, cell, row and table background,
+// vertical alignment, borders on or off); pictures (PNG, JPEG, EMF, WMF, and
+// GIF and BMP turned into PNG; in the package or embedded as base64 in flat
+// files; the first usable of a frame's alternatives; links on pictures);
+// footnotes and endnotes with their numbering settings; comments with their
+// authors, dates and ranges; text boxes and drawing shapes with text as frames
+// with their size, position, wrapping, border and fill; page layout (size,
+// orientation, margins, header and footer areas, columns, page number format);
+// master pages with their headers and footers (default, left, first, and a
+// first page that hands over to another page style) into sections; text
+// sections with their own columns; document properties; tracked changes
+// accepted (the model has no revisions: deleted text is dropped, inserted text
+// kept).
 //
-// Rendered partly: footnotes, endnotes and comments have no place in the
-// model yet, so the citation stays in the text, raised, and the note's or
-// comment's paragraphs follow the paragraph that holds it; text boxes and the
-// text of drawing shapes follow their anchoring paragraph; floating pictures
-// are placed inline where they are anchored; borders are only "lines or none".
+// Rendered partly: floating pictures are placed inline where they are
+// anchored; borders are only "lines or none"; a table of contents is the text
+// it last showed, not a field; numbered headings are list paragraphs.
 //
-// Left out (with a warning): SVM, GIF, BMP and TIFF pictures, SVG without a
-// fallback, linked pictures, embedded objects without a replacement picture,
-// form controls. Encrypted documents are refused.
+// Left out (with a warning): SVM and TIFF pictures, SVG without a fallback,
+// linked pictures, embedded objects without a replacement picture. Form
+// controls, paragraph borders and page backgrounds are left out silently.
+// Encrypted documents are refused.
 #pragma once
 
 #include <string_view>
