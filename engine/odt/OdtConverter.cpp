@@ -221,7 +221,15 @@ int OdtConverter::fontIndex(const std::string& name) {
     if (auto face = m_faces.find(name); face != m_faces.end()) {
         font = face->second;
     } else {
+        // fo:font-family names the family itself; a declaration of that
+        // family still knows its kind and pitch.
         font.name = name;
+        for (const auto& [declared, face] : m_faces) {
+            if (face.name == name) {
+                font = face;
+                break;
+            }
+        }
     }
     if (font.name.empty()) font.name = "Times New Roman";
     // Two declarations of one family (LibreOffice writes "Arial" and "Arial1")
