@@ -473,23 +473,36 @@ void DocConverter::loadNotesAndMarks() {
 }
 
 void DocConverter::convertTextBoxes() {
-    if (m_fib.word6 || m_fib.ccpTxbx <= 0) return;
-    const auto [fc, lcb] = m_fib.pair(kPlcftxbxTxt);
-    const Plc plc = parsePlc(m_table, fc, lcb, 22);
-    for (std::size_t i = 0; i < plc.count() && i < 10000; ++i) {
-        const Bytes info{plc.data[i]};
-        std::uint32_t spid = info.u32(14);
-        const std::uint32_t start = m_txbxBase + plc.cps[i];
-        const std::uint32_t end = std::min(m_txbxBase + plc.cps[i + 1], m_hdrTxbxBase);
-        if (end <= start || end > m_ccpAll) continue;
-        if (info.u16(8) != 0) continue;  // a reusable (empty) slot
-        std::vector<Block> blocks = convertRange(start, end, Story::TextBox, 2);
-        if (blocks.size() > 1) {
-            if (auto* p = std::get_if<model::Paragraph>(&blocks.back().value); p && p->content.empty()) blocks.pop_back();
+    if (m_fib.word6) return;
+    // Text boxes of the body, then those of headers and footers.
+    const struct {
+        int pair;
+        std::uint32_t base, limit;
+        std::int32_t count;
+        Story story;
+    } kinds[] = {
+        {kPlcftxbxTxt, m_txbxBase, m_hdrTxbxBase, m_fib.ccpTxbx, Story::TextBox},
+        {kPlcfHdrtxbxTxt, m_hdrTxbxBase, m_ccpAll, m_fib.ccpHdrTxbx, Story::HeaderTextBox},
+    };
+    for (const auto& kind : kinds) {
+        if (kind.count <= 0) continue;
+        const auto [fc, lcb] = m_fib.pair(kind.pair);
+        const Plc plc = parsePlc(m_table, fc, lcb, 22);
+        for (std::size_t i = 0; i < plc.count() && i < 10000; ++i) {
+            const Bytes info{plc.data[i]};
+            std::uint32_t spid = info.u32(14);
+            const std::uint32_t start = kind.base + plc.cps[i];
+            const std::uint32_t end = std::min(kind.base + plc.cps[i + 1], kind.limit);
+            if (end <= start || end > m_ccpAll) continue;
+            if (info.u16(8) != 0) continue;  // a reusable (empty) slot
+            std::vector<Block> blocks = convertRange(start, end, kind.story, 2);
+            if (blocks.size() > 1) {
+                if (auto* p = std::get_if<model::Paragraph>(&blocks.back().value); p && p->content.empty()) blocks.pop_back();
+            }
+            if (m_textBoxes.count(spid)) spid = 0xF0000000u + static_cast<std::uint32_t>(m_textBoxOrder.size());  // unknown or repeated id
+            m_textBoxes[spid] = std::move(blocks);
+            m_textBoxOrder.push_back(spid);
         }
-        if (m_textBoxes.count(spid)) spid = 0xF0000000u + static_cast<std::uint32_t>(i);  // unknown or repeated id
-        m_textBoxes[spid] = std::move(blocks);
-        m_textBoxOrder.push_back(spid);
     }
 }
 
