@@ -71,6 +71,8 @@ struct Pap {
     int itap = 0;
     std::optional<model::Rgb> shading;
     std::optional<std::uint32_t> hugePapx;  // sprms kept in the Data stream
+    std::string_view anld;       // Word 6/95 numbering of the paragraph (ANLD), empty none
+    int nLvlAnm = 0;
     Tap tap;
 };
 

@@ -21,12 +21,13 @@
 // their result as plain content; drawing shapes become empty frames of their
 // size and colours; WordArt becomes a frame with its text; border styles
 // reduce to "lines or none". Word 6/95: text, character and paragraph
-// formatting, styles, tables, sections, headers and footers, notes, fields;
+// formatting, styles, tables, sections, headers and footers, notes, fields,
+// numbered and bulleted paragraphs (one list level each);
 // header stories no section flag accounts for go to the first header.
 //
 // Left out (with a warning): TIFF and PICT pictures, pictures only linked to
-// a file (their INCLUDEPICTURE field stays), the old-style numbering of
-// Word 6/95. Refused with a message: password-protected files,
+// a file (their INCLUDEPICTURE field stays), the outline levels of Word 6/95
+// numbering. Refused with a message: password-protected files,
 // Word 2 files, compound files without a Word document.
 #pragma once
 

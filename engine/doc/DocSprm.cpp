@@ -541,6 +541,8 @@ void applyPap(Pap& pap, const Sprm& s, bool word6) {
     case 0x244B: pap.innerCell = v8 != 0; break;
     case 0x244C: pap.innerTtp = v8 != 0; break;
     case 0x6645: pap.hugePapx = b.u32(0); break;
+    case 0xC63E: pap.anld = s.operand; break;
+    case 0x25FF: pap.nLvlAnm = static_cast<int>(v8); break;
     default:
         if ((s.code >> 10 & 7) == 5) applyTap(pap.tap, s, word6);
         break;

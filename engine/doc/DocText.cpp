@@ -247,6 +247,7 @@ model::ParaProps DocConverter::paraProps(const Pap& pap) const {
     if (pap.outlineLevel >= 0 && pap.outlineLevel < 9) p.outlineLevel = pap.outlineLevel;
     p.tabs = pap.tabs;
     p.shading = pap.shading;
+    if (m_fib.word6 && pap.nLvlAnm > 0 && pap.anld.size() >= 20) p.list = const_cast<DocConverter*>(this)->word6List(pap);
     if (pap.ilfo > 0 && static_cast<std::size_t>(pap.ilfo) <= m_listOfLfo.size() && m_listOfLfo[static_cast<std::size_t>(pap.ilfo - 1)] >= 0) {
         const int list = m_listOfLfo[static_cast<std::size_t>(pap.ilfo - 1)];
         const int level = std::clamp(pap.ilvl, 0, 8);
@@ -258,6 +259,47 @@ model::ParaProps DocConverter::paraProps(const Pap& pap) const {
         if (shows) p.list = model::ListRef{list, level};
     }
     return p;
+}
+
+// Word 6/95 numbering (ANLD): one model list for each distinct numbering.
+std::optional<model::ListRef> DocConverter::word6List(const Pap& pap) {
+    const Bytes a{pap.anld};
+    const int nfc = static_cast<int>(a.u8(0));
+    if (nfc == 255) return std::nullopt;
+    const std::string key(pap.anld.substr(0, std::min<std::size_t>(pap.anld.size(), 52)));
+    auto found = m_word6Lists.find(key);
+    if (found != m_word6Lists.end()) return model::ListRef{found->second, 0};
+    model::ListLevel level;
+    switch (nfc) {
+    case 1: level.format = model::NumberFormat::UpperRoman; break;
+    case 2: level.format = model::NumberFormat::LowerRoman; break;
+    case 3: level.format = model::NumberFormat::UpperLetter; break;
+    case 4: level.format = model::NumberFormat::LowerLetter; break;
+    case 5: level.format = model::NumberFormat::Ordinal; break;
+    case 23: level.format = model::NumberFormat::Bullet; break;
+    default: level.format = model::NumberFormat::Decimal; break;
+    }
+    level.start = std::max(1, static_cast<int>(a.u16(10)));
+    const std::size_t before = a.u8(1), after = a.u8(2);
+    const std::string_view chars = a.sub(20, 32);
+    Chp chp = m_defaultChp;
+    chp.ftcAscii = static_cast<int>(a.u16(6));
+    if (level.format == model::NumberFormat::Bullet) {
+        level.text = decode8(chars.substr(0, std::min<std::size_t>(1, chars.size())), chp);
+        if (level.text.empty()) level.text = "\xE2\x80\xA2";
+    } else {
+        level.text = decode8(chars.substr(0, std::min(before, chars.size())), chp) + "%1" +
+                     decode8(chars.substr(std::min(before, chars.size()), std::min<std::size_t>(after, 32)), chp);
+    }
+    if (chp.ftcAscii >= 0 && static_cast<std::size_t>(chp.ftcAscii) < m_doc.fonts.size()) level.font = chp.ftcAscii;
+    level.leftIndent = pap.dxaLeft;
+    level.firstLineIndent = pap.dxaLeft1;
+    model::List list;
+    list.levels.push_back(std::move(level));
+    const int index = static_cast<int>(m_doc.lists.size());
+    m_doc.lists.push_back(std::move(list));
+    m_word6Lists.emplace(key, index);
+    return model::ListRef{index, 0};
 }
 
 std::string DocConverter::decode8(std::string_view bytes, const Chp& chp) const {
