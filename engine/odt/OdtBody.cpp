@@ -298,7 +298,7 @@ void OdtConverter::convertBlock(pugi::xml_node child, BlockOut out, int depth) {
         m_content = &para.content;
         m_text = m_defaultResolved.text;
         m_charStyle.reset();
-        convertInline(child, depth + 1);
+        convertInline(child, depth);
         m_content = savedContent;
         m_text = savedText;
         m_charStyle = savedStyle;
@@ -438,7 +438,7 @@ void OdtConverter::convertParagraph(pugi::xml_node p, BlockOut out, int depth, b
     m_collapsedTail = false;
     m_numbered = listRef.has_value();
 
-    convertInlines(p, depth + 1);
+    convertInlines(p, depth);
 
     // White space at the paragraph's end is not part of it.
     if (m_collapsedTail && !para.content.empty()) {
@@ -539,7 +539,7 @@ void OdtConverter::convertNumberedParagraph(pugi::xml_node np, BlockOut out, int
     m_listHeader = false;
     m_itemStart.reset();
     if (auto start = parseInteger(attr(np, "text:start-value"))) m_itemStart = static_cast<int>(std::clamp(*start, 0LL, 32767LL));
-    convertBlocks(np, out, depth + 1);
+    convertBlocks(np, out, depth);
     m_firstInItem = false;
     m_itemStart.reset();
     m_lists = std::move(savedLists);
@@ -1045,7 +1045,7 @@ void OdtConverter::emitField(std::string instruction, pugi::xml_node resultFrom,
     field.instruction = std::move(instruction);
     auto* saved = m_content;
     m_content = &field.result;
-    convertInlines(resultFrom, depth + 1);
+    convertInlines(resultFrom, depth);
     m_content = saved;
     m_content->push_back(Inline{std::move(field)});
     m_collapsedTail = false;  // the trailing-space trim does not reach into results
@@ -1083,7 +1083,7 @@ std::vector<Block> OdtConverter::convertStory(pugi::xml_node container, int dept
     m_firstInItem = false;
     m_inBody = false;
     m_story = ++m_stories;
-    convertBlocks(container, &out, depth + 1);
+    convertBlocks(container, &out, depth);
     finishStory(out);
     m_lists = std::move(savedLists);
     m_firstInItem = savedFirst;
@@ -1134,7 +1134,7 @@ void OdtConverter::convertNote(pugi::xml_node note, int depth) {
     result.referenceProps = finishChars(m_text);
     result.referenceProps.charStyle = m_charStyle;
     result.referenceProps.verticalAlign = model::VerticalAlign::Superscript;
-    result.blocks = convertStory(note.child("text:note-body"), depth);
+    result.blocks = convertStory(note.child("text:note-body"), depth + 1);
     if (result.blocks.empty()) result.blocks.push_back(Block{model::Paragraph{m_doc.defaultPara, m_doc.defaultChars, {}}});
     emitInline(Inline{std::move(result)});
 }
@@ -1317,7 +1317,7 @@ void OdtConverter::convertFrame(pugi::xml_node frame, int depth, std::string_vie
         // Tables in the box are fitted to the box.
         const model::Twips savedWidth = m_width;
         if (f.width > 0) m_width = std::max<model::Twips>(f.width, 360);
-        f.blocks = convertStory(box, depth);
+        f.blocks = convertStory(box, depth + 1);
         m_width = savedWidth;
         if (f.blocks.empty()) return;
         emitInline(Inline{std::move(f)});

@@ -460,7 +460,7 @@ std::vector<model::Block> OdtConverter::convertHeaderFooter(pugi::xml_node node)
     // Headers are read with the styles stream's automatic styles.
     const StyleSheet* savedAuto = m_auto;
     m_auto = &m_stylesAuto;
-    std::vector<model::Block> out = convertStory(node, 1);
+    std::vector<model::Block> out = convertStory(node, 4);  // office:master-styles/style:master-page/style:header
     m_auto = savedAuto;
     return out;
 }
@@ -592,7 +592,8 @@ model::Document OdtConverter::convert() {
 
     m_auto = &m_contentAuto;
     m_inBody = true;
-    convertBlocks(text, nullptr, 1);
+    // Depths count XML levels, as the parser did: office:text is the third.
+    convertBlocks(text, nullptr, 3);
 
     m_story = 0;
     finishStory(m_doc.sections.back().blocks);

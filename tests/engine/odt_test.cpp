@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 #include <zip.h>
 
+#include <algorithm>
 #include <chrono>
 #include <filesystem>
 #include <fstream>
@@ -702,6 +703,33 @@ TEST_P(OdtBadInput, FailsWithAClearMessage) {
 
 INSTANTIATE_TEST_SUITE_P(Cases, OdtBadInput, ::testing::ValuesIn(badCases()),
                          [](const ::testing::TestParamInfo<BadCase>& info) { return std::string(info.param.name); });
+
+// Nesting as deep as the limits allow, through every kind of container the
+// reader descends into: it reads, and the writer copes, without exhausting
+// the stack.
+TEST(OdtReader, DeepButAllowedNestingReads) {
+    const std::vector<std::pair<std::string, std::string>> layers = {
+        {"<text:p>a<draw:frame><draw:text-box>", "</draw:text-box></draw:frame></text:p>"},
+        {"<table:table><table:table-row><table:table-cell>", "</table:table-cell></table:table-row></table:table>"},
+        {"<text:p>n<text:note><text:note-body>", "</text:note-body></text:note></text:p>"},
+        {"<text:p>c<office:annotation>", "</office:annotation></text:p>"},
+        {"<text:list><text:list-item>", "</text:list-item></text:list>"},
+        {"<text:section>", "</text:section>"},
+    };
+    for (const auto& [open, close] : layers) {
+        const int perLayer = static_cast<int>(std::count(open.begin(), open.end(), '<'));
+        const int depth = (190 / perLayer);
+        OdtBuilder b;
+        b.body = nested(open, close, depth, "<text:p>x</text:p>");
+        const ReadResult r = orvane::readOdt(b.flat(), {});
+        ASSERT_TRUE(r.ok()) << open << ": " << r.error;
+        orvane::StringSink sink;
+        EXPECT_TRUE(orvane::writeRtf(*r.document, sink)) << open;
+    }
+    OdtBuilder spans;
+    spans.body = "<text:p>" + nested("<text:span>", "</text:span>", 190, "x") + "</text:p>";
+    EXPECT_TRUE(orvane::readOdt(spans.flat(), {}).ok());
+}
 
 // Inputs the fuzzer once found troublesome: each must read or fail cleanly.
 TEST(OdtReader, FuzzRegressions) {
