@@ -8,6 +8,7 @@
 #include <new>
 #include <string>
 #include <unordered_map>
+#include <unordered_set>
 #include <utility>
 #include <vector>
 
@@ -113,9 +114,9 @@ bool isSkippedDestination(Kw k) {
     case Kw::k_pn: case Kw::k_pntxta: case Kw::k_pntxtb: case Kw::k_pnseclvl: case Kw::k_template:
     case Kw::k_userprops: case Kw::k_docvar: case Kw::k_nextfile: case Kw::k_ftnsep:
     case Kw::k_ftnsepc: case Kw::k_ftncn: case Kw::k_aftnsep: case Kw::k_aftnsepc:
-    case Kw::k_aftncn: case Kw::k_background: case Kw::k_atnid: case Kw::k_atnauthor:
-    case Kw::k_atntime: case Kw::k_atnicn: case Kw::k_atnref: case Kw::k_atndate:
-    case Kw::k_atnparent: case Kw::k_atrfstart: case Kw::k_atrfend: case Kw::k_fldtype:
+    case Kw::k_aftncn: case Kw::k_background:
+    case Kw::k_atntime: case Kw::k_atnicn:
+    case Kw::k_atnparent: case Kw::k_fldtype:
     case Kw::k_formfield: case Kw::k_datafield: case Kw::k_wgrffmtfilter: case Kw::k_mhtmltag:
     case Kw::k_htmltag: case Kw::k_operator: case Kw::k_comment: case Kw::k_company:
     case Kw::k_manager: case Kw::k_category: case Kw::k_hlinkbase: case Kw::k_buptim:
@@ -124,7 +125,7 @@ bool isSkippedDestination(Kw k) {
     case Kw::k_oldcprops: case Kw::k_oldpprops: case Kw::k_oldsprops: case Kw::k_oldtprops:
     case Kw::k_pgp: case Kw::k_mmathPr: case Kw::k_listtext: case Kw::k_listname:
     case Kw::k_levelnumbers: case Kw::k_listpicture: case Kw::k_objdata: case Kw::k_objclass:
-    case Kw::k_objname: case Kw::k_nonesttables: case Kw::k_sn: case Kw::k_xmlattrname:
+    case Kw::k_objname: case Kw::k_nonesttables: case Kw::k_xmlattrname:
     case Kw::k_xmlattrvalue: case Kw::k_factoidname: case Kw::k_txfieldtext:
         return true;
     default:
@@ -148,7 +149,8 @@ bool isKnownDestination(Kw k) {
     case Kw::k_nesttableprops: case Kw::k_footnote: case Kw::k_annotation: case Kw::k_shp:
     case Kw::k_shpinst: case Kw::k_shptxt: case Kw::k_shprslt: case Kw::k_sp: case Kw::k_sv:
     case Kw::k_object: case Kw::k_result: case Kw::k_do: case Kw::k_dptxbx: case Kw::k_shpgrp:
-    case Kw::k_ud: case Kw::k_upr: case Kw::k_pntext:
+    case Kw::k_ud: case Kw::k_upr: case Kw::k_pntext: case Kw::k_atnid: case Kw::k_atnauthor:
+    case Kw::k_atnref: case Kw::k_atndate: case Kw::k_atrfstart: case Kw::k_atrfend: case Kw::k_sn:
         return true;
     default:
         return false;
@@ -180,6 +182,7 @@ enum class Dest : std::uint8_t {
     Bookmark,
     Pict,
     Defaults,      // {\*\defchp} / {\*\defpap}
+    Capture,       // short text kept for its group's end: comment details, shape properties
 };
 
 // What has to happen when a group ends.
@@ -202,7 +205,11 @@ enum class Role : std::uint8_t {
     DefPap,
     Shppict,
     Shape,
+    Capture,
 };
+
+// What a Dest::Capture group holds.
+enum class Capture : std::uint8_t { Initials, Author, Ref, Date, RangeStart, RangeEnd, PropName, PropValue };
 
 enum class InfoField : std::uint8_t { Title, Subject, Author, Keywords, Comments };
 
@@ -234,6 +241,10 @@ struct GroupState {
     bool uprChild = false;
     bool isUpr = false;
     bool sawShapeInstance = false;
+    // The text context's size when the group opened: text since then right
+    // before a \footnote is the note's own mark.
+    std::size_t openRun = 0;
+    std::size_t openContent = 0;
 };
 
 struct FieldFrame {
@@ -249,7 +260,9 @@ struct TableLevel {
     bool any = false;
 };
 
-enum class ContextKind : std::uint8_t { Body, Header, HeaderFirst, HeaderEven, Footer, FooterFirst, FooterEven, Aside };
+enum class ContextKind : std::uint8_t {
+    Body, Header, HeaderFirst, HeaderEven, Footer, FooterFirst, FooterEven, Aside, Note, Comment, ShapeText
+};
 
 // Where text goes: the body, a header or footer, or the text of a note or
 // text box. Each keeps its own paragraph, fields and open tables.
@@ -263,6 +276,34 @@ struct TextContext {
     std::vector<TableLevel> tables;
     std::vector<Block> asides;    // notes and text boxes waiting for their paragraph to end
     bool paraStarted = false;     // a \pard since the last paragraph ended
+    // A \chftn waiting for its \footnote, with its formatting.
+    bool markPending = false;
+    CharProps markProps;
+    // Of a note: its kind and mark; of a comment: what its group said.
+    bool endnote = false;
+    bool customMarkSet = false;
+    std::string customMark;
+    std::string commentRef;
+    std::string commentDate;
+    std::string initials;
+    std::string author;
+};
+
+// A \shp being read: what becomes of it is decided when its group ends.
+struct ShapeState {
+    std::int64_t left = 0, top = 0, right = 0, bottom = 0;
+    int bx = -1, by = -1;         // 0 margin, 1 page, 2 column or paragraph
+    int wrap = -1;                // \shpwr
+    bool belowText = false;
+    std::unordered_map<std::string, std::int64_t> props;
+    bool hasText = false;
+    bool hasPicture = false;      // a picture shape: its text, if any, is a copy of the picture
+    std::vector<Block> text;
+    std::optional<std::int64_t> prop(const std::string& name) const {
+        const auto it = props.find(name);
+        if (it == props.end()) return std::nullopt;
+        return it->second;
+    }
 };
 
 struct CellDef {
@@ -566,6 +607,29 @@ private:
     bool m_lastWasShppict = false;
     int m_noteCounter = 0;
     std::string m_bookmarkName;
+
+    // Notes, comments and shapes
+    std::string m_capture;
+    std::string m_atnInitials, m_atnAuthor;
+    std::unordered_map<std::string, int> m_rangeIds;
+    std::unordered_set<int> m_rangesSeen;
+    std::vector<ShapeState> m_shapes;
+    std::string m_shapePropName;
+    bool m_noteTypeEndnotesOnly = false;
+    int rangeId(const std::string& name) {
+        // Numbers stay as they are; other names get numbers of their own.
+        if (!name.empty() && name.size() <= 9 && name.find_first_not_of("0123456789") == std::string::npos)
+            return std::stoi(name);
+        const auto it = m_rangeIds.find(name);
+        if (it != m_rangeIds.end()) return it->second;
+        const int id = 1000000000 + static_cast<int>(m_rangeIds.size());
+        m_rangeIds.emplace(name, id);
+        return id;
+    }
+    void finishCapture(GroupState& g);
+    void finishShape(GroupState& g);
+    bool handleNoteSettingWord(std::string_view name, const RtfToken& t);
+    bool handleShapeWord(std::string_view name, const RtfToken& t);
 };
 
 // ---------------------------------------------------------------------------
@@ -667,6 +731,12 @@ void Reader::openGroup() {
     s.uprChild = top().isUpr;
     s.isUpr = false;
     s.sawShapeInstance = false;
+    if (s.dest == Dest::Body) {
+        const TextContext& ctx = ctxOf(s);
+        s.openRun = ctx.runText.size();
+        s.openContent = (!ctx.fields.empty() && !ctx.fields.back().broken) ? ctx.fields.back().result.size()
+                                                                              : ctx.content.size();
+    }
     if (top().role == Role::FontTable) {
         s.role = Role::FontEntry;
     } else if (top().dest == Dest::StyleSheet) {
@@ -783,6 +853,10 @@ void Reader::closeGroup() {
         m_lastWasShppict = true;
         break;
     case Role::Shape:
+        finishShape(g);
+        break;
+    case Role::Capture:
+        finishCapture(g);
         break;
     }
     if (g.dest == Dest::ColorTable && g.role == Role::None && m_stack.size() >= 2 &&
@@ -989,6 +1063,9 @@ void Reader::emitChar(char32_t c) {
     case Dest::Bookmark:
         if (c >= 0x20) appendUtf8(m_bookmarkName, c);
         return;
+    case Dest::Capture:
+        if (c >= 0x20 && m_capture.size() < 4096) appendUtf8(m_capture, c);
+        return;
     case Dest::ColorTable:
         if (c == ';') {
             m_colors.push_back(m_colorAny ? std::optional<Rgb>(Rgb((m_red << 16) | (m_green << 8) | m_blue))
@@ -1061,8 +1138,9 @@ void Reader::handleWord(const RtfToken& t) {
         return;
     }
     if (k == Kw::Unknown) {
-        // Border words: only whether a cell has a border at all is kept.
         const std::string_view name = t.text;
+        if (handleNoteSettingWord(name, t) || handleShapeWord(name, t)) return;
+        // Border words: only whether a cell has a border at all is kept.
         if (name.substr(0, 4) == "brdr") {
             if (m_cellBorderTarget) currentRowDef().pending.border = true;
         } else if (name.substr(0, 6) == "trbrdr" || name.substr(0, 6) == "pgbrdr" ||
@@ -1342,10 +1420,38 @@ void Reader::handleWord(const RtfToken& t) {
             skipGroup();  // a header inside a note or a header makes no sense
             return;
         }
-        if (k == Kw::k_footnote) ++m_noteCounter;
-        flushRun(ctxOf(g));
+        if (k == Kw::k_footnote) kind = ContextKind::Note;
+        if (k == Kw::k_annotation) kind = ContextKind::Comment;
+        if (k == Kw::k_shptxt && !m_shapes.empty()) kind = ContextKind::ShapeText;
         auto ctx = std::make_unique<TextContext>();
         ctx->kind = kind;
+        TextContext& parent = ctxOf(g);
+        if (k == Kw::k_footnote) {
+            ++m_noteCounter;
+            if (parent.markPending) {
+                ctx->markProps = parent.markProps;
+            } else if (!parent.runText.empty() && m_stack.size() >= 4) {
+                // (Not text of the document's own group: that is the text the note is about.)
+                // No \chftn: the text just before the note is its own mark,
+                // if short, as in "{\super *{\footnote ...}}".
+                const GroupState& outer = m_stack[m_stack.size() - 2];
+                const std::size_t now = inlineTarget(parent).size();
+                const std::size_t from = now == outer.openContent ? std::min(outer.openRun, parent.runText.size()) : 0;
+                if (parent.runText.size() - from <= 16) {
+                    ctx->customMark = parent.runText.substr(from);
+                    ctx->customMarkSet = true;
+                    ctx->markProps = parent.runProps;
+                    parent.runText.resize(from);
+                }
+            }
+            parent.markPending = false;
+        } else if (k == Kw::k_annotation) {
+            ctx->initials = std::move(m_atnInitials);
+            ctx->author = std::move(m_atnAuthor);
+            m_atnInitials.clear();
+            m_atnAuthor.clear();
+        }
+        flushRun(parent);
         m_contexts.push_back(std::move(ctx));
         g.ctx = static_cast<int>(m_contexts.size() - 1);
         g.role = Role::Context;
@@ -1357,11 +1463,34 @@ void Reader::handleWord(const RtfToken& t) {
     }
     case Kw::k_chftn:
         if (body) {
-            const int number = ctxOf(g).kind == ContextKind::Aside ? m_noteCounter : m_noteCounter + 1;
-            appendBodyText(std::to_string(std::max(number, 1)));
+            TextContext& ctx = ctxOf(g);
+            if (ctx.kind == ContextKind::Note || ctx.kind == ContextKind::Aside) {
+                // The mark opening a note's text is the writer's to put back;
+                // one further in is the note's number as text.
+                if (ctx.blocks.empty() && ctx.content.empty() && ctx.runText.empty()) return;
+                appendBodyText(std::to_string(std::max(m_noteCounter, 1)));
+                return;
+            }
+            ctx.markPending = true;
+            ctx.markProps = g.chars;
         }
         return;
     case Kw::k_chatn:
+        return;
+    case Kw::k_atnid: case Kw::k_atnauthor: case Kw::k_atnref: case Kw::k_atndate:
+    case Kw::k_atrfstart: case Kw::k_atrfend: case Kw::k_sn:
+        if (g.role != Role::None || (g.dest != Dest::Body && g.dest != Dest::NoText)) {
+            skipGroup();
+            return;
+        }
+        g.role = Role::Capture;
+        g.roleData = static_cast<int>(k == Kw::k_atnid ? Capture::Initials : k == Kw::k_atnauthor ? Capture::Author
+                                      : k == Kw::k_atnref ? Capture::Ref : k == Kw::k_atndate ? Capture::Date
+                                      : k == Kw::k_atrfstart ? Capture::RangeStart : k == Kw::k_atrfend ? Capture::RangeEnd
+                                      : Capture::PropName);
+        g.destData = g.dest == Dest::Body ? 1 : 0;
+        g.dest = Dest::Capture;
+        m_capture.clear();
         return;
     case Kw::k_chpgn:
         if (body) {
@@ -1373,7 +1502,10 @@ void Reader::handleWord(const RtfToken& t) {
 
     // Shapes and objects
     case Kw::k_shp:
-        if (g.role == Role::None) g.role = Role::Shape;
+        if (g.role == Role::None && static_cast<int>(m_shapes.size()) < m_limits.maxNesting) {
+            g.role = Role::Shape;
+            m_shapes.emplace_back();
+        }
         return;
     case Kw::k_shpinst:
         if (m_stack.size() >= 2) m_stack[m_stack.size() - 2].sawShapeInstance = true;
@@ -1389,7 +1521,18 @@ void Reader::handleWord(const RtfToken& t) {
     case Kw::k_result:
         if (g.dest == Dest::NoText) g.dest = Dest::Body;
         return;
-    case Kw::k_sp: case Kw::k_sv: case Kw::k_shpgrp: case Kw::k_ud:
+    case Kw::k_sv:
+        // A shape's picture (pib) is read as the picture it holds; other
+        // values are numbers kept for the shape.
+        if (m_shapePropName == "pib" && !m_shapes.empty()) m_shapes.back().hasPicture = true;
+        if (g.role == Role::None && g.dest == Dest::NoText && m_shapePropName != "pib") {
+            g.role = Role::Capture;
+            g.roleData = static_cast<int>(Capture::PropValue);
+            g.dest = Dest::Capture;
+            m_capture.clear();
+        }
+        return;
+    case Kw::k_sp: case Kw::k_shpgrp: case Kw::k_ud:
         return;
 
     // Fields and bookmarks
@@ -2070,9 +2213,57 @@ void Reader::finishContext(GroupState& g) {
     case ContextKind::Footer: m_footer = std::move(blocks); break;
     case ContextKind::FooterFirst: m_footerFirst = std::move(blocks); break;
     case ContextKind::FooterEven: m_footerEven = std::move(blocks); break;
+    case ContextKind::Note: {
+        Note note;
+        note.kind = ctx.endnote ? Note::Kind::Endnote : Note::Kind::Footnote;
+        note.customMark = ctx.customMark;
+        note.referenceProps = ctx.markProps;
+        note.blocks = std::move(blocks);
+        // A custom mark opens the note's text as plain text: the writer puts it back.
+        if (ctx.customMarkSet && !note.customMark.empty() && !note.blocks.empty()) {
+            if (auto* first = std::get_if<Paragraph>(&note.blocks.front().value); first && !first->content.empty()) {
+                if (auto* r = std::get_if<TextRun>(&first->content.front().value);
+                    r && r->text.starts_with(note.customMark)) {
+                    r->text.erase(0, note.customMark.size());
+                    if (r->text.empty()) first->content.erase(first->content.begin());
+                }
+            }
+        }
+        insertInline(*m_contexts.back(), std::move(note));
+        break;
+    }
+    case ContextKind::Comment: {
+        Comment comment;
+        comment.initials = ctx.initials;
+        comment.author = ctx.author;
+        // Only a range that is there: the writer leaves out a reference to none.
+        if (!ctx.commentRef.empty() && m_rangesSeen.count(rangeId(ctx.commentRef))) comment.range = rangeId(ctx.commentRef);
+        char* end = nullptr;
+        const long long v = std::strtoll(ctx.commentDate.c_str(), &end, 10);
+        if (end && end != ctx.commentDate.c_str() && v > 0) {
+            // Word's packed date: minutes, hours, day, month, years since 1900.
+            const int mi = static_cast<int>(v & 63), h = static_cast<int>((v >> 6) & 31);
+            const int d = static_cast<int>((v >> 11) & 31), mo = static_cast<int>((v >> 16) & 15);
+            const int y = static_cast<int>((v >> 20) & 511) + 1900;
+            if (mo >= 1 && mo <= 12 && d >= 1 && h < 24 && mi < 60) {
+                char buf[40];
+                std::snprintf(buf, sizeof buf, "%04d-%02d-%02dT%02d:%02d:00Z", y, mo, d, h, mi);
+                comment.date = buf;
+            }
+        }
+        comment.blocks = std::move(blocks);
+        insertInline(*m_contexts.back(), std::move(comment));
+        break;
+    }
+    case ContextKind::ShapeText:
+        if (!m_shapes.empty()) {
+            m_shapes.back().hasText = true;
+            m_shapes.back().text = std::move(blocks);
+        }
+        break;
     case ContextKind::Aside: {
-        // Notes and text boxes have no place of their own in the model: their
-        // paragraphs follow the paragraph they belong to.
+        // Old drawing objects' text boxes have no place of their own here:
+        // their paragraphs follow the paragraph they belong to.
         TextContext& parent = *m_contexts.back();
         for (Block& b : blocks) parent.asides.push_back(std::move(b));
         break;
@@ -2150,6 +2341,9 @@ void Reader::finishStyleEntry(GroupState& g) {
     if (m_styleEntry.skip) return;
     Style style;
     style.name = trimmed(m_styleEntry.name);
+    // A style needs a name to be listed or chosen; one without gets the name
+    // other programs show for it (and this program's writer gives it).
+    if (style.name.empty()) style.name = "Style " + std::to_string(m_doc.styles.size());
     style.type = m_styleEntry.type;
     style.para = g.para;
     style.para.style.reset();
@@ -2219,6 +2413,156 @@ void Reader::finishPict(GroupState& g) {
     image.height = std::max<Twips>(0, clampTwips(natural(std::clamp<std::int64_t>(pict.goalh, -1, 1 << 26), ph, std::clamp<std::int64_t>(pict.pich, 0, 1 << 26)) * sy / 100));
     image.data = std::move(pict.data);
     insertInline(ctxOf(g), std::move(image));
+}
+
+void Reader::finishCapture(GroupState& g) {
+    std::string text = trimmed(m_capture);
+    m_capture.clear();
+    TextContext& ctx = ctxOf(g);
+    switch (static_cast<Capture>(g.roleData)) {
+    case Capture::Initials: m_atnInitials = std::move(text); break;
+    case Capture::Author: m_atnAuthor = std::move(text); break;
+    case Capture::Ref: if (ctx.kind == ContextKind::Comment) ctx.commentRef = std::move(text); break;
+    case Capture::Date: if (ctx.kind == ContextKind::Comment) ctx.commentDate = std::move(text); break;
+    case Capture::RangeStart:
+    case Capture::RangeEnd:
+        if (g.destData == 1 && !text.empty()) {
+            CommentRange range;
+            range.id = rangeId(text);
+            m_rangesSeen.insert(range.id);
+            range.start = static_cast<Capture>(g.roleData) == Capture::RangeStart;
+            insertInline(ctx, range);
+        }
+        break;
+    case Capture::PropName: m_shapePropName = std::move(text); break;
+    case Capture::PropValue:
+        if (!m_shapes.empty() && !m_shapePropName.empty()) {
+            char* end = nullptr;
+            const long long v = std::strtoll(text.c_str(), &end, 10);
+            if (end && end != text.c_str()) m_shapes.back().props[m_shapePropName] = v;
+        }
+        break;
+    }
+}
+
+// Words of the document's note settings (\fet, \ftn..., \aftn...) and of a
+// section's (\sftn..., \saftn...).
+bool Reader::handleNoteSettingWord(std::string_view name, const RtfToken& t) {
+    NoteSettings& notes = m_doc.notes;
+    if (name == "fet") {
+        m_noteTypeEndnotesOnly = t.param == 1;
+        return true;
+    }
+    if (name == "ftntj") { notes.footnotesBeneathText = true; return true; }
+    if (name == "ftnbj") { notes.footnotesBeneathText = false; return true; }
+    if (name == "aendnotes") { notes.endnotesPerSection = true; return true; }
+    if (name == "aenddoc") { notes.endnotesPerSection = false; return true; }
+    // With endnotes only, the footnote words say where the endnotes go.
+    if (name == "endnotes" || name == "enddoc") {
+        if (m_noteTypeEndnotesOnly) notes.endnotesPerSection = name == "endnotes";
+        return true;
+    }
+    NoteNumbering* target = nullptr;
+    std::string_view rest;
+    const auto starts = [&](std::string_view prefix) {
+        if (name.substr(0, prefix.size()) != prefix) return false;
+        rest = name.substr(prefix.size());
+        return true;
+    };
+    if (starts("saftn")) {
+        if (!m_sect.endnoteNumbering) m_sect.endnoteNumbering = notes.endnotes;
+        target = &*m_sect.endnoteNumbering;
+    } else if (starts("sftn")) {
+        if (!m_sect.footnoteNumbering) m_sect.footnoteNumbering = notes.footnotes;
+        target = &*m_sect.footnoteNumbering;
+    } else if (starts("aftn")) {
+        target = &notes.endnotes;
+    } else if (starts("ftn")) {
+        target = &notes.footnotes;
+    } else {
+        return false;
+    }
+    if (rest == "start") target->start = std::clamp(t.hasParam ? t.param : 1, 0, 1 << 20);
+    else if (rest == "rstcont") target->restart = NoteRestart::Continuous;
+    else if (rest == "restart") target->restart = NoteRestart::EachSection;
+    else if (rest == "rstpg") target->restart = NoteRestart::EachPage;
+    else if (rest == "nar") target->format = NoteNumberFormat::Decimal;
+    else if (rest == "nalc") target->format = NoteNumberFormat::LowerLetter;
+    else if (rest == "nauc") target->format = NoteNumberFormat::UpperLetter;
+    else if (rest == "nrlc") target->format = NoteNumberFormat::LowerRoman;
+    else if (rest == "nruc") target->format = NoteNumberFormat::UpperRoman;
+    else if (rest == "nchi") target->format = NoteNumberFormat::Chicago;
+    else if (rest == "alt") {
+        TextContext& ctx = ctxOf(top());
+        if (ctx.kind == ContextKind::Note) ctx.endnote = true;
+    }
+    return true;
+}
+
+// A shape's place, size and wrapping (\shpleft, \shpbxpage, \shpwr, ...).
+bool Reader::handleShapeWord(std::string_view name, const RtfToken& t) {
+    if (name.substr(0, 3) != "shp") return false;
+    if (m_shapes.empty()) return true;
+    ShapeState& shape = m_shapes.back();
+    const std::int64_t v = t.param;
+    if (name == "shpleft") shape.left = v;
+    else if (name == "shptop") shape.top = v;
+    else if (name == "shpright") shape.right = v;
+    else if (name == "shpbottom") shape.bottom = v;
+    else if (name == "shpbxmargin") shape.bx = 0;
+    else if (name == "shpbxpage") shape.bx = 1;
+    else if (name == "shpbxcolumn") shape.bx = 2;
+    else if (name == "shpbymargin") shape.by = 0;
+    else if (name == "shpbypage") shape.by = 1;
+    else if (name == "shpbypara") shape.by = 2;
+    else if (name == "shpwr") shape.wrap = t.param;
+    else if (name == "shpfblwtxt") shape.belowText = t.param != 0;
+    return true;
+}
+
+void Reader::finishShape(GroupState& g) {
+    if (m_shapes.empty()) return;
+    ShapeState shape = std::move(m_shapes.back());
+    m_shapes.pop_back();
+    if (!shape.hasText || shape.hasPicture) return;
+    const auto bgr = [](std::int64_t c) {
+        const auto u = static_cast<std::uint32_t>(c);
+        return Rgb(((u & 0xFF) << 16) | (u & 0xFF00) | ((u >> 16) & 0xFF));
+    };
+    Frame frame;
+    frame.width = std::max<Twips>(0, clampTwips(shape.right - shape.left));
+    frame.height = shape.prop("fFitShapeToText").value_or(0) != 0 ? 0
+                                                                 : std::max<Twips>(0, clampTwips(shape.bottom - shape.top));
+    const auto relative = [](int bx, std::optional<std::int64_t> posrel) {
+        const std::int64_t r = posrel.value_or(bx < 0 ? 2 : bx);
+        return r == 0 ? FrameRelative::Margin : r == 1 ? FrameRelative::Page : FrameRelative::Text;
+    };
+    FramePosition at;
+    at.horizontal = relative(shape.bx, shape.prop("posrelh"));
+    at.vertical = relative(shape.by, shape.prop("posrelv"));
+    at.x = clampTwips(shape.left);
+    at.y = clampTwips(shape.top);
+    switch (shape.wrap) {
+    case 1: frame.wrap = FrameWrap::TopBottom; break;
+    case 3:
+        frame.wrap = shape.belowText || shape.prop("fBehindDocument").value_or(0) != 0 ? FrameWrap::Behind
+                                                                                        : FrameWrap::InFront;
+        break;
+    case 4: frame.wrap = FrameWrap::Tight; break;
+    case 5: frame.wrap = FrameWrap::Through; break;
+    default: frame.wrap = FrameWrap::Square; break;
+    }
+    // At the paragraph's top left with the lines beside it empty is how a
+    // box standing in line is written.
+    const bool inLine = at.x == 0 && at.y == 0 && at.horizontal == FrameRelative::Text &&
+                        at.vertical == FrameRelative::Text && frame.wrap == FrameWrap::TopBottom;
+    if (!inLine) frame.position = at;
+    else frame.wrap = FrameWrap::Square;
+    // A text box has a black line and a white fill unless it says otherwise.
+    if (shape.prop("fLine").value_or(1) != 0) frame.border = bgr(shape.prop("lineColor").value_or(0));
+    if (shape.prop("fFilled").value_or(1) != 0) frame.fill = bgr(shape.prop("fillColor").value_or(0xFFFFFF));
+    frame.blocks = std::move(shape.text);
+    insertInline(ctxOf(g), std::move(frame));
 }
 
 void Reader::finishDocument() {

@@ -19,12 +19,21 @@
 //   special characters (\tab, \line, dashes, quotes, \~, \-, \_ ...);
 // - fields (instruction and result), bookmarks, pictures (PNG, JPEG, EMF, WMF,
 //   hex or \bin; {\*\shppict} preferred), tables with vertical merges, shading,
-//   borders, row height, header rows, indent and alignment, nested to any depth.
+//   borders, row height, header rows, indent and alignment, nested to any depth;
+// - footnotes and endnotes (\footnote, \ftnalt) as notes with the \chftn's or
+//   the custom mark's formatting, without the mark that opens their text;
+//   numbering and placement (\fet, \ftn..., \aftn..., section \sftn...);
+// - comments (\chatn with {\*\atnid}, {\*\atnauthor}, {\*\annotation},
+//   {\*\atndate} as ISO 8601) and the text they are about
+//   ({\*\atrfstart}/{\*\atrfend} with {\*\atnref});
+// - shapes: one with text ({\shptxt}) becomes a frame with its place, size,
+//   wrapping, line and fill; one with a picture (pib) becomes that picture;
+//   {\shprslt} is left out after a {\*\shpinst}.
 //
 // Renders partly:
-// - footnotes, endnotes, annotations, text boxes and shape text: the model has
-//   no notes or frames, so their paragraphs follow the paragraph that holds them;
-//   a footnote's mark becomes its number;
+// - the text boxes of old drawing objects ({\*\do} \dptxbx): their paragraphs
+//   follow the paragraph that holds them; a custom note mark is found only
+//   when it stands in the note's own group ("{\super *{\footnote ...}}");
 // - a field result that spans paragraphs keeps the field only in its first
 //   paragraph; the rest of the result stays as plain text;
 // - horizontal merges (\clmgf/\clmrg) become one wider cell; grid spans are

@@ -912,7 +912,10 @@ void Writer::sectionToRtf(const Section& section, const Section* previous, bool 
     story("footerl", &Section::footerEven);
     story("footerf", &Section::footerFirst);
 
-    blocksToRtf(section.blocks, 0, last ? Ending::None : Ending::Sect, 0);
+    // The document's last paragraph ends with \par like any other, as Word
+    // writes it: without one its mark's properties would be lost, and readers
+    // take "A\par B\par}" for two paragraphs, not three.
+    blocksToRtf(section.blocks, 0, last ? Ending::Par : Ending::Sect, 0);
     endLine();
 }
 
@@ -1001,8 +1004,6 @@ void Writer::paragraphToRtf(const Paragraph& paragraph, int itap, Ending ending,
     }
     inlinesToRtf(paragraph.content, paraStyle ? &paraStyle->chars : nullptr, depth + 1);
     if (ending == Ending::None || ending == Ending::StoryEnd) {
-        // The document's last paragraph has no \par: Word would read one as
-        // the start of another, empty paragraph.
         endLine();
         return;
     }

@@ -938,12 +938,6 @@ model::Document notesRoundTripDocument() {
 }
 
 TEST(RtfRoundTrip, NotesCommentsAndFrames) {
-    GTEST_SKIP() << "The RTF reader does not map these yet: {\\footnote} (\\ftnalt for endnotes, \\chftn or a custom "
-                    "mark before it) into model::Note, without the mark that opens the note's first paragraph; "
-                    "\\chatn with {\\*\\atnid}, {\\*\\atnauthor}, {\\*\\annotation} ({\\*\\atnref}, "
-                    "{\\*\\atndate}) into model::Comment and {\\*\\atrfstart}/{\\*\\atrfend} into "
-                    "model::CommentRange; {\\shp} with shapeType 202 and {\\shptxt} into model::Frame; \\ftn*/\\aftn* "
-                    "into Document::notes and \\sftn*/\\saftn* into SectionProps. See engine/README.md.";
     expectRoundTrip(notesRoundTripDocument());
 }
 
