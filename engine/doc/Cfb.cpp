@@ -105,7 +105,7 @@ bool CompoundFile::open(std::string_view bytes, std::size_t maxStreamBytes, std:
     // The directory: 128-byte entries in its own chain.
     std::string dir;
     if (!readChain(m_fat, firstDir, 0, false, dir, error)) {
-        error = "The compound file's directory is damaged: " + error;
+        error = "The compound file's directory is damaged: " + error + ".";
         return false;
     }
     m_entries.clear();
@@ -226,7 +226,7 @@ std::uint32_t CompoundFile::find(std::uint32_t storage, std::string_view name) c
 bool CompoundFile::read(std::uint32_t index, std::string& out, std::string& error) const {
     out.clear();
     if (index >= m_entries.size() || m_entries[index].type != EntryType::Stream) {
-        error = "no such stream";
+        error = index < m_entries.size() ? "the entry " + m_entries[index].name + " is not a stream" : "no such stream";
         return false;
     }
     const Entry& e = m_entries[index];

@@ -376,7 +376,7 @@ void applyTap(Tap& tap, const Sprm& s, bool word6) {
     case 0x9602: tap.dxaGapHalf = b.i16(0); break;
     case 0x3404: tap.header = b.u8(0) != 0; break;
     case 0x9407: tap.rowHeight = b.i16(0); break;
-    case 0xD606:
+    case 0xD606: defineTable(tap, s.operand, true); break;  // the older ten-byte cell entries
     case 0xD608: defineTable(tap, s.operand, word6); break;
     case 0xD609:  // shading of each cell, two bytes each
         for (std::size_t i = 0; i < tap.cells.size() && 2 * i + 2 <= s.operand.size(); ++i)
@@ -536,8 +536,9 @@ void applyPap(Pap& pap, const Sprm& s, bool word6) {
     case 0x2640: pap.outlineLevel = static_cast<int>(v8); break;
     case 0x442D: pap.shading = shd80(b.u16(0)); break;
     case 0xC64D: pap.shading = shd(b, 0); break;
-    case 0x6649: pap.itap = static_cast<int>(std::min<std::uint32_t>(b.u32(0), 1000)); break;
-    case 0x664A: pap.itap = std::clamp(pap.itap + b.i32(0), 0, 1000); break;
+    // Word nests tables 64 deep at most; deeper levels are damage, read as the deepest.
+    case 0x6649: pap.itap = static_cast<int>(std::min<std::uint32_t>(b.u32(0), 64)); break;
+    case 0x664A: pap.itap = std::clamp(pap.itap + b.i32(0), 0, 64); break;
     case 0x244B: pap.innerCell = v8 != 0; break;
     case 0x244C: pap.innerTtp = v8 != 0; break;
     case 0x6645: pap.hugePapx = b.u32(0); break;
