@@ -42,9 +42,7 @@ private:
         int itap = 0;
         bool cellEnd = false;
         bool rowEnd = false;
-        bool prebuiltOnly = false;
         Tap tap;
-        std::optional<model::Block> prebuilt;  // a block carried whole (from a text box)
     };
     struct FieldFrame {
         std::string instruction;
@@ -163,7 +161,6 @@ private:
     // conversion state
     std::vector<FieldFrame> m_fields;
     std::vector<model::Inline>* m_content = nullptr;
-    std::vector<model::Block> m_afterParagraph;
     std::vector<model::Inline> m_carry;     // content of a paragraph whose mark was deleted
 };
 

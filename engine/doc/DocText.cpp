@@ -596,16 +596,14 @@ void DocConverter::convertParagraph(std::uint32_t start, std::uint32_t mark, boo
 std::vector<Block> DocConverter::convertRange(std::uint32_t start, std::uint32_t end, Story story, int depth) {
     if (depth > m_limits.maxNesting) throw DocError("The document nests too deeply to be read.");
     end = std::min(end, m_ccpAll);
+    // Notes and comments are read in the middle of a paragraph of the body.
     auto savedFields = std::move(m_fields);
     auto* savedContent = m_content;
-    auto savedAfter = std::move(m_afterParagraph);
     auto savedCarry = std::move(m_carry);
     m_fields.clear();
-    m_afterParagraph.clear();
     m_carry.clear();
 
     std::vector<ParaItem> items;
-    std::vector<std::vector<Block>> after;
     std::uint32_t cp = start;
     while (cp < end) {
         std::uint32_t mark = cp;
@@ -617,16 +615,7 @@ std::vector<Block> DocConverter::convertRange(std::uint32_t start, std::uint32_t
         const bool hasMark = mark < end;
         ParaItem item;
         convertParagraph(cp, hasMark ? mark : end, hasMark, story, start, item, depth);
-        if (item.itap >= 0) {
-            items.push_back(std::move(item));
-            after.push_back(std::move(m_afterParagraph));
-        } else if (!m_afterParagraph.empty()) {
-            // What was anchored to a joined paragraph stays where it was.
-            items.emplace_back();
-            items.back().prebuiltOnly = true;
-            after.push_back(std::move(m_afterParagraph));
-        }
-        m_afterParagraph.clear();
+        if (item.itap >= 0) items.push_back(std::move(item));
         cp = hasMark ? mark + 1 : end;
     }
     if (!m_carry.empty()) {
@@ -634,33 +623,12 @@ std::vector<Block> DocConverter::convertRange(std::uint32_t start, std::uint32_t
         item.para.props = paraProps(Pap{});
         item.para.content = std::move(m_carry);
         items.push_back(std::move(item));
-        after.emplace_back();
-    }
-    // Anchored blocks (text boxes) follow the paragraph that anchors them;
-    // in a table they join its cell, before the cell ends.
-    std::vector<ParaItem> all;
-    for (std::size_t i = 0; i < items.size(); ++i) {
-        const int itap = std::max(0, items[i].itap);
-        const bool cellEnd = items[i].cellEnd, rowEnd = items[i].rowEnd;
-        const bool only = items[i].prebuiltOnly;
-        if (!only) all.push_back(std::move(items[i]));
-        if (after[i].empty()) continue;
-        if (!only) all.back().cellEnd = all.back().rowEnd = false;
-        for (Block& b : after[i]) {
-            ParaItem extra;
-            extra.itap = itap;
-            extra.prebuilt = std::move(b);
-            all.push_back(std::move(extra));
-        }
-        all.back().cellEnd = cellEnd;
-        all.back().rowEnd = rowEnd;
     }
     std::vector<Block> out;
-    buildBlocks(all, 0, all.size(), 0, out, depth);
+    buildBlocks(items, 0, items.size(), 0, out, depth);
 
     m_fields = std::move(savedFields);
     m_content = savedContent;
-    m_afterParagraph = std::move(savedAfter);
     m_carry = std::move(savedCarry);
     return out;
 }
@@ -770,13 +738,9 @@ void DocConverter::buildBlocks(std::vector<ParaItem>& items, std::size_t begin, 
     std::size_t i = begin;
     while (i < end) {
         if (items[i].itap <= level) {
-            if (items[i].prebuilt) {
-                out.push_back(std::move(*items[i].prebuilt));
-            } else {
-                Block b;
-                b.value = std::move(items[i].para);
-                out.push_back(std::move(b));
-            }
+            Block b;
+            b.value = std::move(items[i].para);
+            out.push_back(std::move(b));
             ++i;
             continue;
         }
