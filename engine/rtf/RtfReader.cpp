@@ -1430,8 +1430,10 @@ void Reader::handleWord(const RtfToken& t) {
             ++m_noteCounter;
             if (parent.markPending) {
                 ctx->markProps = parent.markProps;
-            } else if (!parent.runText.empty() && m_stack.size() >= 4) {
-                // (Not text of the document's own group: that is the text the note is about.)
+            } else if (!parent.runText.empty() && m_stack.size() >= 4 &&
+                       parent.runProps.verticalAlign == VerticalAlign::Superscript) {
+                // (Superscript, as marks are, and not text of the document's
+                // own group: that is the text the note is about.)
                 // No \chftn: the text just before the note is its own mark,
                 // if short, as in "{\super *{\footnote ...}}".
                 const GroupState& outer = m_stack[m_stack.size() - 2];

@@ -33,7 +33,8 @@
 // Renders partly:
 // - the text boxes of old drawing objects ({\*\do} \dptxbx): their paragraphs
 //   follow the paragraph that holds them; a custom note mark is found only
-//   when it stands in the note's own group ("{\super *{\footnote ...}}");
+//   when it is superscript and stands in the note's own group
+//   ("{\super *{\footnote ...}}");
 // - a field result that spans paragraphs keeps the field only in its first
 //   paragraph; the rest of the result stays as plain text;
 // - horizontal merges (\clmgf/\clmrg) become one wider cell; grid spans are
