@@ -12,22 +12,24 @@ work="$(mktemp -d)"
 trap 'kill "${pid:-0}" 2>/dev/null || true; kill "${xvfb:-0}" 2>/dev/null || true; rm -rf "$work"' EXIT
 mkdir -p "$work/config" "$work/home/Desktop"
 
-display=":$((90 + RANDOM % 400))"
-Xvfb "$display" -screen 0 1024x768x24 -nolisten tcp >/dev/null 2>&1 &
+# Xvfb picks a free display itself and writes its number once it is ready.
+Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$work/display" >"$work/xvfb.log" 2>&1 &
 xvfb=$!
-for _ in $(seq 50); do xdpyinfo -display "$display" >/dev/null 2>&1 && break; sleep 0.1; done
+for _ in $(seq 300); do [ -s "$work/display" ] && break; sleep 0.1; done
+[ -s "$work/display" ] || { echo "Xvfb did not start:"; cat "$work/xvfb.log"; exit 1; }
+display=":$(head -n1 "$work/display")"
 
 env -u QT_QPA_PLATFORM DISPLAY="$display" HOME="$work/home" XDG_CONFIG_HOME="$work/config" \
-    XDG_RUNTIME_DIR="$work" "$program" >/dev/null 2>&1 &
+    XDG_RUNTIME_DIR="$work" "$program" >"$work/program.log" 2>&1 &
 pid=$!
 
 info=""
-for _ in $(seq 100); do
+for _ in $(seq 300); do
     info="$(xwininfo -display "$display" -name Orvane 2>/dev/null || true)"
     [ -n "$info" ] && break
     sleep 0.1
 done
-[ -n "$info" ] || { echo "no window titled Orvane appeared"; exit 1; }
+[ -n "$info" ] || { echo "no window titled Orvane appeared; the program said:"; cat "$work/program.log"; exit 1; }
 width="$(awk '/Width:/ {print $2}' <<<"$info")"
 height="$(awk '/Height:/ {print $2}' <<<"$info")"
 echo "window Orvane: ${width}x${height}"
