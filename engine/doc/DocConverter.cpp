@@ -8,6 +8,7 @@
 #include <cstdio>
 
 #include "model/Encoding.h"
+#include "rtf/RtfCodePages.h"
 
 namespace orvane::doc {
 
@@ -537,11 +538,20 @@ void DocConverter::readSummary() {
         if (type == 0x1E) {
             const std::string_view raw = s.sub(p + 8, length);
             if (codePage == 1200) return utf16ToUtf8(raw.substr(0, raw.size() & ~std::size_t{1}));
-            for (const char c : raw) {
-                if (c == 0) break;
-                encoding::appendUtf8(out, codePage == 65001 ? static_cast<unsigned char>(c) : encoding::cp1252ToUnicode(static_cast<unsigned char>(c)));
+            const std::string_view text = raw.substr(0, raw.find('\0'));
+            if (codePage == 65001) return std::string(text);
+            const rtf::CodePage* page = codePage == 1252 ? nullptr : rtf::CodePage::get(codePage);
+            for (std::size_t i = 0; i < text.size(); ++i) {
+                const auto b = static_cast<std::uint8_t>(text[i]);
+                if (!page) {
+                    encoding::appendUtf8(out, encoding::cp1252ToUnicode(b));
+                } else if (page->isDoubleByte() && page->isLeadByte(b) && i + 1 < text.size()) {
+                    const char32_t c = page->decode(b, static_cast<std::uint8_t>(text[++i]));
+                    encoding::appendUtf8(out, c ? c : encoding::kReplacement);
+                } else {
+                    encoding::appendUtf8(out, page->decode(b));
+                }
             }
-            if (codePage == 65001) out = std::string(raw.substr(0, raw.find('\0')));
         } else if (type == 0x1F) {
             out = utf16ToUtf8(s.sub(p + 8, 2 * length));
             while (!out.empty() && out.back() == '\0') out.pop_back();
