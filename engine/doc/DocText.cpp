@@ -779,7 +779,7 @@ void DocConverter::buildBlocks(std::vector<ParaItem>& items, std::size_t begin, 
             }
             if (cells.empty()) continue;
             if (first && tap.defined) {
-                table.indent = tap.centers.empty() ? 0 : tap.centers[0] + tap.dxaGapHalf;
+                table.indent = tap.centers.empty() ? 0 : tap.centers[0];  // the first cell's left edge
                 table.alignment = tap.jc == 1 ? model::Alignment::Center : tap.jc == 2 ? model::Alignment::Right : model::Alignment::Left;
                 first = false;
             }
