@@ -731,25 +731,6 @@ TEST(OdtReader, DeepButAllowedNestingReads) {
     EXPECT_TRUE(orvane::readOdt(spans.flat(), {}).ok());
 }
 
-// Inputs the fuzzer once found troublesome: each must read or fail cleanly.
-TEST(OdtReader, FuzzRegressions) {
-    const std::filesystem::path dir = std::filesystem::path(ORVANE_TEST_DATA_DIR) / "golden" / "odt" / "regress";
-    if (!std::filesystem::is_directory(dir)) GTEST_SKIP() << "no regression inputs at " << dir;
-    int count = 0;
-    for (const auto& entry : std::filesystem::directory_iterator(dir)) {
-        const std::string bytes = orvane::testing::readFile(entry.path());
-        const ReadResult r = orvane::readOdt(bytes, {});
-        if (r.ok()) {
-            orvane::StringSink sink;
-            EXPECT_TRUE(orvane::writeRtf(*r.document, sink)) << entry.path();
-        } else {
-            EXPECT_FALSE(r.error.empty()) << entry.path();
-        }
-        ++count;
-    }
-    EXPECT_GT(count, 0);
-}
-
 // ---------------------------------------------------------------------------
 // The shared corpus
 
