@@ -7,12 +7,13 @@
 #include <vector>
 
 #include "model/Document.h"
+#include "model/Encoding.h"
 
 namespace orvane::docx {
 
 inline bool is(const char* name, const char* expected) { return std::strcmp(name, expected) == 0; }
 
-void appendUtf8(std::string& out, char32_t cp);
+using encoding::appendUtf8;
 // Run text as the model wants it: valid UTF-8, tabs kept, line ends and other
 // control characters (which w:t cannot meaningfully hold) turned into spaces
 // or dropped.

@@ -1,5 +1,7 @@
 #include "odt/OdtXml.h"
 
+#include "model/Encoding.h"
+
 #include <algorithm>
 #include <array>
 #include <charconv>
@@ -328,21 +330,7 @@ std::string decodeStyleName(std::string_view name) {
                 const auto [ptr, ec] = std::from_chars(hex.data(), hex.data() + hex.size(), cp, 16);
                 if (ec == std::errc() && ptr == hex.data() + hex.size() && cp >= 0x20 && cp <= 0x10FFFF &&
                     !(cp >= 0xD800 && cp <= 0xDFFF)) {
-                    if (cp < 0x80) {
-                        out.push_back(static_cast<char>(cp));
-                    } else if (cp < 0x800) {
-                        out.push_back(static_cast<char>(0xC0 | (cp >> 6)));
-                        out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
-                    } else if (cp < 0x10000) {
-                        out.push_back(static_cast<char>(0xE0 | (cp >> 12)));
-                        out.push_back(static_cast<char>(0x80 | ((cp >> 6) & 0x3F)));
-                        out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
-                    } else {
-                        out.push_back(static_cast<char>(0xF0 | (cp >> 18)));
-                        out.push_back(static_cast<char>(0x80 | ((cp >> 12) & 0x3F)));
-                        out.push_back(static_cast<char>(0x80 | ((cp >> 6) & 0x3F)));
-                        out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
-                    }
+                    encoding::appendUtf8(out, static_cast<char32_t>(cp));
                     i = close;
                     continue;
                 }

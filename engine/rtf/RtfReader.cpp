@@ -1,5 +1,7 @@
 #include "RtfReader.h"
 
+#include "model/Encoding.h"
+
 #include <algorithm>
 #include <cstdint>
 #include <cstdio>
@@ -367,23 +369,7 @@ constexpr int kMaxTabs = 64;
 constexpr std::size_t kMaxCellDefs = 1000;
 constexpr int kMaxListLevels = 9;
 
-void appendUtf8(std::string& out, char32_t c) {
-    if (c < 0x80) {
-        out.push_back(static_cast<char>(c));
-    } else if (c < 0x800) {
-        out.push_back(static_cast<char>(0xC0 | (c >> 6)));
-        out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
-    } else if (c < 0x10000) {
-        out.push_back(static_cast<char>(0xE0 | (c >> 12)));
-        out.push_back(static_cast<char>(0x80 | ((c >> 6) & 0x3F)));
-        out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
-    } else {
-        out.push_back(static_cast<char>(0xF0 | (c >> 18)));
-        out.push_back(static_cast<char>(0x80 | ((c >> 12) & 0x3F)));
-        out.push_back(static_cast<char>(0x80 | ((c >> 6) & 0x3F)));
-        out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
-    }
-}
+using encoding::appendUtf8;
 
 std::vector<char32_t> decodeUtf8(std::string_view s) {
     std::vector<char32_t> out;
