@@ -136,6 +136,22 @@ struct Field {
     std::vector<Inline> result;
 };
 
+// What a frame's position is measured from. Text: the column horizontally,
+// the anchoring paragraph vertically.
+enum class FrameRelative { Text, Margin, Page };
+
+struct FramePosition {
+    FrameRelative horizontal = FrameRelative::Text;
+    FrameRelative vertical = FrameRelative::Text;
+    Twips x = 0;                   // left edge, from the left of `horizontal`
+    Twips y = 0;                   // top edge, from the top of `vertical`
+    bool operator==(const FramePosition&) const = default;
+};
+
+// How the text around a frame flows: TopBottom leaves the lines beside it
+// empty, Square/Tight/Through wrap around it, InFront/Behind ignore it.
+enum class FrameWrap { Square, TopBottom, Tight, Through, InFront, Behind };
+
 enum class ImageFormat { Png, Jpeg, Emf, Wmf };
 struct Image {
     ImageFormat format = ImageFormat::Png;
@@ -144,6 +160,10 @@ struct Image {
     Twips height = 0;
     int pixelWidth = 0;            // natural size, 0 unknown
     int pixelHeight = 0;
+    // A floating picture: where it stands from its anchor (the paragraph it
+    // is in) and how the text flows around it. None: in line with the text.
+    std::optional<FramePosition> position;
+    FrameWrap wrap = FrameWrap::Square;
 };
 
 struct Bookmark {
@@ -186,23 +206,9 @@ struct CommentRange {
     bool start = true;             // false: the range's end
 };
 
-// What a frame's position is measured from. Text: the column horizontally,
-// the anchoring paragraph vertically.
-enum class FrameRelative { Text, Margin, Page };
-
-struct FramePosition {
-    FrameRelative horizontal = FrameRelative::Text;
-    FrameRelative vertical = FrameRelative::Text;
-    Twips x = 0;                   // left edge, from the left of `horizontal`
-    Twips y = 0;                   // top edge, from the top of `vertical`
-};
-
-// How the text around a frame flows: TopBottom leaves the lines beside it
-// empty, Square/Tight/Through wrap around it, InFront/Behind ignore it.
-enum class FrameWrap { Square, TopBottom, Tight, Through, InFront, Behind };
-
 // A text box (or a shape with text, or a positioned frame): blocks of text in
-// a box of their own, anchored to the paragraph it stands in.
+// a box of their own, anchored to the paragraph it stands in. A drawn shape
+// without text (a box, a line) is a frame without blocks.
 struct Frame {
     Twips width = 0;               // 0: as wide as the text column
     Twips height = 0;              // 0: as tall as its text

@@ -257,6 +257,11 @@ const char* name(FrameWrap w) {
     return "?";
 }
 
+std::string position(const FramePosition& p) {
+    return std::string(" at=") + name(p.horizontal) + ":" + std::to_string(p.x) + "," + name(p.vertical) + ":" +
+           std::to_string(p.y);
+}
+
 // "format:start:restart", e.g. "lowerroman:1:continuous".
 std::string numbering(const NoteNumbering& n) {
     return std::string(name(n.format)) + ":" + std::to_string(n.start) + ":" + name(n.restart);
@@ -410,6 +415,10 @@ void Dumper::inlines(const std::vector<Inline>& items, int indent) {
             number(s, "h", image->height, 0);
             number(s, "pxw", image->pixelWidth, 0);
             number(s, "pxh", image->pixelHeight, 0);
+            if (image->position) {
+                s += position(*image->position);
+                s += std::string(" wrap=") + name(image->wrap);
+            }
             line(indent, s);
         } else if (const auto* mark = std::get_if<Bookmark>(&item.value)) {
             line(indent, std::string("bookmark ") + (mark->start ? "start " : "end ") + quoted(mark->name));
@@ -432,11 +441,7 @@ void Dumper::inlines(const std::vector<Inline>& items, int indent) {
             std::string s = "frame";
             number(s, "w", frame->width, 0);
             number(s, "h", frame->height, 0);
-            if (frame->position) {
-                const FramePosition& p = *frame->position;
-                s += std::string(" at=") + name(p.horizontal) + ":" + std::to_string(p.x) + "," + name(p.vertical) +
-                     ":" + std::to_string(p.y);
-            }
+            if (frame->position) s += position(*frame->position);
             if (frame->wrap != FrameWrap::Square) s += std::string(" wrap=") + name(frame->wrap);
             color(s, "border", frame->border);
             color(s, "fill", frame->fill);

@@ -190,6 +190,7 @@ enum class Dest : std::uint8_t {
 // What has to happen when a group ends.
 enum class Role : std::uint8_t {
     None,
+    ShapePicture,
     FontTable,
     FontEntry,
     StyleSheet,
@@ -300,6 +301,8 @@ struct ShapeState {
     std::unordered_map<std::string, std::int64_t> props;
     bool hasText = false;
     bool hasPicture = false;      // a picture shape: its text, if any, is a copy of the picture
+    bool inPicture = false;       // inside its pib value: the picture read there is the shape's
+    std::optional<Image> picture;
     std::vector<Block> text;
     std::optional<std::int64_t> prop(const std::string& name) const {
         const auto it = props.find(name);
@@ -840,6 +843,9 @@ void Reader::closeGroup() {
         break;
     case Role::Shape:
         finishShape(g);
+        break;
+    case Role::ShapePicture:
+        if (!m_shapes.empty()) m_shapes.back().inPicture = false;
         break;
     case Role::Capture:
         finishCapture(g);
@@ -1512,7 +1518,13 @@ void Reader::handleWord(const RtfToken& t) {
     case Kw::k_sv:
         // A shape's picture (pib) is read as the picture it holds; other
         // values are numbers kept for the shape.
-        if (m_shapePropName == "pib" && !m_shapes.empty()) m_shapes.back().hasPicture = true;
+        if (m_shapePropName == "pib" && !m_shapes.empty()) {
+            m_shapes.back().hasPicture = true;
+            if (g.role == Role::None) {
+                g.role = Role::ShapePicture;
+                m_shapes.back().inPicture = true;
+            }
+        }
         if (g.role == Role::None && g.dest == Dest::NoText && m_shapePropName != "pib") {
             g.role = Role::Capture;
             g.roleData = static_cast<int>(Capture::PropValue);
@@ -2400,6 +2412,11 @@ void Reader::finishPict(GroupState& g) {
     image.width = std::max<Twips>(0, clampTwips(natural(std::clamp<std::int64_t>(pict.goalw, -1, 1 << 26), pw, std::clamp<std::int64_t>(pict.picw, 0, 1 << 26)) * sx / 100));
     image.height = std::max<Twips>(0, clampTwips(natural(std::clamp<std::int64_t>(pict.goalh, -1, 1 << 26), ph, std::clamp<std::int64_t>(pict.pich, 0, 1 << 26)) * sy / 100));
     image.data = std::move(pict.data);
+    if (!m_shapes.empty() && m_shapes.back().inPicture) {
+        // A picture shape's picture: placed when the shape ends.
+        m_shapes.back().picture = std::move(image);
+        return;
+    }
     insertInline(ctxOf(g), std::move(image));
 }
 
@@ -2512,15 +2529,11 @@ void Reader::finishShape(GroupState& g) {
     if (m_shapes.empty()) return;
     ShapeState shape = std::move(m_shapes.back());
     m_shapes.pop_back();
-    if (!shape.hasText || shape.hasPicture) return;
-    const auto bgr = [](std::int64_t c) {
-        const auto u = static_cast<std::uint32_t>(c);
-        return Rgb(((u & 0xFF) << 16) | (u & 0xFF00) | ((u >> 16) & 0xFF));
-    };
-    Frame frame;
-    frame.width = std::max<Twips>(0, clampTwips(shape.right - shape.left));
-    frame.height = shape.prop("fFitShapeToText").value_or(0) != 0 ? 0
-                                                                 : std::max<Twips>(0, clampTwips(shape.bottom - shape.top));
+    const std::int64_t type = shape.prop("shapeType").value_or(shape.hasText ? 202 : 0);
+    // A picture shape becomes its picture; a text box its frame; a plain box
+    // without text an empty frame. Other drawings (lines, arrows) are left.
+    const bool box = !shape.hasPicture && (shape.hasText || type == 1 || type == 202);
+    if (!shape.picture && !box) return;
     const auto relative = [](int bx, std::optional<std::int64_t> posrel) {
         const std::int64_t r = posrel.value_or(bx < 0 ? 2 : bx);
         return r == 0 ? FrameRelative::Margin : r == 1 ? FrameRelative::Page : FrameRelative::Text;
@@ -2530,16 +2543,33 @@ void Reader::finishShape(GroupState& g) {
     at.vertical = relative(shape.by, shape.prop("posrelv"));
     at.x = clampTwips(shape.left);
     at.y = clampTwips(shape.top);
+    FrameWrap wrap = FrameWrap::Square;
     switch (shape.wrap) {
-    case 1: frame.wrap = FrameWrap::TopBottom; break;
+    case 1: wrap = FrameWrap::TopBottom; break;
     case 3:
-        frame.wrap = shape.belowText || shape.prop("fBehindDocument").value_or(0) != 0 ? FrameWrap::Behind
-                                                                                        : FrameWrap::InFront;
+        wrap = shape.belowText || shape.prop("fBehindDocument").value_or(0) != 0 ? FrameWrap::Behind
+                                                                                  : FrameWrap::InFront;
         break;
-    case 4: frame.wrap = FrameWrap::Tight; break;
-    case 5: frame.wrap = FrameWrap::Through; break;
-    default: frame.wrap = FrameWrap::Square; break;
+    case 4: wrap = FrameWrap::Tight; break;
+    case 5: wrap = FrameWrap::Through; break;
+    default: wrap = FrameWrap::Square; break;
     }
+    if (shape.picture) {
+        Image image = std::move(*shape.picture);
+        image.position = at;
+        image.wrap = wrap;
+        insertInline(ctxOf(g), std::move(image));
+        return;
+    }
+    const auto bgr = [](std::int64_t c) {
+        const auto u = static_cast<std::uint32_t>(c);
+        return Rgb(((u & 0xFF) << 16) | (u & 0xFF00) | ((u >> 16) & 0xFF));
+    };
+    Frame frame;
+    frame.width = std::max<Twips>(0, clampTwips(shape.right - shape.left));
+    frame.height = shape.prop("fFitShapeToText").value_or(0) != 0 ? 0
+                                                                 : std::max<Twips>(0, clampTwips(shape.bottom - shape.top));
+    frame.wrap = wrap;
     // At the paragraph's top left with the lines beside it empty is how a
     // box standing in line is written.
     const bool inLine = at.x == 0 && at.y == 0 && at.horizontal == FrameRelative::Text &&

@@ -307,6 +307,11 @@ private:
     void inlinesToRtf(const std::vector<Inline>& inlines, const CharProps* paraStyleChars, int depth);
     void inlineToRtf(const Inline& item, const CharProps* paraStyleChars, int depth);
     void imageToRtf(const Image& image);
+    void pictToRtf(const Image& image);
+    void pictureShapeToRtf(const Image& image);
+    void shapeStart(int type, const std::optional<FramePosition>& position, FrameWrap wrap, Twips width,
+                    Twips height);
+    void shapeEnd(FrameWrap wrap);
     void storyBlocksToRtf(const std::vector<Block>& blocks, int depth);
     void noteMarkToRtf(const Note& note, const CharProps* paraStyleChars);
     void noteToRtf(const Note& note, const CharProps* paraStyleChars, int depth);
@@ -1343,6 +1348,7 @@ void Writer::frameTextInPlace(const Frame& frame, int depth) {
 void Writer::frameToRtf(const Frame& frame, int depth) {
     if (depth > kMaxDepth) return;
     if (!framesAllowed()) {
+        if (frame.blocks.empty()) return;  // a drawn box has nothing to show in line
         open();
         frameTextInPlace(frame, depth);
         close();
@@ -1350,12 +1356,69 @@ void Writer::frameToRtf(const Frame& frame, int depth) {
     }
     // Word's text box: a shape of type 202 with its text in \shptxt. A frame
     // without a position stands at its paragraph's top left, the text below it.
+    // A frame without text is a drawn box: a rectangle with nothing inside.
+    const bool hasText = !frame.blocks.empty();
     const Twips width = frame.width > 0 ? frame.width : m_textWidth;
     const Twips height = frame.height > 0 ? frame.height
                                           : std::max<Twips>(360, 360 * static_cast<Twips>(std::min<std::size_t>(
                                                                      frame.blocks.size(), 100)));
-    const FramePosition at = frame.position.value_or(FramePosition{});
-    const FrameWrap wrap = frame.position ? frame.wrap : FrameWrap::TopBottom;
+    shapeStart(hasText ? 202 : 1, frame.position, frame.position ? frame.wrap : FrameWrap::TopBottom, width, height);
+    if (frame.height <= 0) shapePropertyToRtf("fFitShapeToText", 1);
+    shapePropertyToRtf("fLine", frame.border ? 1 : 0);
+    if (frame.border) shapePropertyToRtf("lineColor", shapeColor(*frame.border));
+    shapePropertyToRtf("fFilled", frame.fill ? 1 : 0);
+    if (frame.fill) shapePropertyToRtf("fillColor", shapeColor(*frame.fill));
+    shapeEnd(frame.position ? frame.wrap : FrameWrap::TopBottom);
+    endLine();
+    if (hasText) {
+        group("shptxt");
+        endLine();
+        {
+            StoryScope scope(*this, Story::Frame);
+            m_textWidth = std::max<Twips>(width - 2 * 144, 360);  // less the box's inner margins
+            storyBlocksToRtf(frame.blocks, depth + 1);
+        }
+        close();
+    }
+    close();
+    // Readers without shapes read the result instead: the text in place.
+    if (hasText) {
+        group("shprslt");
+        frameTextInPlace(frame, depth);
+        close();
+    }
+    close();
+}
+
+// A floating picture: a picture shape (type 75) holding the picture, and the
+// picture in line as the result for readers without shapes.
+void Writer::pictureShapeToRtf(const Image& image) {
+    const Twips width = image.width > 0 ? image.width : image.pixelWidth * 15;
+    const Twips height = image.height > 0 ? image.height : image.pixelHeight * 15;
+    shapeStart(75, image.position, image.wrap, width, height);
+    shapeEnd(image.wrap);
+    open();
+    word("sp");
+    group("sn");
+    text("pib");
+    close();
+    group("sv");
+    pictToRtf(image);
+    close();
+    close();
+    close();
+    group("shprslt");
+    pictToRtf(image);
+    close();
+    close();
+}
+
+// Opens a \shp and its \shpinst: the place, size and wrapping, the shape's
+// type and what its place is measured from. The caller writes the rest of
+// the properties and closes both groups.
+void Writer::shapeStart(int type, const std::optional<FramePosition>& position, FrameWrap wrap, Twips width,
+                        Twips height) {
+    const FramePosition at = position.value_or(FramePosition{});
     const auto relative = [](FrameRelative r, bool horizontal) -> std::pair<std::string_view, int> {
         switch (r) {
         case FrameRelative::Margin: return {horizontal ? "shpbxmargin" : "shpbymargin", 0};
@@ -1393,34 +1456,28 @@ void Writer::frameToRtf(const Frame& frame, int depth) {
     word("shpz", id);
     word("shplid", 1025 + static_cast<long long>(id));
     endLine();
-    shapePropertyToRtf("shapeType", 202);
+    shapePropertyToRtf("shapeType", type);
     shapePropertyToRtf("posrelh", posrelh);
     shapePropertyToRtf("posrelv", posrelv);
-    if (frame.height <= 0) shapePropertyToRtf("fFitShapeToText", 1);
-    shapePropertyToRtf("fLine", frame.border ? 1 : 0);
-    if (frame.border) shapePropertyToRtf("lineColor", shapeColor(*frame.border));
-    shapePropertyToRtf("fFilled", frame.fill ? 1 : 0);
-    if (frame.fill) shapePropertyToRtf("fillColor", shapeColor(*frame.fill));
+}
+
+// The properties every shape ends with: behind the text or not, and kept in
+// its table cell.
+void Writer::shapeEnd(FrameWrap wrap) {
     if (wrap == FrameWrap::Behind) shapePropertyToRtf("fBehindDocument", 1);
     shapePropertyToRtf("fLayoutInCell", 1);
-    endLine();
-    group("shptxt");
-    endLine();
-    {
-        StoryScope scope(*this, Story::Frame);
-        m_textWidth = std::max<Twips>(width - 2 * 144, 360);  // less the box's inner margins
-        storyBlocksToRtf(frame.blocks, depth + 1);
-    }
-    close();
-    close();
-    // Readers without shapes read the result instead: the text in place.
-    group("shprslt");
-    frameTextInPlace(frame, depth);
-    close();
-    close();
 }
 
 void Writer::imageToRtf(const Image& image) {
+    if (image.data.empty()) return;
+    if (image.position && framesAllowed()) {
+        pictureShapeToRtf(image);
+    } else {
+        pictToRtf(image);
+    }
+}
+
+void Writer::pictToRtf(const Image& image) {
     std::string_view data = image.data;
     if (data.empty()) return;
     // Twips for the shown size; pixels (at 96 dpi, 15 twips each) when only those are known.

@@ -535,6 +535,43 @@ TEST(RtfReader, NotesCommentsAndShapesAsWordWritesThem) {
     EXPECT_EQ(images, 1) << "one picture, not its copies in the text and the result";
 }
 
+// Shapes from other writers: a picture shape is a floating picture, a box
+// without text an empty frame, a line or an arrow nothing, and a picture in a
+// text box's text is not taken for the shape's own.
+TEST(RtfReader, PictureShapesBoxesAndOtherDrawings) {
+    const model::Document d = readOk(
+        "{\\rtf1 \\pard A"
+        "{\\shp{\\*\\shpinst\\shpleft100\\shptop50\\shpright1540\\shpbottom770\\shpbxmargin\\shpbypara\\shpwr2"
+        "{\\sp{\\sn shapeType}{\\sv 75}}{\\sp{\\sn pib}{\\sv {\\pict\\pngblip\\picwgoal1440\\pichgoal720 89504e47}}}}"
+        "{\\shprslt {\\pict\\pngblip 89504e47}}}"
+        "{\\shp{\\*\\shpinst\\shpleft0\\shptop0\\shpright500\\shpbottom300\\shpwr3{\\sp{\\sn shapeType}{\\sv 1}}"
+        "{\\sp{\\sn fillColor}{\\sv 65280}}}}"
+        "{\\shp{\\*\\shpinst\\shpleft0\\shptop0\\shpright500\\shpbottom0{\\sp{\\sn shapeType}{\\sv 20}}}}"
+        "{\\shp{\\*\\shpinst{\\sp{\\sn shapeType}{\\sv 202}}{\\sp{\\sn pib}{\\sv {\\pict\\jpegblip ffd8}}}"
+        "{\\sp{\\sn fLine}{\\sv 0}}{\\shptxt \\pard Caption{\\pict\\pngblip 89504e47}\\par}}}"
+        "B\\par}");
+    using namespace model;
+    const auto& content = std::get<Paragraph>(d.sections.at(0).blocks.at(0).value).content;
+    std::vector<const Image*> images;
+    std::vector<const Frame*> frames;
+    for (const Inline& i : content) {
+        if (const auto* image = std::get_if<Image>(&i.value)) images.push_back(image);
+        if (const auto* frame = std::get_if<Frame>(&i.value)) frames.push_back(frame);
+    }
+    ASSERT_EQ(images.size(), 2u);
+    EXPECT_EQ(images[0]->format, ImageFormat::Png);
+    EXPECT_EQ(images[0]->width, 1440);
+    ASSERT_TRUE(images[0]->position);
+    EXPECT_EQ(*images[0]->position, (FramePosition{FrameRelative::Margin, FrameRelative::Text, 100, 50}));
+    EXPECT_EQ(images[0]->wrap, FrameWrap::Square);
+    EXPECT_EQ(images[1]->format, ImageFormat::Jpeg) << "the shape's picture, not the one in its text";
+    ASSERT_EQ(frames.size(), 1u) << "the rectangle; the line is left out";
+    EXPECT_TRUE(frames[0]->blocks.empty());
+    EXPECT_EQ(frames[0]->width, 500);
+    EXPECT_EQ(frames[0]->wrap, FrameWrap::InFront);
+    EXPECT_EQ(frames[0]->fill, std::optional<Rgb>(0x00FF00));
+}
+
 // Work must grow with the input, not with its square: each of these would take
 // minutes if some step were quadratic.
 TEST(RtfReader, LargeHostileInputsReadInLinearTime) {

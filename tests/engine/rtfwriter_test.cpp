@@ -767,6 +767,57 @@ TEST(RtfWriterFrames, FramesInHeadersCellsAndOtherFrames) {
     EXPECT_TRUE(result.starts_with("{\\shprslt\\par\\pard\\plain\\intbl\\widctlpar{\\f0\\fs24 outer}")) << result;
 }
 
+// A floating picture is a picture shape with the picture in line as its
+// result; a box without text is a plain rectangle. Where shapes cannot stand
+// (inside a text box) the picture goes in line and the empty box goes.
+model::Image floatingPicture() {
+    model::Image image;
+    image.format = model::ImageFormat::Png;
+    image.data = "\x89PNG-ish";
+    image.width = 1440;
+    image.height = 720;
+    image.pixelWidth = 96;
+    image.pixelHeight = 48;
+    image.position = model::FramePosition{model::FrameRelative::Page, model::FrameRelative::Text, 720, -360};
+    image.wrap = model::FrameWrap::Behind;
+    return image;
+}
+
+TEST(RtfWriterFrames, FloatingPicturesAndDrawnBoxesAreShapes) {
+    model::Frame box;
+    box.width = 2000;
+    box.height = 1000;
+    box.position = model::FramePosition{};
+    box.wrap = model::FrameWrap::InFront;
+    box.fill = 0xFF0000;
+    model::Frame holder;
+    holder.blocks = {paragraph({run("in box"), model::Inline{floatingPicture()}, model::Inline{box}, run("on")})};
+    const std::string rtf =
+        flat(toRtf(oneParagraph({run("a"), model::Inline{floatingPicture()}, model::Inline{box}, model::Inline{holder}})));
+    const std::string picture = groupAt(rtf, rtf.find("{\\shp{"));
+    EXPECT_TRUE(picture.starts_with("{\\shp{\\*\\shpinst\\shpleft720\\shptop-360\\shpright2160\\shpbottom360\\shpfhdr0"
+                                    "\\shpbxpage\\shpbypara\\shpwr3\\shpwrk0\\shpfblwtxt1"))
+        << picture;
+    EXPECT_NE(picture.find("{\\sp{\\sn shapeType}{\\sv 75}}"), std::string::npos);
+    EXPECT_NE(picture.find("{\\sp{\\sn fBehindDocument}{\\sv 1}}"), std::string::npos);
+    EXPECT_NE(picture.find("{\\sp{\\sn pib}{\\sv{\\pict\\pngblip\\picw96\\pich48\\picwgoal1440\\pichgoal720"),
+              std::string::npos)
+        << picture;
+    EXPECT_NE(picture.find("{\\shprslt{\\pict\\pngblip"), std::string::npos) << "readers without shapes see it in line";
+
+    const std::string rect = groupAt(rtf, rtf.find("{\\shp{", rtf.find("{\\shp{") + 1));
+    EXPECT_NE(rect.find("{\\sp{\\sn shapeType}{\\sv 1}}"), std::string::npos) << rect;
+    EXPECT_NE(rect.find("\\shpwr3"), std::string::npos);
+    EXPECT_NE(rect.find("{\\sp{\\sn fillColor}{\\sv 255}}"), std::string::npos);
+    for (const char* none : {"shptxt", "shprslt", "\\par"}) EXPECT_EQ(rect.find(none), std::string::npos) << none;
+
+    // In the text box: the picture in line, the empty box nowhere, the paragraph whole.
+    const std::string text = groupOf(rtf, "{\\shptxt");
+    EXPECT_EQ(text.find("\\shp{"), std::string::npos) << text;
+    EXPECT_NE(text.find("{\\f0\\fs24 in box}{\\pict\\pngblip"), std::string::npos) << text;
+    EXPECT_NE(text.find("}{\\f0\\fs24 on}"), std::string::npos) << text;
+}
+
 TEST(RtfWriterStructure, NotesCommentsAndFramesNestedDeeplyStayBounded) {
     // Each kind inside itself thousands of times: written in place, cut off
     // where the writer's depth limit is, never a stack overflow.
@@ -939,6 +990,30 @@ model::Document notesRoundTripDocument() {
 
 TEST(RtfRoundTrip, NotesCommentsAndFrames) {
     expectRoundTrip(notesRoundTripDocument());
+}
+
+TEST(RtfRoundTrip, FloatingPicturesAndDrawnBoxes) {
+    model::Frame box;
+    box.width = 2000;
+    box.height = 1000;
+    box.position = model::FramePosition{model::FrameRelative::Margin, model::FrameRelative::Page, 100, 200};
+    box.wrap = model::FrameWrap::Square;
+    box.border = 0x000000;
+    model::Frame inLineBox;
+    inLineBox.width = 500;
+    inLineBox.height = 500;
+    model::Image tight = floatingPicture();
+    tight.format = model::ImageFormat::Jpeg;
+    tight.wrap = model::FrameWrap::Tight;
+    tight.position = model::FramePosition{model::FrameRelative::Margin, model::FrameRelative::Margin, 0, 0};
+    model::Image inLine = floatingPicture();
+    inLine.position.reset();
+    inLine.wrap = model::FrameWrap::Square;
+    model::Document d = oneParagraph({run("picture "), model::Inline{floatingPicture()}, model::Inline{tight},
+                                      model::Inline{inLine}, model::Inline{box}, model::Inline{inLineBox}});
+    d.fonts = {{"Arial", model::FontFamily::Swiss, 0, 2, ""}};
+    d.sections[0].header = {paragraph({model::Inline{floatingPicture()}})};
+    expectRoundTrip(d);
 }
 
 TEST(RtfRoundTrip, PlainTextFile) {
