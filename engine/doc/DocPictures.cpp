@@ -619,6 +619,26 @@ void DocConverter::drawnObject(std::uint32_t cp, Story story, std::uint32_t stor
     const std::uint32_t spid = fspa.u32(0);
     const int width = fspa.i32(12) - fspa.i32(4);
     const int height = fspa.i32(16) - fspa.i32(8);
+    // The shape's place from its anchor and how the text flows around it.
+    const std::uint32_t flags = fspa.u16(20);
+    model::FramePosition position;
+    {
+        const auto relative = [](std::uint32_t v) {
+            return v == 1 ? model::FrameRelative::Page : v == 2 ? model::FrameRelative::Text : model::FrameRelative::Margin;
+        };
+        position.horizontal = relative((flags >> 1) & 3);
+        position.vertical = relative((flags >> 3) & 3);
+        position.x = fspa.i32(4);
+        position.y = fspa.i32(8);
+    }
+    model::FrameWrap wrap = model::FrameWrap::Square;
+    switch ((flags >> 5) & 0xF) {
+    case 1: wrap = model::FrameWrap::TopBottom; break;
+    case 3: wrap = (flags & 0x4000) ? model::FrameWrap::Behind : model::FrameWrap::InFront; break;
+    case 4: wrap = model::FrameWrap::Tight; break;
+    case 5: wrap = model::FrameWrap::Through; break;
+    default: wrap = model::FrameWrap::Square; break;
+    }
 
     std::vector<std::uint32_t> spids{spid};
     if (auto g = m_groupMembers.find(spid); g != m_groupMembers.end()) {
@@ -631,25 +651,10 @@ void DocConverter::drawnObject(std::uint32_t cp, Story story, std::uint32_t stor
             model::Frame frame;
             frame.blocks = t->second;
             if (id == spid) {
-                const std::uint32_t flags = fspa.u16(20);
-                const auto relative = [](std::uint32_t v) {
-                    return v == 1 ? model::FrameRelative::Page : v == 2 ? model::FrameRelative::Text : model::FrameRelative::Margin;
-                };
                 frame.width = std::max(0, width);
                 frame.height = std::max(0, height);
-                model::FramePosition position;
-                position.horizontal = relative((flags >> 1) & 3);
-                position.vertical = relative((flags >> 3) & 3);
-                position.x = fspa.i32(4);
-                position.y = fspa.i32(8);
                 frame.position = position;
-                switch ((flags >> 5) & 0xF) {
-                case 1: frame.wrap = model::FrameWrap::TopBottom; break;
-                case 3: frame.wrap = (flags & 0x4000) ? model::FrameWrap::Behind : model::FrameWrap::InFront; break;
-                case 4: frame.wrap = model::FrameWrap::Tight; break;
-                case 5: frame.wrap = model::FrameWrap::Through; break;
-                default: frame.wrap = model::FrameWrap::Square; break;
-                }
+                frame.wrap = wrap;
             }
             emitInline(model::Inline{std::move(frame)});
             shown = true;
@@ -677,6 +682,10 @@ void DocConverter::drawnObject(std::uint32_t cp, Story story, std::uint32_t stor
             if (spids.size() == 1 || id == spid) {
                 image->width = std::max(0, width);
                 image->height = std::max(0, height);
+                // A picture of its own floats where its anchor says; the
+                // members of a group stay in line.
+                image->position = position;
+                image->wrap = wrap;
             }
             emitInline(model::Inline{std::move(*image)});
             shown = true;
@@ -691,20 +700,8 @@ void DocConverter::drawnObject(std::uint32_t cp, Story story, std::uint32_t stor
         frame.height = std::max(0, height);
         frame.fill = shape.fill;
         frame.border = shape.line;
-        model::FramePosition position;
-        const std::uint32_t flags = fspa.u16(20);
-        const auto relative = [](std::uint32_t v) {
-            return v == 1 ? model::FrameRelative::Page : v == 2 ? model::FrameRelative::Text : model::FrameRelative::Margin;
-        };
-        position.horizontal = relative((flags >> 1) & 3);
-        position.vertical = relative((flags >> 3) & 3);
-        position.x = fspa.i32(4);
-        position.y = fspa.i32(8);
         frame.position = position;
-        frame.wrap = (flags & 0x4000) ? model::FrameWrap::Behind : model::FrameWrap::InFront;
-        model::Block block;
-        block.value = model::Paragraph{m_doc.defaultPara, m_doc.defaultChars, {}};
-        frame.blocks.push_back(std::move(block));
+        frame.wrap = wrap;
         emitInline(model::Inline{std::move(frame)});
     } else if (!shown) {
         warnOnce("A drawing object that is not a picture or text box was left out");

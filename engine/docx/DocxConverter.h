@@ -105,6 +105,7 @@ private:
         Opt<model::Twips> cx, cy;
         Opt<model::FramePosition> position;  // none: in line
         model::FrameWrap wrap = model::FrameWrap::Square;
+        bool inGroup = false;                // a member of a group: its place is the group's
     };
 
     // -- setup (DocxConverter.cpp)
@@ -155,7 +156,7 @@ private:
                         int depth);
     void convertTextBox(pugi::xml_node txbxContent, model::Frame frame, int depth);
     void convertMath(pugi::xml_node node, const model::CharProps& props, int depth);
-    void emitImage(const std::string& relId, const model::CharProps& props, model::Twips cx,
+    void emitImage(const std::string& relId, const model::CharProps& props, const Anchor& anchor, model::Twips cx,
                    model::Twips cy);
 
     model::CharProps runProps(const RunPr& direct);

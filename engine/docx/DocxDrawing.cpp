@@ -308,7 +308,7 @@ void DocxConverter::convertGraphic(pugi::xml_node node, const CharProps& props, 
                 h = emuAttr(ext, "cy");
             }
             if (const char* id = blip.attribute("r:embed").value(); *id) {
-                emitImage(id, props, w.value_or(0), h.value_or(0));
+                emitImage(id, props, anchor, w.value_or(0), h.value_or(0));
             } else if (*blip.attribute("r:link").value()) {
                 warnOnce("Pictures linked from outside the document are left out");
             }
@@ -344,13 +344,14 @@ void DocxConverter::convertGraphic(pugi::xml_node node, const CharProps& props, 
             Anchor members;
             members.position = anchor.position;
             members.wrap = anchor.wrap;
+            members.inGroup = true;
             convertGraphic(child, props, members, depth + 1);
         } else if (is(name, "mc:AlternateContent")) {
             convertGraphic(chooseAlternate(child), props, anchor, depth + 1);
         } else if (is(name, "v:imagedata")) {
             const char* id = child.attribute("r:id").value();
             if (!*id) id = child.attribute("o:relid").value();
-            if (*id) emitImage(id, props, anchor.cx.value_or(0), anchor.cy.value_or(0));
+            if (*id) emitImage(id, props, anchor, anchor.cx.value_or(0), anchor.cy.value_or(0));
         } else if (is(name, "v:textbox")) {
             pugi::xml_node content = child.child("w:txbxContent");
             if (!content) continue;
@@ -370,6 +371,7 @@ void DocxConverter::convertGraphic(pugi::xml_node node, const CharProps& props, 
                    is(name, "v:oval") || is(name, "v:image") || is(name, "v:group")) {
             Anchor inner;
             vmlAnchor(child, inner.cx, inner.cy, inner.position, inner.wrap);
+            inner.inGroup = anchor.inGroup || is(name, "v:group");
             if (is(name, "v:group")) {
                 inner.cx.reset();
                 inner.cy.reset();
@@ -404,7 +406,7 @@ void DocxConverter::convertTextBox(pugi::xml_node txbxContent, model::Frame fram
     emitInline(Inline{std::move(frame)});
 }
 
-void DocxConverter::emitImage(const std::string& relId, const CharProps& props, model::Twips cx,
+void DocxConverter::emitImage(const std::string& relId, const CharProps& props, const Anchor& anchor, model::Twips cx,
                               model::Twips cy) {
     (void)props;
     const Relationship* rel = m_scope.rels ? m_scope.rels->byId(relId) : nullptr;
@@ -466,6 +468,11 @@ void DocxConverter::emitImage(const std::string& relId, const CharProps& props, 
     // No displayed size given: the natural size at 96 pixels per inch.
     if (image.width <= 0) image.width = image.pixelWidth * 15;
     if (image.height <= 0) image.height = image.pixelHeight * 15;
+    // A group's members would all stand at the group's place: they go in line.
+    if (!anchor.inGroup) {
+        image.position = anchor.position;
+        image.wrap = anchor.wrap;
+    }
     emitInline(Inline{std::move(image)});
 }
 

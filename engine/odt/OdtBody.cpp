@@ -1341,6 +1341,12 @@ void OdtConverter::convertFrame(pugi::xml_node frame, int depth, std::string_vie
         if ((!h || *h <= 0) && img.pixelHeight > 0) h = img.pixelHeight * 15;
         img.width = std::clamp(w.value_or(1440), 1, 31680 * 2);
         img.height = std::clamp(h.value_or(1440), 1, 31680 * 2);
+        if (anchor != "as-char") {
+            // Anchored to the paragraph, a character or the page: it floats.
+            const model::Frame placed = frameFor(frame, anchor);
+            img.position = placed.position;
+            img.wrap = placed.wrap;
+        }
         emitInline(Inline{std::move(img)});
         return;
     }

@@ -308,7 +308,9 @@ TEST(DocReader, RegressionInputsFromFuzzing) {
     std::string outcomes;
     for (const fs::path& path : files) {
         const ReadResult r = orvane::readDoc(readFile(path), ReadLimits{});
-        if (!r.ok()) EXPECT_FALSE(r.error.empty()) << path;
+        if (!r.ok()) {
+            EXPECT_FALSE(r.error.empty()) << path;
+        }
         outcomes += path.filename().string() + ": " + (r.ok() ? "read" : r.error) + "\n";
     }
     orvane::testing::expectGolden("doc/regress.txt", outcomes);
