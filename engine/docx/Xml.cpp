@@ -1,5 +1,7 @@
 #include "docx/Xml.h"
 
+#include "xml/XmlNames.h"
+
 #include <algorithm>
 #include <array>
 #include <charconv>
@@ -11,13 +13,8 @@ namespace orvane::docx {
 
 namespace {
 
-struct KnownNamespace {
-    std::string_view uri;
-    std::string_view prefix;  // the prefix the readers compare against ("" for none)
-};
-
 // The namespaces the readers look at, with the prefixes Word itself writes.
-constexpr std::array<KnownNamespace, 33> kNamespaces{{
+constexpr std::array<xml::KnownNamespace, 33> kNamespaces{{
     {"http://schemas.openxmlformats.org/wordprocessingml/2006/main", "w"},
     {"http://purl.oclc.org/ooxml/wordprocessingml/main", "w"},
     {"http://schemas.openxmlformats.org/officeDocument/2006/relationships", "r"},
@@ -53,164 +50,13 @@ constexpr std::array<KnownNamespace, 33> kNamespaces{{
     {"http://schemas.openxmlformats.org/officeDocument/2006/sharedTypes", "s"},
 }};
 
-const KnownNamespace* knownByUri(std::string_view uri) {
-    for (const auto& ns : kNamespaces) {
-        if (ns.uri == uri) return &ns;
-    }
-    return nullptr;
-}
-
-bool isConventionalPrefix(std::string_view prefix) {
-    for (const auto& ns : kNamespaces) {
-        if (ns.prefix == prefix) return true;
-    }
-    return false;
-}
-
-// Whether a declaration binds a prefix other than the conventional one.
-bool declarationNeedsRewrite(std::string_view prefix, std::string_view uri) {
-    if (const KnownNamespace* ns = knownByUri(uri)) return ns->prefix != prefix;
-    // An unknown namespace under a prefix the readers rely on would be mistaken
-    // for the known one. (Unprefixed names are never compared against.)
-    return !prefix.empty() && isConventionalPrefix(prefix);
-}
-
-// A quick look at the raw bytes: does any namespace declaration use a prefix
-// other than the conventional one? Almost every producer writes Word's own
-// prefixes, and then the rename walk is skipped.
-bool needsPrefixRewrite(std::string_view raw) {
-    if (raw.size() >= 2 && ((static_cast<unsigned char>(raw[0]) == 0xFF &&
-                             static_cast<unsigned char>(raw[1]) == 0xFE) ||
-                            (static_cast<unsigned char>(raw[0]) == 0xFE &&
-                             static_cast<unsigned char>(raw[1]) == 0xFF) ||
-                            raw[0] == '\0' || raw[1] == '\0')) {
-        return true;  // UTF-16: the byte scan below cannot see the declarations
-    }
-    std::size_t pos = 0;
-    while ((pos = raw.find("xmlns", pos)) != std::string_view::npos) {
-        pos += 5;
-        std::string_view prefix;
-        if (pos < raw.size() && raw[pos] == ':') {
-            const std::size_t start = ++pos;
-            while (pos < raw.size() && raw[pos] != '=' && raw[pos] != ' ' && raw[pos] != '>') ++pos;
-            prefix = raw.substr(start, pos - start);
-        }
-        while (pos < raw.size() && (raw[pos] == ' ' || raw[pos] == '\t' || raw[pos] == '\n' ||
-                                    raw[pos] == '\r')) ++pos;
-        if (pos >= raw.size() || raw[pos] != '=') continue;
-        ++pos;
-        while (pos < raw.size() && (raw[pos] == ' ' || raw[pos] == '\t' || raw[pos] == '\n' ||
-                                    raw[pos] == '\r')) ++pos;
-        if (pos >= raw.size() || (raw[pos] != '"' && raw[pos] != '\'')) continue;
-        const char quote = raw[pos++];
-        const std::size_t end = raw.find(quote, pos);
-        if (end == std::string_view::npos) return true;
-        if (declarationNeedsRewrite(prefix, raw.substr(pos, end - pos))) return true;
-        pos = end + 1;
-    }
-    return false;
-}
-
-struct Binding {
-    int depth;
-    std::string prefix;
-    std::string conventional;  // what names under `prefix` are rewritten to
-};
-
-const std::string* lookupBinding(const std::vector<Binding>& scope, std::string_view prefix) {
-    for (auto it = scope.rbegin(); it != scope.rend(); ++it) {
-        if (it->prefix == prefix) return &it->conventional;
-    }
-    return nullptr;
-}
-
-// Renames `qname` under the bindings in scope; returns false when unchanged.
-bool rewriteName(const std::vector<Binding>& scope, std::string_view qname, bool isAttribute,
-                 std::string& out) {
-    const auto colon = qname.find(':');
-    std::string_view prefix;
-    std::string_view local = qname;
-    if (colon != std::string_view::npos) {
-        prefix = qname.substr(0, colon);
-        local = qname.substr(colon + 1);
-    } else if (isAttribute) {
-        return false;  // unprefixed attributes belong to no namespace
-    }
-    if (prefix == "xml" || prefix == "xmlns") return false;
-    const std::string* conventional = lookupBinding(scope, prefix);
-    if (!conventional || *conventional == prefix) return false;
-    out.clear();
-    if (!conventional->empty()) {
-        out.append(*conventional);
-        out.push_back(':');
-    }
-    out.append(local);
-    return true;
-}
-
-void collectDeclarations(pugi::xml_node element, int depth, std::vector<Binding>& scope) {
-    for (pugi::xml_attribute a = element.first_attribute(); a; a = a.next_attribute()) {
-        std::string_view n = a.name();
-        if (n.substr(0, 5) != "xmlns") continue;
-        std::string_view prefix;
-        if (n.size() > 5) {
-            if (n[5] != ':') continue;
-            prefix = n.substr(6);
-        }
-        std::string_view uri = a.value();
-        std::string conventional;
-        if (const KnownNamespace* ns = knownByUri(uri)) {
-            conventional = std::string(ns->prefix);
-        } else if (!prefix.empty() && isConventionalPrefix(prefix)) {
-            conventional = "_" + std::string(prefix);  // keep it apart from the known one
-        } else {
-            conventional = std::string(prefix);
-        }
-        scope.push_back({depth, std::string(prefix), std::move(conventional)});
-    }
-}
-
-// One iterative walk over the tree: bounds the depth and, when asked, rewrites
-// prefixes. Iterative so that a hostile document cannot exhaust the stack.
-bool walkTree(pugi::xml_document& doc, bool rewrite, int maxDepth) {
-    std::vector<Binding> scope;
-    std::string renamed;
-    pugi::xml_node node = doc.document_element();
-    int depth = 1;
-    while (node) {
-        if (node.type() == pugi::node_element) {
-            if (depth > maxDepth) return false;
-            if (rewrite) {
-                while (!scope.empty() && scope.back().depth >= depth) scope.pop_back();
-                collectDeclarations(node, depth, scope);
-                if (rewriteName(scope, node.name(), false, renamed)) node.set_name(renamed.c_str());
-                for (pugi::xml_attribute a = node.first_attribute(); a; a = a.next_attribute()) {
-                    if (rewriteName(scope, a.name(), true, renamed)) a.set_name(renamed.c_str());
-                }
-            }
-            if (pugi::xml_node child = node.first_child()) {
-                node = child;
-                ++depth;
-                continue;
-            }
-        }
-        while (node && !node.next_sibling()) {
-            node = node.parent();
-            --depth;
-            if (depth <= 0) return true;
-        }
-        if (node) node = node.next_sibling();
-    }
-    return true;
-}
-
 }  // namespace
 
 bool parseXmlPart(std::string name, std::string bytes, const ReadLimits& limits, XmlPart& out,
                   std::string& error, bool* refuse) {
     out.name = std::move(name);
     out.text = std::move(bytes);
-    const bool rewrite = needsPrefixRewrite(out.text);
+    const bool rewrite = xml::needsPrefixRewrite(out.text, kNamespaces);
     const unsigned flags = pugi::parse_default | pugi::parse_ws_pcdata_single | pugi::parse_doctype;
     pugi::xml_parse_result parsed =
         out.doc.load_buffer_inplace(out.text.data(), out.text.size(), flags, pugi::encoding_auto);
@@ -231,7 +77,7 @@ bool parseXmlPart(std::string name, std::string bytes, const ReadLimits& limits,
         error = "The package part " + out.name + " holds no XML element";
         return false;
     }
-    if (!walkTree(out.doc, rewrite, limits.maxNesting)) {
+    if (!xml::walkTree(out.doc, kNamespaces, rewrite, limits.maxNesting)) {
         error = "The package part " + out.name + " is nested more than " +
                 std::to_string(limits.maxNesting) + " levels deep";
         if (refuse) *refuse = true;
@@ -256,15 +102,7 @@ std::optional<bool> onOff(pugi::xml_node element) {
 }
 
 namespace {
-std::string_view trim(std::string_view s) {
-    while (!s.empty() && (s.front() == ' ' || s.front() == '\t' || s.front() == '\n' ||
-                          s.front() == '\r'))
-        s.remove_prefix(1);
-    while (!s.empty() && (s.back() == ' ' || s.back() == '\t' || s.back() == '\n' ||
-                          s.back() == '\r'))
-        s.remove_suffix(1);
-    return s;
-}
+std::string_view trim(std::string_view s) { return xml::trimBlanks(s); }
 }  // namespace
 
 std::optional<long long> parseInteger(std::string_view value) {

@@ -1,6 +1,7 @@
 #include "odt/OdtXml.h"
 
 #include "model/Encoding.h"
+#include "xml/XmlNames.h"
 
 #include <algorithm>
 #include <array>
@@ -13,14 +14,9 @@ namespace orvane::odt {
 
 namespace {
 
-struct KnownNamespace {
-    std::string_view uri;
-    std::string_view prefix;
-};
-
 // The namespaces the reader looks at, under the prefixes LibreOffice writes.
 // The second "fo" and "svg" are what StarOffice-era producers declared.
-constexpr std::array<KnownNamespace, 22> kNamespaces{{
+constexpr std::array<xml::KnownNamespace, 22> kNamespaces{{
     {"urn:oasis:names:tc:opendocument:xmlns:office:1.0", "office"},
     {"urn:oasis:names:tc:opendocument:xmlns:style:1.0", "style"},
     {"urn:oasis:names:tc:opendocument:xmlns:text:1.0", "text"},
@@ -45,157 +41,12 @@ constexpr std::array<KnownNamespace, 22> kNamespaces{{
     {"http://www.w3.org/XML/1998/namespace", "xml"},
 }};
 
-const KnownNamespace* knownByUri(std::string_view uri) {
-    for (const auto& ns : kNamespaces) {
-        if (ns.uri == uri) return &ns;
-    }
-    return nullptr;
-}
-
-bool isKnownPrefix(std::string_view prefix) {
-    for (const auto& ns : kNamespaces) {
-        if (ns.prefix == prefix) return true;
-    }
-    return false;
-}
-
-bool declarationNeedsRewrite(std::string_view prefix, std::string_view uri) {
-    if (const KnownNamespace* ns = knownByUri(uri)) return ns->prefix != prefix;
-    // A foreign namespace under a prefix the reader relies on would be taken
-    // for the known one.
-    return isKnownPrefix(prefix);
-}
-
-bool isBlank(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r'; }
-
-// A look at the raw bytes: does any declaration bind a prefix other than the
-// usual one? Nearly every file uses LibreOffice's prefixes, and then the
-// renaming walk is skipped.
-bool needsPrefixRewrite(std::string_view raw) {
-    if (raw.size() >= 2 && (raw[0] == '\0' || raw[1] == '\0' ||
-                            (static_cast<unsigned char>(raw[0]) == 0xFF && static_cast<unsigned char>(raw[1]) == 0xFE) ||
-                            (static_cast<unsigned char>(raw[0]) == 0xFE && static_cast<unsigned char>(raw[1]) == 0xFF))) {
-        return true;  // UTF-16: this scan cannot see the declarations
-    }
-    std::size_t pos = 0;
-    while ((pos = raw.find("xmlns", pos)) != std::string_view::npos) {
-        pos += 5;
-        std::string_view prefix;
-        if (pos < raw.size() && raw[pos] == ':') {
-            const std::size_t start = ++pos;
-            while (pos < raw.size() && raw[pos] != '=' && !isBlank(raw[pos]) && raw[pos] != '>') ++pos;
-            prefix = raw.substr(start, pos - start);
-        }
-        while (pos < raw.size() && isBlank(raw[pos])) ++pos;
-        if (pos >= raw.size() || raw[pos] != '=') continue;
-        ++pos;
-        while (pos < raw.size() && isBlank(raw[pos])) ++pos;
-        if (pos >= raw.size() || (raw[pos] != '"' && raw[pos] != '\'')) continue;
-        const char quote = raw[pos++];
-        const std::size_t end = raw.find(quote, pos);
-        if (end == std::string_view::npos) return true;
-        if (declarationNeedsRewrite(prefix, raw.substr(pos, end - pos))) return true;
-        pos = end + 1;
-    }
-    return false;
-}
-
-struct Binding {
-    int depth;
-    std::string prefix;
-    std::string usual;  // what names under `prefix` become
-};
-
-const std::string* lookup(const std::vector<Binding>& scope, std::string_view prefix) {
-    for (auto it = scope.rbegin(); it != scope.rend(); ++it) {
-        if (it->prefix == prefix) return &it->usual;
-    }
-    return nullptr;
-}
-
-bool rewriteName(const std::vector<Binding>& scope, std::string_view qname, bool isAttribute, std::string& out) {
-    const auto colon = qname.find(':');
-    std::string_view prefix;
-    std::string_view local = qname;
-    if (colon != std::string_view::npos) {
-        prefix = qname.substr(0, colon);
-        local = qname.substr(colon + 1);
-    } else if (isAttribute) {
-        return false;  // unprefixed attributes belong to no namespace
-    }
-    if (prefix == "xml" || prefix == "xmlns") return false;
-    const std::string* usual = lookup(scope, prefix);
-    if (!usual || *usual == prefix) return false;
-    out.clear();
-    if (!usual->empty()) {
-        out.append(*usual);
-        out.push_back(':');
-    }
-    out.append(local);
-    return true;
-}
-
-void collectDeclarations(pugi::xml_node element, int depth, std::vector<Binding>& scope) {
-    for (pugi::xml_attribute a = element.first_attribute(); a; a = a.next_attribute()) {
-        const std::string_view n = a.name();
-        if (n.substr(0, 5) != "xmlns") continue;
-        std::string_view prefix;
-        if (n.size() > 5) {
-            if (n[5] != ':') continue;
-            prefix = n.substr(6);
-        }
-        std::string usual;
-        if (const KnownNamespace* ns = knownByUri(a.value())) {
-            usual = std::string(ns->prefix);
-        } else if (isKnownPrefix(prefix)) {
-            usual = "_" + std::string(prefix);  // kept apart from the known one
-        } else {
-            usual = std::string(prefix);
-        }
-        scope.push_back({depth, std::string(prefix), std::move(usual)});
-    }
-}
-
-// One iterative walk: bounds the depth and, when asked, renames prefixes.
-// Iterative, so that a hostile file cannot exhaust the stack here.
-bool walkTree(pugi::xml_document& doc, bool rewrite, int maxDepth) {
-    std::vector<Binding> scope;
-    std::string renamed;
-    pugi::xml_node node = doc.document_element();
-    int depth = 1;
-    while (node) {
-        if (node.type() == pugi::node_element) {
-            if (depth > maxDepth) return false;
-            if (rewrite) {
-                while (!scope.empty() && scope.back().depth >= depth) scope.pop_back();
-                collectDeclarations(node, depth, scope);
-                if (rewriteName(scope, node.name(), false, renamed)) node.set_name(renamed.c_str());
-                for (pugi::xml_attribute a = node.first_attribute(); a; a = a.next_attribute()) {
-                    if (rewriteName(scope, a.name(), true, renamed)) a.set_name(renamed.c_str());
-                }
-            }
-            if (pugi::xml_node child = node.first_child()) {
-                node = child;
-                ++depth;
-                continue;
-            }
-        }
-        while (node && !node.next_sibling()) {
-            node = node.parent();
-            --depth;
-            if (depth <= 0) return true;
-        }
-        if (node) node = node.next_sibling();
-    }
-    return true;
-}
-
 }  // namespace
 
 bool parseXml(std::string name, std::string bytes, const ReadLimits& limits, XmlStream& out, std::string& error) {
     out.name = std::move(name);
     out.text = std::move(bytes);
-    const bool rewrite = needsPrefixRewrite(out.text);
+    const bool rewrite = xml::needsPrefixRewrite(out.text, kNamespaces);
     // Whitespace-only text matters inside paragraphs (the space between two
     // spans), so it is kept everywhere; the reader skips it between blocks.
     const unsigned flags = pugi::parse_default | pugi::parse_ws_pcdata | pugi::parse_doctype;
@@ -216,7 +67,7 @@ bool parseXml(std::string name, std::string bytes, const ReadLimits& limits, Xml
         error = "The file's " + out.name + " holds no XML element";
         return false;
     }
-    if (!walkTree(out.doc, rewrite, limits.maxNesting)) {
+    if (!xml::walkTree(out.doc, kNamespaces, rewrite, limits.maxNesting)) {
         error = "The file's " + out.name + " is nested more than " + std::to_string(limits.maxNesting) +
                 " levels deep";
         return false;
@@ -224,11 +75,7 @@ bool parseXml(std::string name, std::string bytes, const ReadLimits& limits, Xml
     return true;
 }
 
-std::string_view trim(std::string_view s) {
-    while (!s.empty() && isBlank(s.front())) s.remove_prefix(1);
-    while (!s.empty() && isBlank(s.back())) s.remove_suffix(1);
-    return s;
-}
+std::string_view trim(std::string_view s) { return xml::trimBlanks(s); }
 
 std::optional<double> parseNumber(std::string_view value) {
     const std::string_view s = trim(value);
