@@ -47,45 +47,6 @@ Opt<model::Twips> vmlLength(std::string_view v) {
     return std::nullopt;
 }
 
-// Natural pixel size of PNG and JPEG pictures; 0 when unknown.
-void pixelSize(const std::string& data, model::ImageFormat format, int& w, int& h) {
-    const auto* b = reinterpret_cast<const unsigned char*>(data.data());
-    const std::size_t n = data.size();
-    auto be16 = [&](std::size_t i) { return (b[i] << 8) | b[i + 1]; };
-    auto be32 = [&](std::size_t i) {
-        return static_cast<long long>((static_cast<unsigned long>(b[i]) << 24) | (b[i + 1] << 16) |
-                                      (b[i + 2] << 8) | b[i + 3]);
-    };
-    if (format == model::ImageFormat::Png && n >= 24) {
-        w = static_cast<int>(std::min(be32(16), 1000000LL));
-        h = static_cast<int>(std::min(be32(20), 1000000LL));
-    } else if (format == model::ImageFormat::Jpeg) {
-        std::size_t i = 2;
-        while (i + 9 < n) {
-            if (b[i] != 0xFF) {
-                ++i;
-                continue;
-            }
-            const unsigned char marker = b[i + 1];
-            if (marker == 0xFF) {
-                ++i;
-                continue;
-            }
-            if (marker >= 0xC0 && marker <= 0xCF && marker != 0xC4 && marker != 0xC8 &&
-                marker != 0xCC) {
-                h = be16(i + 5);
-                w = be16(i + 7);
-                return;
-            }
-            if (marker == 0xD8 || marker == 0x01 || (marker >= 0xD0 && marker <= 0xD7)) {
-                i += 2;
-                continue;
-            }
-            i += 2 + static_cast<std::size_t>(be16(i + 2));
-        }
-    }
-}
-
 enum class Sniffed { Png, Jpeg, Emf, Wmf, Gif, Bmp, Tiff, Svg, Unknown };
 
 Sniffed sniff(const std::string& d) {

@@ -1,10 +1,13 @@
-// Turning picture formats RTF cannot carry (GIF, BMP) into PNG, so that such
+// Pictures for RTF: their natural size, and the formats RTF cannot carry (GIF,
+// BMP) turned into PNG, so that such
 // pictures are not lost. Only the first frame of an animated GIF is kept.
 #pragma once
 
 #include <cstddef>
 #include <string>
 #include <string_view>
+
+#include "model/Document.h"
 
 namespace orvane::docx {
 
@@ -18,5 +21,9 @@ struct PngImage {
 // pictures larger than `maxPixels`.
 bool gifToPng(std::string_view gif, std::size_t maxPixels, PngImage& out);
 bool bmpToPng(std::string_view bmp, std::size_t maxPixels, PngImage& out);
+
+// The natural pixel size of a PNG or JPEG picture, read from its header;
+// `w` and `h` are left as they are when it cannot be found.
+void pixelSize(const std::string& data, model::ImageFormat format, int& w, int& h);
 
 }  // namespace orvane::docx

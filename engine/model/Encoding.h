@@ -96,6 +96,33 @@ inline void appendUtf8(std::string& out, char32_t cp) {
     }
 }
 
+// Appends `in` as the model keeps text: valid UTF-8 (malformed bytes become
+// U+FFFD) without control characters. Tabs stay; line feeds and carriage
+// returns become `lineBreak` (0: dropped); other C0 controls, DEL and the C1
+// controls go.
+inline void appendCleanText(std::string& out, std::string_view in, char lineBreak) {
+    std::size_t pos = 0;
+    while (pos < in.size()) {
+        const unsigned char c = static_cast<unsigned char>(in[pos]);
+        if (c < 0x80) {
+            // Plain ASCII, the common case, without decoding.
+            if (c >= 0x20 && c != 0x7F) out.push_back(static_cast<char>(c));
+            else if (c == '\t') out.push_back('\t');
+            else if ((c == '\n' || c == '\r') && lineBreak) out.push_back(lineBreak);
+            ++pos;
+            continue;
+        }
+        const std::size_t start = pos;
+        const char32_t cp = decodeUtf8(in, pos);
+        if (cp >= 0x80 && cp <= 0x9F) continue;
+        if (cp == kReplacement) {
+            out.append("\xEF\xBF\xBD");
+        } else {
+            out.append(in.substr(start, pos - start));
+        }
+    }
+}
+
 // Windows-1252 bytes 0x80..0x9F. The five bytes Windows leaves undefined map
 // to the C1 control with the same value, as Windows itself converts them.
 inline constexpr char16_t kCp1252High[32] = {

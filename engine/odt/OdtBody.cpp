@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "docx/ImageConvert.h"
+#include "model/Encoding.h"
 #include "odt/OdtConverter.h"
 #include "odt/OdtXml.h"
 
@@ -19,48 +20,7 @@ bool named(pugi::xml_node n, const char* name) { return std::strcmp(n.name(), na
 bool startsWith(std::string_view s, std::string_view prefix) { return s.substr(0, prefix.size()) == prefix; }
 
 // Valid UTF-8 without control characters: what the model promises its text is.
-void appendClean(std::string& out, std::string_view in) {
-    const auto* s = reinterpret_cast<const unsigned char*>(in.data());
-    const std::size_t n = in.size();
-    std::size_t i = 0;
-    while (i < n) {
-        const unsigned char c = s[i];
-        if (c < 0x80) {
-            if (c >= 0x20 && c != 0x7F) out.push_back(static_cast<char>(c));
-            else if (c == '\t' || c == '\n') out.push_back(static_cast<char>(c));
-            ++i;
-            continue;
-        }
-        int len = 0;
-        char32_t cp = 0;
-        if ((c & 0xE0) == 0xC0) {
-            len = 2;
-            cp = c & 0x1F;
-        } else if ((c & 0xF0) == 0xE0) {
-            len = 3;
-            cp = c & 0x0F;
-        } else if ((c & 0xF8) == 0xF0) {
-            len = 4;
-            cp = c & 0x07;
-        }
-        bool ok = len > 0 && i + static_cast<std::size_t>(len) <= n;
-        for (int k = 1; ok && k < len; ++k) {
-            const unsigned char cc = s[i + static_cast<std::size_t>(k)];
-            if ((cc & 0xC0) != 0x80) ok = false;
-            else cp = (cp << 6) | (cc & 0x3F);
-        }
-        if (ok && ((len == 2 && cp < 0x80) || (len == 3 && cp < 0x800) || (len == 4 && cp < 0x10000) ||
-                   cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF) || (cp >= 0x80 && cp <= 0x9F)))
-            ok = false;
-        if (!ok) {
-            out.append("\xEF\xBF\xBD");
-            ++i;
-            continue;
-        }
-        out.append(in.substr(i, static_cast<std::size_t>(len)));
-        i += static_cast<std::size_t>(len);
-    }
-}
+void appendClean(std::string& out, std::string_view in) { encoding::appendCleanText(out, in, '\n'); }
 
 std::string quoted(std::string_view s) {
     std::string out = "\"";
@@ -140,44 +100,6 @@ Sniffed sniff(const std::string& d) {
     if (n >= 6 && std::memcmp(b, "VCLMTF", 6) == 0) return Sniffed::Svm;
     if (d.substr(0, 1024).find("<svg") != std::string::npos) return Sniffed::Svg;
     return Sniffed::Unknown;
-}
-
-// Natural pixel size of PNG and JPEG pictures; 0 when unknown.
-void pixelSize(const std::string& data, model::ImageFormat format, int& w, int& h) {
-    const auto* b = reinterpret_cast<const unsigned char*>(data.data());
-    const std::size_t n = data.size();
-    const auto be16 = [&](std::size_t i) { return (b[i] << 8) | b[i + 1]; };
-    const auto be32 = [&](std::size_t i) {
-        return static_cast<long long>((static_cast<unsigned long>(b[i]) << 24) | (b[i + 1] << 16) | (b[i + 2] << 8) |
-                                      b[i + 3]);
-    };
-    if (format == model::ImageFormat::Png && n >= 24) {
-        w = static_cast<int>(std::min(be32(16), 1000000LL));
-        h = static_cast<int>(std::min(be32(20), 1000000LL));
-    } else if (format == model::ImageFormat::Jpeg) {
-        std::size_t i = 2;
-        while (i + 9 < n) {
-            if (b[i] != 0xFF) {
-                ++i;
-                continue;
-            }
-            const unsigned char marker = b[i + 1];
-            if (marker == 0xFF) {
-                ++i;
-                continue;
-            }
-            if (marker >= 0xC0 && marker <= 0xCF && marker != 0xC4 && marker != 0xC8 && marker != 0xCC) {
-                h = be16(i + 5);
-                w = be16(i + 7);
-                return;
-            }
-            if (marker == 0xD8 || marker == 0x01 || (marker >= 0xD0 && marker <= 0xD7)) {
-                i += 2;
-                continue;
-            }
-            i += 2 + static_cast<std::size_t>(be16(i + 2));
-        }
-    }
 }
 
 bool isShape(pugi::xml_node n) {
@@ -1293,7 +1215,7 @@ bool OdtConverter::loadImage(pugi::xml_node image, model::Image& out, std::strin
                                              : model::ImageFormat::Wmf;
         if (!spendImage(data.size(), problem)) return false;
         img.data = std::move(data);
-        pixelSize(img.data, img.format, img.pixelWidth, img.pixelHeight);
+        docx::pixelSize(img.data, img.format, img.pixelWidth, img.pixelHeight);
         if (!key.empty()) m_images.emplace(key, img);
         out = std::move(img);
         return true;

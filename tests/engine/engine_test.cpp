@@ -8,6 +8,7 @@
 #include "Engine.h"
 #include "Golden.h"
 #include "SampleDocument.h"
+#include "model/Encoding.h"
 
 namespace orvane {
 namespace {
@@ -272,11 +273,48 @@ TEST(DumpModel, EveryFieldChangesTheDump) {
                  }
              }
          }},
+        {"image.position",
+         [](Document& d) {
+             for (Block& b : d.sections[0].blocks) {
+                 if (auto* p = std::get_if<Paragraph>(&b.value)) {
+                     for (Inline& i : p->content) {
+                         if (auto* img = std::get_if<Image>(&i.value)) img->position = FramePosition{};
+                     }
+                 }
+             }
+         }},
     };
     for (const auto& [name, change] : changes) {
         Document changed = base;
         change(changed);
         EXPECT_NE(dumpModel(changed), before) << name;
+    }
+}
+
+// Text as the model keeps it, from whatever bytes a reader found.
+TEST(Encoding, CleanTextIsValidUtf8WithoutControls) {
+    const struct {
+        std::string in;
+        char lineBreak;
+        std::string out;
+    } cases[] = {
+        {"plain\ttab", ' ', "plain\ttab"},
+        {"a\nb\rc", ' ', "a b c"},
+        {"a\nb\rc", '\n', "a\nb\nc"},
+        {"a\nb", 0, "ab"},
+        {"bell\x07 nul"s + '\0' + " del\x7F", ' ', "bell nul del"},
+        {"C1 \xC2\x85\xC2\x9F gone, \xC2\xA0 kept", ' ', "C1  gone, \xC2\xA0 kept"},
+        {"\xE2\x82\xAC \xF0\x9F\x98\x80", ' ', "\xE2\x82\xAC \xF0\x9F\x98\x80"},
+        // Malformed: a lone continuation byte, a cut sequence before ASCII, an
+        // overlong slash, a surrogate, and a sequence cut by the end.
+        {"\x80|\xE2\x82" "A|\xC0\xAF|\xED\xA0\x80|\xF0\x9F", ' ',
+         "\xEF\xBF\xBD|\xEF\xBF\xBD" "A|\xEF\xBF\xBD\xEF\xBF\xBD|\xEF\xBF\xBD\xEF\xBF\xBD\xEF\xBF\xBD|\xEF\xBF\xBD"},
+    };
+    for (const auto& c : cases) {
+        std::string out = "kept:";
+        encoding::appendCleanText(out, c.in, c.lineBreak);
+        EXPECT_EQ(out, "kept:" + c.out) << c.in;
+        EXPECT_TRUE(encoding::isValidUtf8(out));
     }
 }
 
