@@ -10,6 +10,7 @@
 #include <cstdint>
 
 #include "doc/DocConverter.h"
+#include "docx/ImageConvert.h"
 
 namespace orvane::doc {
 
@@ -188,112 +189,35 @@ private:
 };
 
 // ---------------------------------------------------------------------------
-// Device-independent bitmaps into PNG (RTF carries PNG; a DIB it does not),
-// written with stored deflate blocks: bigger than compressed, but exact.
-
-std::uint32_t crc32(std::string_view data, std::uint32_t crc = 0) {
-    static const auto table = [] {
-        std::array<std::uint32_t, 256> t{};
-        for (std::uint32_t i = 0; i < 256; ++i) {
-            std::uint32_t c = i;
-            for (int k = 0; k < 8; ++k) c = (c & 1) ? 0xEDB88320u ^ (c >> 1) : c >> 1;
-            t[i] = c;
-        }
-        return t;
-    }();
-    crc = ~crc;
-    for (const char ch : data) crc = table[(crc ^ static_cast<unsigned char>(ch)) & 0xFF] ^ (crc >> 8);
-    return ~crc;
-}
-
-void putBe32(std::string& out, std::uint32_t v) {
-    for (int shift = 24; shift >= 0; shift -= 8) out.push_back(static_cast<char>((v >> shift) & 0xFF));
-}
-
-void pngChunk(std::string& png, const char* type, const std::string& body) {
-    putBe32(png, static_cast<std::uint32_t>(body.size()));
-    const std::string typed = std::string(type, 4) + body;
-    png += typed;
-    putBe32(png, crc32(typed));
-}
+// Device-independent bitmaps into PNG (RTF carries PNG; a DIB it does not):
+// given the file header a .bmp would have, the BMP converter does the rest.
 
 bool dibToPng(std::string_view dib, std::size_t maxPixels, model::Image& image) {
     const Bytes b{dib};
     const std::size_t headerSize = b.u32(0);
-    if (headerSize < 40 || headerSize > dib.size()) return false;
-    const std::int32_t width = b.i32(4);
-    const std::int32_t rawHeight = b.i32(8);
+    if (headerSize < 40 || headerSize > dib.size() || dib.size() > 0x7FFFFFF0u) return false;
     const int bpp = static_cast<int>(b.u16(14));
     const std::uint32_t compression = b.u32(16);
-    if (width <= 0 || rawHeight == 0 || rawHeight == INT32_MIN) return false;
-    const bool topDown = rawHeight < 0;
-    const std::int64_t height = topDown ? -static_cast<std::int64_t>(rawHeight) : rawHeight;
-    if (static_cast<std::uint64_t>(width) * static_cast<std::uint64_t>(height) > maxPixels) return false;
-    if (compression != 0 && !(compression == 3 && (bpp == 16 || bpp == 32))) return false;
-    if (bpp != 1 && bpp != 4 && bpp != 8 && bpp != 24 && bpp != 32) return false;
     std::size_t colors = b.u32(32);
-    if (bpp <= 8 && (colors == 0 || colors > (1u << bpp))) colors = 1u << bpp;
     if (bpp > 8) colors = 0;
-    std::size_t pixelsAt = headerSize + 4 * colors + (compression == 3 && headerSize == 40 ? 12 : 0);
-    const std::size_t stride = ((static_cast<std::size_t>(width) * static_cast<std::size_t>(bpp) + 31) / 32) * 4;
-    if (pixelsAt + stride * static_cast<std::size_t>(height) > dib.size()) return false;
-
-    std::string raw;
-    raw.reserve(static_cast<std::size_t>(height) * (1 + 3 * static_cast<std::size_t>(width)));
-    for (std::int64_t y = 0; y < height; ++y) {
-        const std::size_t row = pixelsAt + stride * static_cast<std::size_t>(topDown ? y : height - 1 - y);
-        raw.push_back(0);
-        for (std::int32_t x = 0; x < width; ++x) {
-            std::uint32_t blue = 0, green = 0, red = 0;
-            if (bpp >= 24) {
-                const std::size_t at = row + static_cast<std::size_t>(x) * static_cast<std::size_t>(bpp / 8);
-                blue = b.u8(at);
-                green = b.u8(at + 1);
-                red = b.u8(at + 2);
-            } else {
-                const std::size_t bit = static_cast<std::size_t>(x) * static_cast<std::size_t>(bpp);
-                const std::uint32_t byte = b.u8(row + bit / 8);
-                const std::uint32_t index = (byte >> (8 - bpp - static_cast<int>(bit % 8))) & ((1u << bpp) - 1);
-                const std::size_t entry = headerSize + 4 * std::min<std::size_t>(index, colors ? colors - 1 : 0);
-                blue = b.u8(entry);
-                green = b.u8(entry + 1);
-                red = b.u8(entry + 2);
-            }
-            raw.push_back(static_cast<char>(red));
-            raw.push_back(static_cast<char>(green));
-            raw.push_back(static_cast<char>(blue));
-        }
-    }
-    std::string z = "\x78\x01";
-    std::uint32_t a = 1, bsum = 0;
-    for (const char ch : raw) {
-        a = (a + static_cast<unsigned char>(ch)) % 65521;
-        bsum = (bsum + a) % 65521;
-    }
-    for (std::size_t at = 0; at < raw.size() || at == 0; at += 65535) {
-        const std::size_t n = std::min<std::size_t>(65535, raw.size() - at);
-        const bool last = at + n >= raw.size();
-        z.push_back(last ? 1 : 0);
-        z.push_back(static_cast<char>(n & 0xFF));
-        z.push_back(static_cast<char>(n >> 8));
-        z.push_back(static_cast<char>(~n & 0xFF));
-        z.push_back(static_cast<char>((~n >> 8) & 0xFF));
-        z.append(raw, at, n);
-        if (last) break;
-    }
-    putBe32(z, (bsum << 16) | a);
-    std::string png = "\x89PNG\r\n\x1a\n";
-    std::string ihdr;
-    putBe32(ihdr, static_cast<std::uint32_t>(width));
-    putBe32(ihdr, static_cast<std::uint32_t>(height));
-    ihdr += std::string("\x08\x02\x00\x00\x00", 5);
-    pngChunk(png, "IHDR", ihdr);
-    pngChunk(png, "IDAT", z);
-    pngChunk(png, "IEND", std::string());
+    else if (colors == 0 || colors > (1u << bpp)) colors = 1u << bpp;
+    // The pixels follow the header, the colour table and (for bit fields in
+    // the short header) three colour masks.
+    const std::size_t pixelsAt = headerSize + 4 * colors + (compression == 3 && headerSize == 40 ? 12 : 0);
+    std::string bmp = "BM";
+    const auto putLe32 = [&bmp](std::size_t v) {
+        for (int shift = 0; shift < 32; shift += 8) bmp.push_back(static_cast<char>((v >> shift) & 0xFF));
+    };
+    putLe32(14 + dib.size());
+    putLe32(0);
+    putLe32(14 + pixelsAt);
+    bmp.append(dib);
+    docx::PngImage png;
+    if (!docx::bmpToPng(bmp, maxPixels, png)) return false;
     image.format = model::ImageFormat::Png;
-    image.data = std::move(png);
-    image.pixelWidth = width;
-    image.pixelHeight = static_cast<int>(height);
+    image.data = std::move(png.data);
+    image.pixelWidth = png.width;
+    image.pixelHeight = png.height;
     return true;
 }
 
