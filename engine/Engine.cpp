@@ -209,11 +209,15 @@ InputFormat detectFormat(std::string_view bytes) {
     // the text test looks.
     if (bytes.starts_with("%PDF-"sv)) return InputFormat::Unknown;
     const std::string_view head = start.substr(0, 4096);
-    if (startsWithNoCase(start, "<?xml"sv)) {
-        if (head.find("office:document"sv) != std::string_view::npos) return InputFormat::Odt;
-        if (containsNoCase(head, "<html"sv)) return InputFormat::Html;
-    }
     if (startsWithNoCase(start, "<html"sv) || startsWithNoCase(start, "<!doctype html"sv)) return InputFormat::Html;
+    if (start.starts_with("<"sv)) {
+        // Flat OpenDocument: the office namespace on the root, with or without
+        // an XML declaration or a comment before it.
+        if (head.find("office:document"sv) != std::string_view::npos ||
+            head.find("urn:oasis:names:tc:opendocument:xmlns:office:1.0"sv) != std::string_view::npos)
+            return InputFormat::Odt;
+        if (startsWithNoCase(start, "<?xml"sv) && containsNoCase(head, "<html"sv)) return InputFormat::Html;
+    }
     if (looksLikeText(bytes)) return InputFormat::Text;
     return InputFormat::Unknown;
 }
