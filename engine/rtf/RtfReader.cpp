@@ -2201,11 +2201,14 @@ void Reader::finishField(GroupState& g) {
 
 void Reader::finishContext(GroupState& g) {
     if (static_cast<std::size_t>(g.ctx) + 1 != m_contexts.size() || g.ctx == 0) return;
-    TextContext& ctx = *m_contexts.back();
-    finishContextBlocks(ctx);
+    finishContextBlocks(*m_contexts.back());
+    // Taken off the stack but kept alive: what it noted (a note's mark, a
+    // comment's author) is read below.
+    const std::unique_ptr<TextContext> owned = std::move(m_contexts.back());
+    m_contexts.pop_back();
+    TextContext& ctx = *owned;
     std::vector<Block> blocks = std::move(ctx.blocks);
     const ContextKind kind = ctx.kind;
-    m_contexts.pop_back();
     switch (kind) {
     case ContextKind::Header: m_header = std::move(blocks); break;
     case ContextKind::HeaderFirst: m_headerFirst = std::move(blocks); break;
