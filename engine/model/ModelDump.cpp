@@ -396,7 +396,13 @@ void Dumper::inlines(const std::vector<Inline>& items, int indent) {
     if (indent > kMaxDepth) return;
     for (const Inline& item : items) {
         if (const auto* run = std::get_if<TextRun>(&item.value)) {
-            line(indent, "run " + quoted(run->text) + chars(run->props));
+            std::string s = "run " + quoted(run->text) + chars(run->props);
+            if (const auto& rev = run->revision) {
+                s += rev->kind == Revision::Kind::Insertion ? " ins" : " del";
+                if (!rev->author.empty()) s += " by=" + quoted(rev->author);
+                if (!rev->date.empty()) s += " on=" + quoted(rev->date);
+            }
+            line(indent, s);
         } else if (const auto* brk = std::get_if<Break>(&item.value)) {
             line(indent, std::string("break ") + (brk->kind == BreakKind::Page ? "page" : "column") +
                              chars(brk->props));
