@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstring>
 #include <functional>
+#include <utility>
 
 #include "docx/DocxConverter.h"
 #include "docx/DocxUtil.h"
@@ -167,6 +168,8 @@ void DocxConverter::convertParagraph(pugi::xml_node p, BlockOut out, bool body, 
 
     auto* savedContent = m_content;
     const CharState savedChars = m_paraChars;
+    // A note or text box in a tracked change has marks of its own.
+    const std::optional<model::Revision> savedRevision = std::exchange(m_revision, std::nullopt);
     m_content = &para.content;
     m_paraChars = base;
 
@@ -185,6 +188,7 @@ void DocxConverter::convertParagraph(pugi::xml_node p, BlockOut out, bool body, 
 
     m_content = savedContent;
     m_paraChars = savedChars;
+    m_revision = savedRevision;
 
     pugi::xml_node sectPr = body ? pPr.child("w:sectPr") : pugi::xml_node();
     // Accepting a deleted paragraph mark joins the paragraph to the next one.
@@ -394,6 +398,11 @@ std::vector<Inline>* DocxConverter::target() {
 }
 
 void DocxConverter::emitText(std::string_view text, const CharProps& props) {
+    emitText(text, props, m_revision);
+}
+
+void DocxConverter::emitText(std::string_view text, const CharProps& props,
+                             const std::optional<model::Revision>& revision) {
     if (text.empty()) return;
     std::vector<Inline>* t = target();
     if (!t) {
@@ -401,12 +410,13 @@ void DocxConverter::emitText(std::string_view text, const CharProps& props) {
         return;
     }
     if (!t->empty()) {
-        if (auto* run = std::get_if<model::TextRun>(&t->back().value); run && run->props == props) {
+        if (auto* run = std::get_if<model::TextRun>(&t->back().value);
+            run && run->props == props && run->revision == revision) {
             run->text += text;
             return;
         }
     }
-    t->push_back(Inline{model::TextRun{std::string(text), props}});
+    t->push_back(Inline{model::TextRun{std::string(text), props, revision}});
 }
 
 void DocxConverter::emitInline(Inline item) {
@@ -426,7 +436,7 @@ void DocxConverter::emitField(model::Field field) {
     if (field.instruction.empty()) {
         // Nothing to compute: the result is plain content.
         for (Inline& in : field.result) {
-            if (auto* run = std::get_if<model::TextRun>(&in.value)) emitText(run->text, run->props);
+            if (auto* run = std::get_if<model::TextRun>(&in.value)) emitText(run->text, run->props, run->revision);
             else emitInline(std::move(in));
         }
         return;
@@ -535,8 +545,11 @@ void DocxConverter::convertInlines(pugi::xml_node parent, int depth) {
             convertInlines(child, depth + 1);
             closeFieldsDownTo(mine);
             endField();
-        } else if (is(name, "w:ins") || is(name, "w:moveTo") || is(name, "w:smartTag") ||
-                   is(name, "w:customXml") || is(name, "w:dir") || is(name, "w:bdo")) {
+        } else if (is(name, "w:ins") || is(name, "w:moveTo")) {
+            convertTrackedChange(child, model::Revision::Kind::Insertion, depth + 1);
+        } else if (is(name, "w:del") || is(name, "w:moveFrom")) {
+            convertTrackedChange(child, model::Revision::Kind::Deletion, depth + 1);
+        } else if (is(name, "w:smartTag") || is(name, "w:customXml") || is(name, "w:dir") || is(name, "w:bdo")) {
             convertInlines(child, depth + 1);
         } else if (is(name, "w:sdt")) {
             convertInlines(child.child("w:sdtContent"), depth + 1);
@@ -562,6 +575,18 @@ void DocxConverter::convertInlines(pugi::xml_node parent, int depth) {
     }
 }
 
+// Runs inserted or deleted while changes were tracked (a move is a deletion
+// here and an insertion there). A change inside another change is the inner
+// one's; text that was inserted and then deleted is deleted.
+void DocxConverter::convertTrackedChange(pugi::xml_node change, model::Revision::Kind kind, int depth) {
+    const std::optional<model::Revision> outer = m_revision;
+    if (!outer || outer->kind != model::Revision::Kind::Deletion || kind == model::Revision::Kind::Deletion) {
+        m_revision = model::Revision{kind, change.attribute("w:author").value(), change.attribute("w:date").value()};
+    }
+    convertInlines(change, depth);
+    m_revision = outer;
+}
+
 void DocxConverter::convertRun(pugi::xml_node r, int depth) {
     RunPr direct;
     if (pugi::xml_node rPr = r.child("w:rPr")) {
@@ -578,7 +603,7 @@ void DocxConverter::convertRunContent(pugi::xml_node container, const CharProps&
         const char* name = child.name();
         if (name[0] == 'w' && name[1] == ':') {
             const char* n = name + 2;
-            if (is(n, "t")) {
+            if (is(n, "t") || is(n, "delText")) {
                 emitText(cleanText(child.child_value()), props);
             } else if (is(n, "tab") || is(n, "ptab")) {
                 emitText("\t", props);
@@ -616,7 +641,7 @@ void DocxConverter::convertRunContent(pugi::xml_node container, const CharProps&
                 } else if (type == "end") {
                     if (!m_fields.empty() && !m_fields.back().structural) endField();
                 }
-            } else if (is(n, "instrText")) {
+            } else if (is(n, "instrText") || is(n, "delInstrText")) {
                 if (!m_fields.empty()) {
                     FieldFrame& f = m_fields.back();
                     if (!f.structural && !f.inResult && !f.dissolved) f.instruction += child.child_value();
