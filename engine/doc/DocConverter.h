@@ -163,7 +163,6 @@ private:
     // conversion state
     std::vector<FieldFrame> m_fields;
     std::vector<model::Inline>* m_content = nullptr;
-    std::vector<model::Inline> m_carry;     // content of a paragraph whose mark was deleted
     std::optional<model::Revision> m_revision;  // of the run being read
 };
 

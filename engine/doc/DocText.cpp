@@ -435,8 +435,6 @@ void DocConverter::convertParagraph(std::uint32_t start, std::uint32_t mark, boo
     const Chp paraBase = resolvedStyle(pap.istd).chp;
     model::Paragraph para;
     para.props = paraProps(pap);
-    for (Inline& i : m_carry) para.content.push_back(std::move(i));
-    m_carry.clear();
     m_content = &para.content;
     const bool main = story == Story::Main;
     // Notes and comments are read in the middle of a run: its mark comes back after them.
@@ -592,6 +590,7 @@ void DocConverter::convertParagraph(std::uint32_t start, std::uint32_t mark, boo
         markChp = chpAt(mark, paraBase, end);
     }
     para.markProps = charProps(markChp);
+    if (hasMark) para.markRevision = revision(markChp);
     m_content = nullptr;
 
     const std::uint32_t markChar = hasMark ? m_chars[mark] : 0x0D;
@@ -604,11 +603,6 @@ void DocConverter::convertParagraph(std::uint32_t start, std::uint32_t mark, boo
         item.cellEnd = !item.rowEnd && (pap.innerCell || markChar == 0x07);
     }
     item.tap = pap.tap;
-    if (hasMark && markChp.deleted && markChar == 0x0D && item.itap == 0 && !para.content.empty()) {
-        // A deleted paragraph mark joins this paragraph to the next one.
-        m_carry = std::move(para.content);
-        item.itap = -1;
-    }
     item.para = std::move(para);
     (void)depth;
 }
@@ -619,9 +613,7 @@ std::vector<Block> DocConverter::convertRange(std::uint32_t start, std::uint32_t
     // Notes and comments are read in the middle of a paragraph of the body.
     auto savedFields = std::move(m_fields);
     auto* savedContent = m_content;
-    auto savedCarry = std::move(m_carry);
     m_fields.clear();
-    m_carry.clear();
 
     std::vector<ParaItem> items;
     std::uint32_t cp = start;
@@ -635,21 +627,14 @@ std::vector<Block> DocConverter::convertRange(std::uint32_t start, std::uint32_t
         const bool hasMark = mark < end;
         ParaItem item;
         convertParagraph(cp, hasMark ? mark : end, hasMark, story, start, item, depth);
-        if (item.itap >= 0) items.push_back(std::move(item));
-        cp = hasMark ? mark + 1 : end;
-    }
-    if (!m_carry.empty()) {
-        ParaItem item;
-        item.para.props = paraProps(Pap{});
-        item.para.content = std::move(m_carry);
         items.push_back(std::move(item));
+        cp = hasMark ? mark + 1 : end;
     }
     std::vector<Block> out;
     buildBlocks(items, 0, items.size(), 0, out, depth);
 
     m_fields = std::move(savedFields);
     m_content = savedContent;
-    m_carry = std::move(savedCarry);
     return out;
 }
 

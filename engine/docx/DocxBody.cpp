@@ -52,19 +52,12 @@ pugi::xml_node DocxConverter::chooseAlternate(pugi::xml_node alternate) const {
 
 void DocxConverter::convertBlocks(pugi::xml_node parent, BlockOut out, bool body, int depth) {
     checkDepth(depth);
-    std::vector<Inline> carried;
     for (pugi::xml_node child = parent.first_child(); child; child = child.next_sibling()) {
         if (child.type() != pugi::node_element) continue;
         const char* name = child.name();
         if (is(name, "w:p")) {
-            convertParagraph(child, out, body, depth + 1, &carried);
+            convertParagraph(child, out, body, depth + 1);
         } else if (is(name, "w:tbl")) {
-            if (!carried.empty()) {
-                // A deleted paragraph mark before a table: nothing to join.
-                model::Paragraph p{m_defaultPara, finish(m_defaultChars), std::move(carried)};
-                carried.clear();
-                blocks(out).push_back(Block{std::move(p)});
-            }
             convertTable(child, out, depth + 1);
         } else if (is(name, "w:sdt")) {
             convertBlocks(child.child("w:sdtContent"), out, body, depth + 1);
@@ -91,14 +84,22 @@ void DocxConverter::convertBlocks(pugi::xml_node parent, BlockOut out, bool body
             warnOnce("An embedded foreign document (altChunk) was left out");
         }
     }
-    if (!carried.empty()) {
-        model::Paragraph p{m_defaultPara, finish(m_defaultChars), std::move(carried)};
-        blocks(out).push_back(Block{std::move(p)});
-    }
 }
 
-void DocxConverter::convertParagraph(pugi::xml_node p, BlockOut out, bool body, int depth,
-                                     std::vector<Inline>* carried) {
+// A paragraph mark inserted or deleted (or moved) as a tracked change.
+std::optional<model::Revision> DocxConverter::markRevision(pugi::xml_node rPr) const {
+    for (pugi::xml_node change = rPr.first_child(); change; change = change.next_sibling()) {
+        const char* name = change.name();
+        const bool deleted = is(name, "w:del") || is(name, "w:moveFrom");
+        if (deleted || is(name, "w:ins") || is(name, "w:moveTo")) {
+            return model::Revision{deleted ? model::Revision::Kind::Deletion : model::Revision::Kind::Insertion,
+                                   change.attribute("w:author").value(), change.attribute("w:date").value()};
+        }
+    }
+    return std::nullopt;
+}
+
+void DocxConverter::convertParagraph(pugi::xml_node p, BlockOut out, bool body, int depth) {
     checkDepth(depth);
     pugi::xml_node pPr = p.child("w:pPr");
     ParaPr direct = pPr ? parseParaPr(pPr) : ParaPr{};
@@ -148,7 +149,6 @@ void DocxConverter::convertParagraph(pugi::xml_node p, BlockOut out, bool body, 
     applyRunPr(base, rs.rPr, true);
 
     // The paragraph mark's own formatting.
-    bool markDeleted = false;
     {
         CharState mark = base;
         if (pugi::xml_node rPr = pPr.child("w:rPr")) {
@@ -161,7 +161,7 @@ void DocxConverter::convertParagraph(pugi::xml_node p, BlockOut out, bool body, 
                 }
             }
             applyRunPr(mark, markPr, false);
-            markDeleted = static_cast<bool>(rPr.child("w:del")) || static_cast<bool>(rPr.child("w:moveFrom"));
+            para.markRevision = markRevision(rPr);
         }
         para.markProps = finish(mark);
     }
@@ -173,10 +173,6 @@ void DocxConverter::convertParagraph(pugi::xml_node p, BlockOut out, bool body, 
     m_content = &para.content;
     m_paraChars = base;
 
-    if (carried && !carried->empty()) {
-        para.content = std::move(*carried);
-        carried->clear();
-    }
     if (!m_pendingInlines.empty()) {
         for (auto& b : m_pendingInlines) para.content.push_back(std::move(b));
         m_pendingInlines.clear();
@@ -191,18 +187,7 @@ void DocxConverter::convertParagraph(pugi::xml_node p, BlockOut out, bool body, 
     m_revision = savedRevision;
 
     pugi::xml_node sectPr = body ? pPr.child("w:sectPr") : pugi::xml_node();
-    // Accepting a deleted paragraph mark joins the paragraph to the next one.
-    bool join = markDeleted && carried && !sectPr;
-    if (join) {
-        pugi::xml_node next = p.next_sibling();
-        while (next && next.type() != pugi::node_element) next = next.next_sibling();
-        join = next && is(next.name(), "w:p");
-    }
-    if (join) {
-        *carried = std::move(para.content);
-    } else {
-        blocks(out).push_back(Block{std::move(para)});
-    }
+    blocks(out).push_back(Block{std::move(para)});
 
     if (sectPr) {
         finishSection(parseSectPr(sectPr));

@@ -144,8 +144,8 @@ private:
     using BlockOut = std::vector<model::Block>*;  // null: the current body section
     std::vector<model::Block>& blocks(BlockOut out);
     void convertBlocks(pugi::xml_node parent, BlockOut out, bool body, int depth);
-    void convertParagraph(pugi::xml_node p, BlockOut out, bool body, int depth,
-                          std::vector<model::Inline>* carried);
+    void convertParagraph(pugi::xml_node p, BlockOut out, bool body, int depth);
+    std::optional<model::Revision> markRevision(pugi::xml_node rPr) const;
     void convertTable(pugi::xml_node tbl, BlockOut out, int depth);
     void convertInlines(pugi::xml_node parent, int depth);
     void convertRun(pugi::xml_node r, int depth);

@@ -237,6 +237,7 @@ struct Paragraph {
     ParaProps props;
     CharProps markProps;           // the paragraph mark's character properties
     std::vector<Inline> content;
+    std::optional<Revision> markRevision{};  // the mark inserted or deleted as a tracked change
 };
 
 enum class VMerge { None, Start, Continue };

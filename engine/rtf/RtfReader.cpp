@@ -2104,6 +2104,7 @@ void Reader::endParagraph(TextContext& ctx, int level) {
         if (it != m_lsIndex.end()) para.props.list = ListRef{it->second, g.ilvl};
     }
     para.markProps = g.chars;
+    para.markRevision = revisionOf(g.revision);
     para.content = std::move(ctx.content);
     ctx.content.clear();
     ctx.paraStarted = false;

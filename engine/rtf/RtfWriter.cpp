@@ -477,6 +477,10 @@ void Writer::collectBlocks(const std::vector<Block>& blocks, int depth) {
         if (const auto* p = std::get_if<Paragraph>(&block.value)) {
             addColor(p->props.shading);
             collectChars(p->markProps);
+            if (p->markRevision) {
+                m_hasRevisions = true;
+                addAuthor(p->markRevision->author);
+            }
             collectInlines(p->content, depth + 1);
         } else if (const auto* t = std::get_if<Table>(&block.value)) {
             for (const TableRow& row : t->rows) {
@@ -1063,6 +1067,7 @@ void Writer::paragraphToRtf(const Paragraph& paragraph, int itap, Ending ending,
     // The paragraph mark takes the character properties in force at it.
     open();
     runPropsToRtf(paragraph.markProps, paraStyle ? &paraStyle->chars : nullptr);
+    if (paragraph.markRevision) revisionToRtf(*paragraph.markRevision);
     endingToRtf(ending);
     close();
     endLine();

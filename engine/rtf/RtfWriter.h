@@ -16,8 +16,8 @@
 // - paragraphs with every paragraph property of the model, list numbers
 //   (\lsN\ilvlN plus a {\listtext} fallback computed here), runs with every
 //   character property, tabs, line/page/column breaks, fields, bookmarks and
-//   pictures (PNG, JPEG, EMF, WMF); tracked changes on runs (\revised
-//   \revauth \revdttm, \deleted \revauthdel \revdttmdel);
+//   pictures (PNG, JPEG, EMF, WMF); tracked changes on runs and paragraph
+//   marks (\revised \revauth \revdttm, \deleted \revauthdel \revdttmdel);
 // - tables with row and cell properties, vertical merges, and tables nested to
 //   any depth (\itap, \nestcell, \nestrow);
 // - footnotes and endnotes as Word writes them: the mark (\chftn, or a custom

@@ -243,6 +243,8 @@ TEST(DocReader, TrackedChangesWithAuthorsAndDates) {
         "-and  Ann Author 2016-04-01T08:00:00Z",
         "-bold Ann Author 2016-04-01T08:00:00Z",
         "- text Ann Author 2016-04-01T08:00:00Z",
+        "-end of the third Bob Builder 2020-03-01T10:30:00Z",  // a deletion across two paragraphs
+        "-start of the fourth  Bob Builder 2020-03-01T10:30:00Z",
     };
     EXPECT_EQ(changes, expected);
     // Deleted text is there, where it was.
@@ -273,7 +275,7 @@ TEST(DocReader, RevisionAuthorsOutOfRange) {
         }
     }
     EXPECT_GT(anonymous, 0);
-    EXPECT_EQ(anonymous + named, 6);
+    EXPECT_EQ(anonymous + named, 8);
 }
 
 // ---------------------------------------------------------------------------

@@ -577,7 +577,7 @@ TEST(DocxReader, NotesAndCommentsStandAtTheirReferences) {
 // Two authors' insertions and deletions: in a hyperlink, a deleted field, a
 // change inside another, a note that brings its own marks, a formatting
 // change (its new formatting kept, the old one ignored) and a deleted
-// paragraph mark (still joined).
+// paragraph mark.
 DocxBuilder trackedChanges() {
     DocxBuilder b;
     b.xmlPart("footnotes", "word/footnotes.xml", "w:footnotes", R"(

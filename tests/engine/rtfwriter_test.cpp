@@ -870,6 +870,9 @@ TEST(DumpModelGolden, EveryRevisionFieldChangesTheDump) {
         {"kind", [&](model::Document& d) { rev(d).kind = Kind::Deletion; }},
         {"author", [&](model::Document& d) { rev(d).author = "Bob"; }},
         {"date", [&](model::Document& d) { rev(d).date.clear(); }},
+        {"mark", [&](model::Document& d) {
+             std::get<model::Paragraph>(d.sections[0].blocks[0].value).markRevision = model::Revision{};
+         }},
         {"none", [&](model::Document& d) {
              std::get<model::TextRun>(std::get<model::Paragraph>(d.sections[0].blocks[0].value).content[0].value)
                  .revision.reset();
@@ -880,6 +883,18 @@ TEST(DumpModelGolden, EveryRevisionFieldChangesTheDump) {
         change(changed);
         EXPECT_NE(dumpModel(changed), dumpModel(base)) << name;
     }
+}
+
+TEST(RtfWriterRevisions, ParagraphMarksCarryTheirOwnRevision) {
+    model::Document d = oneParagraph({run("one")});
+    auto& first = std::get<model::Paragraph>(d.sections[0].blocks[0].value);
+    first.markRevision = model::Revision{Kind::Deletion, "Mark remover", "2016-03-31T20:14:00Z"};
+    d.sections[0].blocks.push_back(paragraph({run("two")}));
+    std::get<model::Paragraph>(d.sections[0].blocks[1].value).markRevision = model::Revision{Kind::Insertion, "", ""};
+    const std::string rtf = flat(toRtf(d));
+    EXPECT_NE(rtf.find("{\\*\\revtbl{Unknown;}{Mark remover;}}"), std::string::npos) << rtf;
+    EXPECT_NE(rtf.find("one}{\\f0\\fs24\\deleted\\revauthdel1\\revdttmdel121896206\\par}"), std::string::npos) << rtf;
+    EXPECT_NE(rtf.find("two}{\\f0\\fs24\\revised\\revauth0\\par}"), std::string::npos) << rtf;
 }
 
 TEST(RtfWriterRevisions, NoTableWithoutRevisionsAndAuthorsFromEveryStory) {
@@ -1021,6 +1036,18 @@ TEST(RtfRoundTrip, TrackedChanges) {
         footnote({paragraph({run(" note "), revised("added", Kind::Insertion, "Cy")})}),
     });
     d.fonts = {{"Arial", model::FontFamily::Swiss, 0, 2, ""}};
+    // Paragraph marks deleted or inserted, in the body and in a table's cell.
+    auto& first = std::get<model::Paragraph>(d.sections[0].blocks[0].value);
+    first.markRevision = model::Revision{Kind::Deletion, "Dee", "2021-01-02T03:04:00Z"};
+    model::Paragraph inserted = std::get<model::Paragraph>(paragraph({run("new paragraph")}).value);
+    inserted.markRevision = model::Revision{Kind::Insertion, "Ann Example", ""};
+    model::Table table;
+    model::TableRow row;
+    row.cells = {cell(2000, {model::Block{inserted}, paragraph({run("cell end")})})};
+    table.rows = {row};
+    d.sections[0].blocks.push_back(model::Block{inserted});
+    d.sections[0].blocks.push_back(model::Block{table});
+    d.sections[0].blocks.push_back(paragraph({run("last")}));
     expectRoundTrip(d);
 }
 
