@@ -1162,10 +1162,11 @@ void OdtConverter::changeMark(pugi::xml_node mark, bool block, BlockOut out, int
         }
         return;
     }
-    if (name != "text:change" || !region.deleted || region.expanding) return;
+    if (name != "text:change" || !region.deleted || region.read) return;
     // The deleted text where it stood: whole paragraphs between paragraphs,
-    // inline text (its paragraph ends as line breaks) inside one.
-    region.expanding = true;
+    // inline text (its paragraph ends as line breaks) inside one. Each region
+    // is read once, so regions that name each other cannot multiply the text.
+    region.read = true;
     const std::optional<model::Revision> saved = std::exchange(m_revision, region.revision);
     if (block) {
         convertBlocks(region.deleted, out, depth + 1);
@@ -1174,7 +1175,6 @@ void OdtConverter::changeMark(pugi::xml_node mark, bool block, BlockOut out, int
         convertDeletedInlines(region.deleted, first, depth + 1);
     }
     m_revision = saved;
-    region.expanding = false;
 }
 
 void OdtConverter::convertDeletedInlines(pugi::xml_node parent, bool& first, int depth) {

@@ -203,7 +203,7 @@ private:
     struct ChangedRegion {
         model::Revision revision;
         pugi::xml_node deleted;   // a deletion's text:deletion, which holds the text
-        bool expanding = false;   // its text is being read (a region never holds itself)
+        bool read = false;        // its text has been read: a region is read once, never inside itself
     };
     std::unordered_map<std::string, ChangedRegion> m_changes;
     std::optional<model::Revision> m_revision;

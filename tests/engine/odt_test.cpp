@@ -417,7 +417,8 @@ TEST(OdtReader, NotesCommentsAndTrackedChanges) {
 // Two authors: an insertion across paragraphs, a deletion of words inside a
 // paragraph, one of two paragraphs (their break a line break), one of a
 // whole paragraph between paragraphs, a note inside an insertion with marks
-// of its own, and marks that name no region, a format change or themselves.
+// of its own, and marks that name no region, a format change, themselves or
+// a region already read.
 TEST(OdtReader, TrackedChangesAreRevisions) {
     OdtBuilder b;
     b.fonts = kFonts;
@@ -441,7 +442,7 @@ TEST(OdtReader, TrackedChangesAreRevisions) {
              R"(<text:change text:change-id="del2"/>.</text:p>)"
              R"(<text:change text:change-id="del3"/>)"
              R"(<text:p><text:change-start text:change-id="fmt"/>Formatted<text:change-end text:change-id="fmt"/> )"
-             R"(<text:change text:change-id="nowhere"/><text:change text:change-id="loop"/>)"
+             R"(<text:change text:change-id="nowhere"/><text:change text:change-id="loop"/><text:change text:change-id="del1"/>)"
              R"(<text:change-start text:change-id="ins2"/>noted<text:note text:note-class="footnote"><text:note-citation>1</text:note-citation>)"
              R"(<text:note-body><text:p>Note text</text:p></text:note-body></text:note> end<text:change-end text:change-id="ins2"/></text:p>)";
     expectDump(b, "revisions.txt");
