@@ -16,8 +16,8 @@
 // embedded objects, floating pictures from the drawing layer; text boxes and
 // other drawing shapes as frames at their anchors; symbols and special
 // characters; tracked insertions and deletions as revisions with their
-// authors (SttbfRMark; none in Word 6/95 files) and dates, deleted paragraph
-// marks joining their paragraphs; the summary (title, author, dates).
+// authors (SttbfRMark; none in Word 6/95 files) and dates, of runs and
+// paragraph marks; the summary (title, author, dates).
 //
 // Rendered partly: fields that span paragraphs (a table of contents) keep
 // their result as plain content; drawing shapes become empty frames of their
