@@ -661,7 +661,7 @@ void DocConverter::drawnObject(std::uint32_t cp, Story story, std::uint32_t stor
             model::Paragraph para{m_doc.defaultPara, m_doc.defaultChars, {}};
             std::string text = s->second.text;
             std::replace(text.begin(), text.end(), '\r', '\n');
-            para.content.push_back(model::Inline{model::TextRun{std::move(text), props, {}}});
+            para.content.push_back(model::Inline{model::TextRun{std::move(text), props}});
             model::Block block;
             block.value = std::move(para);
             frame.blocks.push_back(std::move(block));

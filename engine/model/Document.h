@@ -131,7 +131,7 @@ struct Revision {
 struct TextRun {
     std::string text;
     CharProps props;
-    std::optional<Revision> revision;  // none: not a tracked change
+    std::optional<Revision> revision{};  // none: not a tracked change
 };
 
 enum class BreakKind { Page, Column };
