@@ -425,6 +425,13 @@ void DocConverter::loadNotesAndMarks() {
         }
     }
 
+    // Who made the tracked changes (Word 97 and later; Word 6/95 files keep
+    // no names here, so their changes have no author).
+    if (!m_fib.word6) {
+        const auto [rfc, rlcb] = m_fib.pair(kSttbfRMark);
+        m_revisionAuthors = parseSttb(t, rfc, rlcb, false);
+    }
+
     // Comment ranges: a hidden bookmark per comment, found by its tag.
     if (!m_fib.word6 && m_andRef.count() > 0) {
         const auto [sfc, slcb] = m_fib.pair(kSttbfAtnBkmk);

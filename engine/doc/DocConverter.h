@@ -89,6 +89,7 @@ private:
     void convertParagraph(std::uint32_t start, std::uint32_t mark, bool hasMark, Story story,
                           std::uint32_t storyBase, ParaItem& item, int depth);
     void emitChar(char32_t c, const model::CharProps& props);
+    std::optional<model::Revision> revision(const Chp& chp) const;
     void emitNote(NoteKind kind, std::size_t index, std::string customMark, const model::CharProps& props, int depth);
     void emitComment(std::size_t index, int depth);
     void emitInline(model::Inline item);
@@ -143,6 +144,7 @@ private:
     Plc m_fndRef, m_fndTxt, m_endRef, m_endTxt, m_andRef, m_andTxt;
     std::unordered_map<std::uint32_t, NoteRef> m_noteAt;
     std::vector<std::string> m_commentAuthors;
+    std::vector<std::string> m_revisionAuthors;  // SttbfRMark
     int m_noteCount = 0;
     std::size_t m_spent = 0;                  // characters read again (see spendBudget)
     std::multimap<std::uint32_t, model::Bookmark> m_bookmarks;
@@ -161,7 +163,7 @@ private:
     // conversion state
     std::vector<FieldFrame> m_fields;
     std::vector<model::Inline>* m_content = nullptr;
-    std::vector<model::Inline> m_carry;     // content of a paragraph whose mark was deleted
+    std::optional<model::Revision> m_revision;  // of the run being read
 };
 
 }  // namespace orvane::doc

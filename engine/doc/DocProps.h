@@ -18,7 +18,10 @@ struct Chp {
     bool bold = false, italic = false, strike = false, dstrike = false, caps = false, smallCaps = false;
     bool vanish = false, outline = false, shadow = false, boldBi = false, italicBi = false;
     bool bidi = false, complexScript = false;
-    bool deleted = false;        // tracked deletion: left out, as when changes are accepted
+    bool deleted = false;        // tracked deletion (sprmCFRMarkDel)
+    bool inserted = false;       // tracked insertion (sprmCFRMarkIns)
+    int authorIns = 0, authorDel = 0;         // entries of the revision authors (SttbfRMark)
+    std::uint32_t dateIns = 0, dateDel = 0;   // when, as Word's packed date (DTTM)
     bool spec = false;           // a special character (picture, note reference, ...)
     bool data = false, ole2 = false, obj = false, fldVanish = false;
     int ftcAscii = 0, ftcFE = 0, ftcOther = 0, ftcBi = 0;

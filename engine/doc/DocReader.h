@@ -15,7 +15,9 @@
 // inline pictures (PNG, JPEG, EMF, WMF, bitmaps turned into PNG), pictures of
 // embedded objects, floating pictures from the drawing layer; text boxes and
 // other drawing shapes as frames at their anchors; symbols and special
-// characters; tracked changes accepted; the summary (title, author, dates).
+// characters; tracked insertions and deletions as revisions with their
+// authors (SttbfRMark; none in Word 6/95 files) and dates, of runs and
+// paragraph marks; the summary (title, author, dates).
 //
 // Rendered partly: fields that span paragraphs (a table of contents) keep
 // their result as plain content; drawing shapes become empty frames of their

@@ -424,6 +424,11 @@ void applyChp(Chp& chp, const Sprm& s, const Chp& base) {
     const std::uint32_t v8 = b.u8(0);
     switch (s.code) {
     case 0x0800: chp.deleted = v8 != 0; break;
+    case 0x0801: chp.inserted = v8 != 0; break;
+    case 0x4804: chp.authorIns = static_cast<int>(b.u16(0)); break;
+    case 0x4863: chp.authorDel = static_cast<int>(b.u16(0)); break;
+    case 0x6805: chp.dateIns = b.u32(0); break;
+    case 0x6864: chp.dateDel = b.u32(0); break;
     case 0x0802: chp.fldVanish = v8 != 0; break;
     case 0x6A03: chp.picLocation = b.u32(0); break;
     case 0x0806: chp.data = v8 != 0; break;
@@ -443,6 +448,11 @@ void applyChp(Chp& chp, const Sprm& s, const Chp& base) {
         chp.ole2 = keep.ole2;
         chp.obj = keep.obj;
         chp.deleted = keep.deleted;
+        chp.inserted = keep.inserted;
+        chp.authorIns = keep.authorIns;
+        chp.authorDel = keep.authorDel;
+        chp.dateIns = keep.dateIns;
+        chp.dateDel = keep.dateDel;
         break;
     }
     case 0x0835: chp.bold = toggle(v8, base.bold); break;

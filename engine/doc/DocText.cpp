@@ -2,6 +2,7 @@
 // file position, special characters turned into fields, notes, pictures and
 // breaks, and table paragraphs gathered into rows and cells.
 #include <algorithm>
+#include <cstdio>
 
 #include "doc/DocConverter.h"
 #include "model/Encoding.h"
@@ -48,9 +49,20 @@ int codePageForLanguage(int lid) {
     }
 }
 
-bool sameProps(const Inline& last, const model::CharProps& props) {
+bool sameRun(const Inline& last, const model::TextRun& next) {
     const auto* run = std::get_if<model::TextRun>(&last.value);
-    return run && run->props == props;
+    return run && run->props == next.props && run->revision == next.revision;
+}
+
+// Word's packed date (DTTM): minutes, hours, day, month, years since 1900;
+// 0 or anything that is no date: unknown.
+std::string isoDate(std::uint32_t dttm) {
+    const unsigned mi = dttm & 63, h = (dttm >> 6) & 31, d = (dttm >> 11) & 31, mo = (dttm >> 16) & 15;
+    const unsigned y = ((dttm >> 20) & 511) + 1900;
+    if (dttm == 0 || mo < 1 || mo > 12 || d < 1 || h > 23 || mi > 59) return {};
+    char buf[32];
+    std::snprintf(buf, sizeof buf, "%04u-%02u-%02uT%02u:%02u:00Z", y, mo, d, h, mi);
+    return buf;
 }
 
 std::string trimmed(const std::string& s) {
@@ -354,7 +366,7 @@ void DocConverter::emitInline(Inline item) {
     std::vector<Inline>* out = target();
     if (!out) return;
     if (auto* run = std::get_if<model::TextRun>(&item.value)) {
-        if (!out->empty() && sameProps(out->back(), run->props)) {
+        if (!out->empty() && sameRun(out->back(), *run)) {
             std::get<model::TextRun>(out->back().value).text += run->text;
             return;
         }
@@ -365,7 +377,20 @@ void DocConverter::emitInline(Inline item) {
 void DocConverter::emitChar(char32_t c, const model::CharProps& props) {
     std::string text;
     encoding::appendUtf8(text, c);
-    emitInline(Inline{model::TextRun{std::move(text), props}});
+    emitInline(Inline{model::TextRun{std::move(text), props, m_revision}});
+}
+
+// Text deleted (perhaps after it was inserted) or inserted while changes were
+// tracked, with its author from SttbfRMark and its date.
+std::optional<model::Revision> DocConverter::revision(const Chp& chp) const {
+    if (!chp.deleted && !chp.inserted) return std::nullopt;
+    model::Revision r;
+    r.kind = chp.deleted ? model::Revision::Kind::Deletion : model::Revision::Kind::Insertion;
+    const auto author = static_cast<std::size_t>(chp.deleted ? chp.authorDel : chp.authorIns);
+    if (author < m_revisionAuthors.size() && !(author == 0 && m_revisionAuthors[0] == "Unknown"))
+        r.author = m_revisionAuthors[author];
+    r.date = isoDate(chp.deleted ? chp.dateDel : chp.dateIns);
+    return r;
 }
 
 void DocConverter::closeField() {
@@ -410,10 +435,14 @@ void DocConverter::convertParagraph(std::uint32_t start, std::uint32_t mark, boo
     const Chp paraBase = resolvedStyle(pap.istd).chp;
     model::Paragraph para;
     para.props = paraProps(pap);
-    for (Inline& i : m_carry) para.content.push_back(std::move(i));
-    m_carry.clear();
     m_content = &para.content;
     const bool main = story == Story::Main;
+    // Notes and comments are read in the middle of a run: its mark comes back after them.
+    struct RestoreRevision {
+        std::optional<model::Revision>& target;
+        std::optional<model::Revision> saved;
+        ~RestoreRevision() { target = std::move(saved); }
+    } restoreRevision{m_revision, m_revision};
 
     const auto bookmarksAt = [&](std::uint32_t cp) {
         if (!main) return;
@@ -444,18 +473,7 @@ void DocConverter::convertParagraph(std::uint32_t start, std::uint32_t mark, boo
         std::uint32_t runEnd = 0;
         const Chp chp = chpAt(cp, paraBase, runEnd);
         runEnd = std::clamp(runEnd, cp + 1, mark);
-        if (chp.deleted) {
-            for (std::uint32_t c = cp; c < runEnd; ++c) {
-                bookmarksAt(c);
-                const auto ch = m_chars[c];
-                // Field marks still count, so fields stay balanced.
-                if (ch == 0x13) m_fields.push_back(FieldFrame{});
-                else if (ch == 0x14 && !m_fields.empty()) m_fields.back().inResult = true;
-                else if (ch == 0x15) closeField();
-            }
-            cp = runEnd;
-            continue;
-        }
+        m_revision = revision(chp);
         const model::CharProps props = charProps(chp);
         std::string raw;  // 8-bit text of older files, decoded a stretch at a time
         std::string text;
@@ -465,7 +483,7 @@ void DocConverter::convertParagraph(std::uint32_t start, std::uint32_t mark, boo
                 raw.clear();
             }
             if (!text.empty()) {
-                emitInline(Inline{model::TextRun{std::move(text), props}});
+                emitInline(Inline{model::TextRun{std::move(text), props, m_revision}});
                 text.clear();
             }
         };
@@ -496,7 +514,7 @@ void DocConverter::convertParagraph(std::uint32_t start, std::uint32_t mark, boo
             }
             if (m_fib.word6 && ch >= 0x80) {
                 if (!text.empty() && raw.empty()) {
-                    emitInline(Inline{model::TextRun{std::move(text), props}});
+                    emitInline(Inline{model::TextRun{std::move(text), props, m_revision}});
                     text.clear();
                 }
                 raw.push_back(static_cast<char>(ch));
@@ -572,6 +590,7 @@ void DocConverter::convertParagraph(std::uint32_t start, std::uint32_t mark, boo
         markChp = chpAt(mark, paraBase, end);
     }
     para.markProps = charProps(markChp);
+    if (hasMark) para.markRevision = revision(markChp);
     m_content = nullptr;
 
     const std::uint32_t markChar = hasMark ? m_chars[mark] : 0x0D;
@@ -584,11 +603,6 @@ void DocConverter::convertParagraph(std::uint32_t start, std::uint32_t mark, boo
         item.cellEnd = !item.rowEnd && (pap.innerCell || markChar == 0x07);
     }
     item.tap = pap.tap;
-    if (hasMark && markChp.deleted && markChar == 0x0D && item.itap == 0 && !para.content.empty()) {
-        // A deleted paragraph mark joins this paragraph to the next one.
-        m_carry = std::move(para.content);
-        item.itap = -1;
-    }
     item.para = std::move(para);
     (void)depth;
 }
@@ -599,9 +613,7 @@ std::vector<Block> DocConverter::convertRange(std::uint32_t start, std::uint32_t
     // Notes and comments are read in the middle of a paragraph of the body.
     auto savedFields = std::move(m_fields);
     auto* savedContent = m_content;
-    auto savedCarry = std::move(m_carry);
     m_fields.clear();
-    m_carry.clear();
 
     std::vector<ParaItem> items;
     std::uint32_t cp = start;
@@ -615,21 +627,14 @@ std::vector<Block> DocConverter::convertRange(std::uint32_t start, std::uint32_t
         const bool hasMark = mark < end;
         ParaItem item;
         convertParagraph(cp, hasMark ? mark : end, hasMark, story, start, item, depth);
-        if (item.itap >= 0) items.push_back(std::move(item));
-        cp = hasMark ? mark + 1 : end;
-    }
-    if (!m_carry.empty()) {
-        ParaItem item;
-        item.para.props = paraProps(Pap{});
-        item.para.content = std::move(m_carry);
         items.push_back(std::move(item));
+        cp = hasMark ? mark + 1 : end;
     }
     std::vector<Block> out;
     buildBlocks(items, 0, items.size(), 0, out, depth);
 
     m_fields = std::move(savedFields);
     m_content = savedContent;
-    m_carry = std::move(savedCarry);
     return out;
 }
 

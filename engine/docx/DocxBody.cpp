@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstring>
 #include <functional>
+#include <utility>
 
 #include "docx/DocxConverter.h"
 #include "docx/DocxUtil.h"
@@ -51,19 +52,12 @@ pugi::xml_node DocxConverter::chooseAlternate(pugi::xml_node alternate) const {
 
 void DocxConverter::convertBlocks(pugi::xml_node parent, BlockOut out, bool body, int depth) {
     checkDepth(depth);
-    std::vector<Inline> carried;
     for (pugi::xml_node child = parent.first_child(); child; child = child.next_sibling()) {
         if (child.type() != pugi::node_element) continue;
         const char* name = child.name();
         if (is(name, "w:p")) {
-            convertParagraph(child, out, body, depth + 1, &carried);
+            convertParagraph(child, out, body, depth + 1);
         } else if (is(name, "w:tbl")) {
-            if (!carried.empty()) {
-                // A deleted paragraph mark before a table: nothing to join.
-                model::Paragraph p{m_defaultPara, finish(m_defaultChars), std::move(carried)};
-                carried.clear();
-                blocks(out).push_back(Block{std::move(p)});
-            }
             convertTable(child, out, depth + 1);
         } else if (is(name, "w:sdt")) {
             convertBlocks(child.child("w:sdtContent"), out, body, depth + 1);
@@ -90,14 +84,22 @@ void DocxConverter::convertBlocks(pugi::xml_node parent, BlockOut out, bool body
             warnOnce("An embedded foreign document (altChunk) was left out");
         }
     }
-    if (!carried.empty()) {
-        model::Paragraph p{m_defaultPara, finish(m_defaultChars), std::move(carried)};
-        blocks(out).push_back(Block{std::move(p)});
-    }
 }
 
-void DocxConverter::convertParagraph(pugi::xml_node p, BlockOut out, bool body, int depth,
-                                     std::vector<Inline>* carried) {
+// A paragraph mark inserted or deleted (or moved) as a tracked change.
+std::optional<model::Revision> DocxConverter::markRevision(pugi::xml_node rPr) const {
+    for (pugi::xml_node change = rPr.first_child(); change; change = change.next_sibling()) {
+        const char* name = change.name();
+        const bool deleted = is(name, "w:del") || is(name, "w:moveFrom");
+        if (deleted || is(name, "w:ins") || is(name, "w:moveTo")) {
+            return model::Revision{deleted ? model::Revision::Kind::Deletion : model::Revision::Kind::Insertion,
+                                   change.attribute("w:author").value(), change.attribute("w:date").value()};
+        }
+    }
+    return std::nullopt;
+}
+
+void DocxConverter::convertParagraph(pugi::xml_node p, BlockOut out, bool body, int depth) {
     checkDepth(depth);
     pugi::xml_node pPr = p.child("w:pPr");
     ParaPr direct = pPr ? parseParaPr(pPr) : ParaPr{};
@@ -147,7 +149,6 @@ void DocxConverter::convertParagraph(pugi::xml_node p, BlockOut out, bool body, 
     applyRunPr(base, rs.rPr, true);
 
     // The paragraph mark's own formatting.
-    bool markDeleted = false;
     {
         CharState mark = base;
         if (pugi::xml_node rPr = pPr.child("w:rPr")) {
@@ -160,20 +161,18 @@ void DocxConverter::convertParagraph(pugi::xml_node p, BlockOut out, bool body, 
                 }
             }
             applyRunPr(mark, markPr, false);
-            markDeleted = static_cast<bool>(rPr.child("w:del")) || static_cast<bool>(rPr.child("w:moveFrom"));
+            para.markRevision = markRevision(rPr);
         }
         para.markProps = finish(mark);
     }
 
     auto* savedContent = m_content;
     const CharState savedChars = m_paraChars;
+    // A note or text box in a tracked change has marks of its own.
+    const std::optional<model::Revision> savedRevision = std::exchange(m_revision, std::nullopt);
     m_content = &para.content;
     m_paraChars = base;
 
-    if (carried && !carried->empty()) {
-        para.content = std::move(*carried);
-        carried->clear();
-    }
     if (!m_pendingInlines.empty()) {
         for (auto& b : m_pendingInlines) para.content.push_back(std::move(b));
         m_pendingInlines.clear();
@@ -185,20 +184,10 @@ void DocxConverter::convertParagraph(pugi::xml_node p, BlockOut out, bool body, 
 
     m_content = savedContent;
     m_paraChars = savedChars;
+    m_revision = savedRevision;
 
     pugi::xml_node sectPr = body ? pPr.child("w:sectPr") : pugi::xml_node();
-    // Accepting a deleted paragraph mark joins the paragraph to the next one.
-    bool join = markDeleted && carried && !sectPr;
-    if (join) {
-        pugi::xml_node next = p.next_sibling();
-        while (next && next.type() != pugi::node_element) next = next.next_sibling();
-        join = next && is(next.name(), "w:p");
-    }
-    if (join) {
-        *carried = std::move(para.content);
-    } else {
-        blocks(out).push_back(Block{std::move(para)});
-    }
+    blocks(out).push_back(Block{std::move(para)});
 
     if (sectPr) {
         finishSection(parseSectPr(sectPr));
@@ -394,6 +383,11 @@ std::vector<Inline>* DocxConverter::target() {
 }
 
 void DocxConverter::emitText(std::string_view text, const CharProps& props) {
+    emitText(text, props, m_revision);
+}
+
+void DocxConverter::emitText(std::string_view text, const CharProps& props,
+                             const std::optional<model::Revision>& revision) {
     if (text.empty()) return;
     std::vector<Inline>* t = target();
     if (!t) {
@@ -401,12 +395,13 @@ void DocxConverter::emitText(std::string_view text, const CharProps& props) {
         return;
     }
     if (!t->empty()) {
-        if (auto* run = std::get_if<model::TextRun>(&t->back().value); run && run->props == props) {
+        if (auto* run = std::get_if<model::TextRun>(&t->back().value);
+            run && run->props == props && run->revision == revision) {
             run->text += text;
             return;
         }
     }
-    t->push_back(Inline{model::TextRun{std::string(text), props}});
+    t->push_back(Inline{model::TextRun{std::string(text), props, revision}});
 }
 
 void DocxConverter::emitInline(Inline item) {
@@ -426,7 +421,7 @@ void DocxConverter::emitField(model::Field field) {
     if (field.instruction.empty()) {
         // Nothing to compute: the result is plain content.
         for (Inline& in : field.result) {
-            if (auto* run = std::get_if<model::TextRun>(&in.value)) emitText(run->text, run->props);
+            if (auto* run = std::get_if<model::TextRun>(&in.value)) emitText(run->text, run->props, run->revision);
             else emitInline(std::move(in));
         }
         return;
@@ -535,8 +530,11 @@ void DocxConverter::convertInlines(pugi::xml_node parent, int depth) {
             convertInlines(child, depth + 1);
             closeFieldsDownTo(mine);
             endField();
-        } else if (is(name, "w:ins") || is(name, "w:moveTo") || is(name, "w:smartTag") ||
-                   is(name, "w:customXml") || is(name, "w:dir") || is(name, "w:bdo")) {
+        } else if (is(name, "w:ins") || is(name, "w:moveTo")) {
+            convertTrackedChange(child, model::Revision::Kind::Insertion, depth + 1);
+        } else if (is(name, "w:del") || is(name, "w:moveFrom")) {
+            convertTrackedChange(child, model::Revision::Kind::Deletion, depth + 1);
+        } else if (is(name, "w:smartTag") || is(name, "w:customXml") || is(name, "w:dir") || is(name, "w:bdo")) {
             convertInlines(child, depth + 1);
         } else if (is(name, "w:sdt")) {
             convertInlines(child.child("w:sdtContent"), depth + 1);
@@ -562,6 +560,18 @@ void DocxConverter::convertInlines(pugi::xml_node parent, int depth) {
     }
 }
 
+// Runs inserted or deleted while changes were tracked (a move is a deletion
+// here and an insertion there). A change inside another change is the inner
+// one's; text that was inserted and then deleted is deleted.
+void DocxConverter::convertTrackedChange(pugi::xml_node change, model::Revision::Kind kind, int depth) {
+    const std::optional<model::Revision> outer = m_revision;
+    if (!outer || outer->kind != model::Revision::Kind::Deletion || kind == model::Revision::Kind::Deletion) {
+        m_revision = model::Revision{kind, change.attribute("w:author").value(), change.attribute("w:date").value()};
+    }
+    convertInlines(change, depth);
+    m_revision = outer;
+}
+
 void DocxConverter::convertRun(pugi::xml_node r, int depth) {
     RunPr direct;
     if (pugi::xml_node rPr = r.child("w:rPr")) {
@@ -578,7 +588,7 @@ void DocxConverter::convertRunContent(pugi::xml_node container, const CharProps&
         const char* name = child.name();
         if (name[0] == 'w' && name[1] == ':') {
             const char* n = name + 2;
-            if (is(n, "t")) {
+            if (is(n, "t") || is(n, "delText")) {
                 emitText(cleanText(child.child_value()), props);
             } else if (is(n, "tab") || is(n, "ptab")) {
                 emitText("\t", props);
@@ -616,7 +626,7 @@ void DocxConverter::convertRunContent(pugi::xml_node container, const CharProps&
                 } else if (type == "end") {
                     if (!m_fields.empty() && !m_fields.back().structural) endField();
                 }
-            } else if (is(n, "instrText")) {
+            } else if (is(n, "instrText") || is(n, "delInstrText")) {
                 if (!m_fields.empty()) {
                     FieldFrame& f = m_fields.back();
                     if (!f.structural && !f.inResult && !f.dissolved) f.instruction += child.child_value();

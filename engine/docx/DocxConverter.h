@@ -145,8 +145,8 @@ private:
     using BlockOut = std::vector<model::Block>*;  // null: the current body section
     std::vector<model::Block>& blocks(BlockOut out);
     void convertBlocks(pugi::xml_node parent, BlockOut out, bool body, int depth);
-    void convertParagraph(pugi::xml_node p, BlockOut out, bool body, int depth,
-                          std::vector<model::Inline>* carried);
+    void convertParagraph(pugi::xml_node p, BlockOut out, bool body, int depth);
+    std::optional<model::Revision> markRevision(pugi::xml_node rPr) const;
     void convertTable(pugi::xml_node tbl, BlockOut out, int depth);
     void convertInlines(pugi::xml_node parent, int depth);
     void convertRun(pugi::xml_node r, int depth);
@@ -164,6 +164,9 @@ private:
     void withHyperlink(const std::string& instruction, const std::function<void()>& body);
     std::vector<model::Inline>* target();
     void emitText(std::string_view text, const model::CharProps& props);
+    void emitText(std::string_view text, const model::CharProps& props,
+                  const std::optional<model::Revision>& revision);
+    void convertTrackedChange(pugi::xml_node change, model::Revision::Kind kind, int depth);
     void emitInline(model::Inline item);
     void emitField(model::Field field);
     void beginField(bool structural, std::string instruction);
@@ -201,6 +204,7 @@ private:
     int m_fieldOverflow = 0;                               // field starts beyond the nesting cap
     std::vector<model::Inline>* m_content = nullptr;       // the paragraph being filled
     CharState m_paraChars;                                 // run base of that paragraph
+    std::optional<model::Revision> m_revision;             // the w:ins or w:del the runs are in
     const CellLayer* m_cell = nullptr;
     std::vector<model::Inline> m_pendingInlines;           // marks met between paragraphs
     std::unordered_map<std::string, std::string> m_bookmarkNames;  // w:id -> name

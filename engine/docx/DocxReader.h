@@ -10,7 +10,9 @@
 // rows, shading, borders on/off, nested tables, table style regions);
 // pictures (PNG, JPEG, EMF, WMF, the PNG fallback of SVG pictures; DrawingML
 // and VML); sections with page setup, columns, page numbering and their
-// headers and footers; document properties; tracked changes accepted.
+// headers and footers; document properties; tracked insertions and
+// deletions (moves too) of runs and paragraph marks as revisions with their
+// authors and dates.
 //
 // Footnotes and endnotes (with their numbering settings, document-wide and
 // per section, and custom marks), comments with their ranges, and text boxes
@@ -25,8 +27,8 @@
 //
 // Left out (with a warning): TIFF and other picture formats, charts, linked
 // pictures, embedded foreign documents (altChunk), OLE object contents (their
-// preview picture is kept). Deleted text and moved-away text of tracked
-// changes are dropped: changes count as accepted.
+// preview picture is kept). Formatting changes keep the new formatting and
+// deleted table rows are dropped, as when the change is accepted.
 #pragma once
 
 #include <string_view>

@@ -116,11 +116,22 @@ struct ParaProps {
 
 struct Inline;
 
+// A tracked change: text inserted or deleted while changes were being
+// tracked, shown as such until someone accepts or rejects it.
+struct Revision {
+    enum class Kind { Insertion, Deletion };
+    Kind kind = Kind::Insertion;
+    std::string author;            // empty: unknown
+    std::string date;              // ISO 8601 as Comment::date; RTF keeps minutes only; empty unknown
+    bool operator==(const Revision&) const = default;
+};
+
 // A run of text with one set of character properties. The text may hold '\t'
 // (a tab) and '\n' (a line break inside the paragraph).
 struct TextRun {
     std::string text;
     CharProps props;
+    std::optional<Revision> revision{};  // none: not a tracked change
 };
 
 enum class BreakKind { Page, Column };
@@ -232,6 +243,7 @@ struct Paragraph {
     ParaProps props;
     CharProps markProps;           // the paragraph mark's character properties
     std::vector<Inline> content;
+    std::optional<Revision> markRevision{};  // the mark inserted or deleted as a tracked change
 };
 
 enum class VMerge { None, Start, Continue };

@@ -262,6 +262,15 @@ std::string position(const FramePosition& p) {
            std::to_string(p.y);
 }
 
+// " ins by=\"Ann\" on=\"2021-08-31T10:15:00Z\"", or nothing when not a tracked change.
+std::string revision(const std::optional<Revision>& r) {
+    if (!r) return {};
+    std::string s = r->kind == Revision::Kind::Insertion ? " ins" : " del";
+    if (!r->author.empty()) s += " by=" + quoted(r->author);
+    if (!r->date.empty()) s += " on=" + quoted(r->date);
+    return s;
+}
+
 // "format:start:restart", e.g. "lowerroman:1:continuous".
 std::string numbering(const NoteNumbering& n) {
     return std::string(name(n.format)) + ":" + std::to_string(n.start) + ":" + name(n.restart);
@@ -401,7 +410,7 @@ void Dumper::inlines(const std::vector<Inline>& items, int indent) {
     if (indent > kMaxDepth) return;
     for (const Inline& item : items) {
         if (const auto* run = std::get_if<TextRun>(&item.value)) {
-            line(indent, "run " + quoted(run->text) + chars(run->props));
+            line(indent, "run " + quoted(run->text) + chars(run->props) + revision(run->revision));
         } else if (const auto* brk = std::get_if<Break>(&item.value)) {
             line(indent, std::string("break ") + (brk->kind == BreakKind::Page ? "page" : "column") +
                              chars(brk->props));
@@ -456,7 +465,7 @@ void Dumper::blocks(const std::vector<Block>& items, int indent) {
     for (const Block& block : items) {
         if (const auto* p = std::get_if<Paragraph>(&block.value)) {
             line(indent, "para" + para(p->props));
-            const std::string mark = chars(p->markProps);
+            const std::string mark = chars(p->markProps) + revision(p->markRevision);
             if (!mark.empty()) line(indent + 1, "mark" + mark);
             inlines(p->content, indent + 1);
         } else if (const auto* t = std::get_if<Table>(&block.value)) {

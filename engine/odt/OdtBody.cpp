@@ -2,6 +2,8 @@
 // frames, notes and annotations, straight from the XML tree into the model.
 #include <algorithm>
 #include <cstring>
+#include <optional>
+#include <utility>
 
 #include "docx/ImageConvert.h"
 #include "model/Encoding.h"
@@ -118,7 +120,7 @@ bool isShape(pugi::xml_node n) {
 // Elements whose content is never part of the text where they stand.
 bool skippedInline(pugi::xml_node n) {
     static constexpr const char* kSkipped[] = {
-        "text:change",         "text:change-start",        "text:change-end",        "text:toc-mark",
+        "text:toc-mark",
         "text:user-index-mark", "text:alphabetical-index-mark", "text:soft-page-break", "office:annotation-end",
         "text:ruby-text",      "draw:control",             "office:binary-data",     "svg:title",
         "svg:desc",            "text:tracked-changes",     "text:reference-mark-end", "text:alphabetical-index-mark-end",
@@ -140,7 +142,7 @@ bool skippedBlock(pugi::xml_node n) {
         "text:tracked-changes", "text:sequence-decls", "text:variable-decls", "text:user-field-decls",
         "text:dde-connection-decls", "office:forms", "table:calculation-settings", "text:soft-page-break",
         "text:alphabetical-index-auto-mark-file", "table:content-validations", "table:label-ranges",
-        "text:change", "text:change-start", "text:change-end", "office:annotation-end", "text:page-sequence",
+        "office:annotation-end", "text:page-sequence",
         "table:table-source", "text:section-source", "office:event-listeners", "svg:title", "svg:desc",
         "text:table-of-content-source", "text:illustration-index-source", "text:table-index-source",
         "text:object-index-source", "text:user-index-source", "text:alphabetical-index-source",
@@ -231,6 +233,8 @@ void OdtConverter::convertBlock(pugi::xml_node child, BlockOut out, int depth) {
             }
             blocks(out).push_back(Block{std::move(para)});
         }
+    } else if (named(child, "text:change") || named(child, "text:change-start") || named(child, "text:change-end")) {
+        changeMark(child, true, out, depth);
     } else if (skippedBlock(child)) {
         return;
     } else {
@@ -886,6 +890,8 @@ void OdtConverter::convertInline(pugi::xml_node n, int depth) {
         emitField("SAVEDATE", n, depth);
     } else if (name == "text:ruby") {
         convertInlines(n.child("text:ruby-base"), depth);
+    } else if (name == "text:change" || name == "text:change-start" || name == "text:change-end") {
+        changeMark(n, false, nullptr, depth);
     } else if (name == "text:hidden-text") {
         const TextPr saved = m_text;
         if (attr(n, "text:is-hidden") != "false") m_text.hidden = true;
@@ -946,12 +952,13 @@ void OdtConverter::emitText(std::string_view text, bool collapse) {
     model::CharProps props = finishChars(m_text);
     props.charStyle = m_charStyle;
     if (!m_content->empty()) {
-        if (auto* run = std::get_if<model::TextRun>(&m_content->back().value); run && run->props == props) {
+        if (auto* run = std::get_if<model::TextRun>(&m_content->back().value);
+            run && run->props == props && run->revision == m_revision) {
             run->text += clean;
             return;
         }
     }
-    m_content->push_back(Inline{model::TextRun{std::move(clean), props}});
+    m_content->push_back(Inline{model::TextRun{std::move(clean), props, m_revision}});
 }
 
 void OdtConverter::emitInline(Inline item) {
@@ -1002,6 +1009,9 @@ std::vector<Block> OdtConverter::convertStory(pugi::xml_node container, int dept
     const Opt<int> savedStyle = m_charStyle;
     auto savedBookmarks = std::move(m_pendingBookmarks);
     m_pendingBookmarks.clear();
+    // A note or comment in a changed region has marks of its own.
+    const std::optional<model::Revision> savedRevision = std::exchange(m_revision, std::nullopt);
+    const std::string savedRevisionId = std::exchange(m_revisionId, std::string());
     m_firstInItem = false;
     m_inBody = false;
     m_story = ++m_stories;
@@ -1020,7 +1030,87 @@ std::vector<Block> OdtConverter::convertStory(pugi::xml_node container, int dept
     m_text = savedText;
     m_charStyle = savedStyle;
     m_pendingBookmarks = std::move(savedBookmarks);
+    m_revision = savedRevision;
+    m_revisionId = savedRevisionId;
     return out;
+}
+
+// ---------------------------------------------------------------------------
+// Tracked changes
+//
+// text:tracked-changes lists the changed regions with who changed them and
+// when. Inserted text stays in place between text:change-start and
+// text:change-end; deleted text lives in its region, and text:change marks
+// where it stood. Format changes keep the new formatting.
+
+void OdtConverter::loadTrackedChanges(pugi::xml_node text) {
+    const pugi::xml_node changes = text.child("text:tracked-changes");
+    std::size_t count = 0;
+    for (pugi::xml_node region = changes.child("text:changed-region"); region;
+         region = region.next_sibling("text:changed-region")) {
+        if (++count > 1000000) break;
+        std::string id = std::string(attr(region, "text:id"));
+        if (id.empty()) id = std::string(attr(region, "xml:id"));
+        if (id.empty()) continue;
+        ChangedRegion c;
+        pugi::xml_node what = region.child("text:insertion");
+        if (!what) {
+            what = region.child("text:deletion");
+            if (!what) continue;  // a format change
+            c.revision.kind = model::Revision::Kind::Deletion;
+            c.deleted = what;
+        }
+        const pugi::xml_node info = what.child("office:change-info");
+        appendClean(c.revision.author, trim(info.child("dc:creator").text().get()));
+        c.revision.date = isoDate(info.child("dc:date").text().get());
+        spend(1);
+        m_changes.emplace(std::move(id), std::move(c));
+    }
+}
+
+void OdtConverter::changeMark(pugi::xml_node mark, bool block, BlockOut out, int depth) {
+    const std::string id = std::string(attr(mark, "text:change-id"));
+    const auto it = m_changes.find(id);
+    if (it == m_changes.end()) return;
+    ChangedRegion& region = it->second;
+    const std::string_view name = mark.name();
+    if (region.revision.kind == model::Revision::Kind::Insertion) {
+        if (name == "text:change-start") {
+            m_revision = region.revision;
+            m_revisionId = id;
+        } else if (name == "text:change-end" && m_revisionId == id) {
+            m_revision.reset();
+            m_revisionId.clear();
+        }
+        return;
+    }
+    if (name != "text:change" || !region.deleted || region.read) return;
+    // The deleted text where it stood: whole paragraphs between paragraphs,
+    // inline text (its paragraph ends as line breaks) inside one. Each region
+    // is read once, so regions that name each other cannot multiply the text.
+    region.read = true;
+    const std::optional<model::Revision> saved = std::exchange(m_revision, region.revision);
+    if (block) {
+        convertBlocks(region.deleted, out, depth + 1);
+    } else {
+        bool first = true;
+        convertDeletedInlines(region.deleted, first, depth + 1);
+    }
+    m_revision = saved;
+}
+
+void OdtConverter::convertDeletedInlines(pugi::xml_node parent, bool& first, int depth) {
+    checkDepth(depth);
+    for (pugi::xml_node n = parent.first_child(); n; n = n.next_sibling()) {
+        if (n.type() != pugi::node_element || named(n, "office:change-info")) continue;
+        if (named(n, "text:p") || named(n, "text:h")) {
+            if (!first) emitText("\n", false);
+            first = false;
+            convertInlines(n, depth + 1);
+        } else {
+            convertDeletedInlines(n, first, depth + 1);  // lists, tables, sections: their paragraphs
+        }
+    }
 }
 
 // Bookmarks and comments still open when a story ends land in its last

@@ -592,6 +592,7 @@ model::Document OdtConverter::convert() {
 
     m_auto = &m_contentAuto;
     m_inBody = true;
+    loadTrackedChanges(text);
     // Depths count XML levels, as the parser did: office:text is the third.
     convertBlocks(text, nullptr, 3);
 

@@ -129,6 +129,10 @@ private:
     void convertAnnotation(pugi::xml_node annotation, int depth);
     bool loadImage(pugi::xml_node image, model::Image& out, std::string& problem);
     void emitText(std::string_view text, bool collapse);
+    // -- tracked changes
+    void loadTrackedChanges(pugi::xml_node text);
+    void changeMark(pugi::xml_node mark, bool block, BlockOut out, int depth);
+    void convertDeletedInlines(pugi::xml_node parent, bool& first, int depth);
     void emitInline(model::Inline item);
     void emitField(std::string instruction, pugi::xml_node resultFrom, int depth);
     void emitBookmark(std::string name, bool start);
@@ -193,6 +197,17 @@ private:
     int m_story = 0;                                    // the story being read: 0 the body
     int m_stories = 0;
     Opt<std::pair<int, model::Twips>> m_resumeColumns;  // page columns to return to after a text section
+
+    // tracked changes: the regions of text:tracked-changes by id, and the
+    // change the text being read belongs to
+    struct ChangedRegion {
+        model::Revision revision;
+        pugi::xml_node deleted;   // a deletion's text:deletion, which holds the text
+        bool read = false;        // its text has been read: a region is read once, never inside itself
+    };
+    std::unordered_map<std::string, ChangedRegion> m_changes;
+    std::optional<model::Revision> m_revision;
+    std::string m_revisionId;                           // the text:change-start it began at
 };
 
 }  // namespace orvane::odt

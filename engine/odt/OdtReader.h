@@ -24,9 +24,10 @@
 // orientation, margins, header and footer areas, columns, page number format);
 // master pages with their headers and footers (default, left, first, and a
 // first page that hands over to another page style) into sections; text
-// sections with their own columns; document properties; tracked changes
-// accepted (the model has no revisions: deleted text is dropped, inserted text
-// kept).
+// sections with their own columns; document properties; tracked insertions
+// and deletions as revisions with their authors and dates (a deletion's
+// paragraph breaks inside a paragraph become line breaks; format changes keep
+// the new formatting).
 //
 // Rendered partly: floating pictures are placed inline where they are
 // anchored; borders are only "lines or none"; a table of contents is the text

@@ -57,6 +57,7 @@ using rtf::RtfTokenizer;
     X(ulthdashdd) X(ulnone) X(strike) X(striked) X(cf) X(highlight) X(chcbpat) X(cb) X(super)      \
     X(sub) X(nosupersub) X(caps) X(scaps) X(v) X(rtlch) X(ltrch) X(expnd) X(expndtw) X(lang)       \
     X(af) X(dbch) X(hich) X(loch) X(fs)                                                             \
+    X(revised) X(deleted) X(revauth) X(revauthdel) X(revdttm) X(revdttmdel)                         \
     X(tab) X(line) X(page) X(column) X(emdash) X(endash) X(bullet) X(lquote) X(rquote)             \
     X(ldblquote) X(rdblquote) X(emspace) X(enspace) X(qmspace) X(zwj) X(zwnj) X(ltrmark)           \
     X(rtlmark) X(zwbo) X(zwnbo) X(chpgn) X(chftn) X(chatn) X(lbr)                                   \
@@ -109,7 +110,7 @@ Kw lookup(std::string_view name) {
 // Groups whose content is never text of the document, whether starred or not.
 bool isSkippedDestination(Kw k) {
     switch (k) {
-    case Kw::k_filetbl: case Kw::k_revtbl: case Kw::k_rsidtbl: case Kw::k_xmlnstbl:
+    case Kw::k_filetbl: case Kw::k_rsidtbl: case Kw::k_xmlnstbl:
     case Kw::k_themedata: case Kw::k_colorschememapping: case Kw::k_datastore:
     case Kw::k_latentstyles: case Kw::k_generator: case Kw::k_pgdsctbl: case Kw::k_xe:
     case Kw::k_tc: case Kw::k_tcn: case Kw::k_txe: case Kw::k_rxe: case Kw::k_bxe: case Kw::k_ixe:
@@ -153,6 +154,7 @@ bool isKnownDestination(Kw k) {
     case Kw::k_object: case Kw::k_result: case Kw::k_do: case Kw::k_dptxbx: case Kw::k_shpgrp:
     case Kw::k_ud: case Kw::k_upr: case Kw::k_pntext: case Kw::k_atnid: case Kw::k_atnauthor:
     case Kw::k_atnref: case Kw::k_atndate: case Kw::k_atrfstart: case Kw::k_atrfend: case Kw::k_sn:
+    case Kw::k_revtbl:
         return true;
     default:
         return false;
@@ -185,6 +187,7 @@ enum class Dest : std::uint8_t {
     Pict,
     Defaults,      // {\*\defchp} / {\*\defpap}
     Capture,       // short text kept for its group's end: comment details, shape properties
+    RevisionTable, // {\*\revtbl}: the authors of tracked changes
 };
 
 // What has to happen when a group ends.
@@ -209,12 +212,25 @@ enum class Role : std::uint8_t {
     Shppict,
     Shape,
     Capture,
+    RevisionEntry,
 };
 
 // What a Dest::Capture group holds.
 enum class Capture : std::uint8_t { Initials, Author, Ref, Date, RangeStart, RangeEnd, PropName, PropValue };
 
 enum class InfoField : std::uint8_t { Title, Subject, Author, Keywords, Comments };
+
+// Tracked-change marks as the character properties state them; turned into a
+// model::Revision when a run ends.
+struct RevisionMarks {
+    bool inserted = false;
+    bool deleted = false;
+    int author = 0;               // \revauth: entry of the revision table
+    int deleteAuthor = 0;         // \revauthdel
+    std::int64_t date = 0;        // \revdttm, Word's packed date; 0 unknown
+    std::int64_t deleteDate = 0;  // \revdttmdel
+    bool operator==(const RevisionMarks&) const = default;
+};
 
 // The state RTF saves and restores with every group.
 struct GroupState {
@@ -224,6 +240,7 @@ struct GroupState {
     int destData = 0;             // which info field, for Dest::InfoText
     int ctx = 0;                  // index of the text context this group writes to
     CharProps chars;
+    RevisionMarks revision;
     ParaProps para;
     int uc = 1;                   // fallback characters after \uN
     int slValue = 0;              // \sl as written, to combine with \slmult
@@ -275,6 +292,7 @@ struct TextContext {
     std::vector<Inline> content;  // the paragraph being read
     std::string runText;          // text not yet turned into a TextRun
     CharProps runProps;
+    RevisionMarks runRevision;
     std::vector<FieldFrame> fields;
     std::vector<TableLevel> tables;
     std::vector<Block> asides;    // notes and text boxes waiting for their paragraph to end
@@ -371,6 +389,19 @@ struct TimeParts {
 constexpr int kMaxTabs = 64;
 constexpr std::size_t kMaxCellDefs = 1000;
 constexpr int kMaxListLevels = 9;
+constexpr std::size_t kMaxRevisionAuthors = 65536;
+
+// Word's packed date (DTTM): minutes, hours, day, month, years since 1900;
+// the weekday in the top bits is left out. Empty when it is no date.
+std::string isoFromPackedDate(std::int64_t v) {
+    const int mi = static_cast<int>(v & 63), h = static_cast<int>((v >> 6) & 31);
+    const int d = static_cast<int>((v >> 11) & 31), mo = static_cast<int>((v >> 16) & 15);
+    const int y = static_cast<int>((v >> 20) & 511) + 1900;
+    if (v <= 0 || mo < 1 || mo > 12 || d < 1 || h > 23 || mi > 59) return {};
+    char buf[40];
+    std::snprintf(buf, sizeof buf, "%04d-%02d-%02dT%02d:%02d:00Z", y, mo, d, h, mi);
+    return buf;
+}
 
 using encoding::appendUtf8;
 
@@ -523,6 +554,7 @@ private:
     void endSection(bool last);
     void resetChars(GroupState& g);
     void resetPara(GroupState& g);
+    std::optional<Revision> revisionOf(const RevisionMarks& marks) const;
     void applyLineSpacing(GroupState& g);
     std::optional<Rgb> color(std::int32_t index) const;
     void finishDocument();
@@ -556,6 +588,10 @@ private:
     std::vector<std::optional<Rgb>> m_colors;
     int m_red = 0, m_green = 0, m_blue = 0;
     bool m_colorAny = false;
+
+    // Authors of tracked changes, by their number in \revtbl
+    std::vector<std::string> m_revisionAuthors;
+    std::string m_revisionEntry;
 
     // Defaults and styles
     CharProps m_defaultChars;
@@ -728,6 +764,9 @@ void Reader::openGroup() {
     }
     if (top().role == Role::FontTable) {
         s.role = Role::FontEntry;
+    } else if (top().dest == Dest::RevisionTable && top().role == Role::None) {
+        s.role = Role::RevisionEntry;
+        m_revisionEntry.clear();
     } else if (top().dest == Dest::StyleSheet) {
         s.dest = Dest::StyleEntry;
         s.role = Role::StyleEntry;
@@ -849,6 +888,12 @@ void Reader::closeGroup() {
         break;
     case Role::Capture:
         finishCapture(g);
+        break;
+    case Role::RevisionEntry:
+        // "{Name;}": the name is everything before the entry's last ';'.
+        if (!m_revisionEntry.empty() && m_revisionEntry.back() == ';') m_revisionEntry.pop_back();
+        if (m_revisionAuthors.size() < kMaxRevisionAuthors) m_revisionAuthors.push_back(std::move(m_revisionEntry));
+        m_revisionEntry.clear();
         break;
     }
     if (g.dest == Dest::ColorTable && g.role == Role::None && m_stack.size() >= 2 &&
@@ -1058,6 +1103,15 @@ void Reader::emitChar(char32_t c) {
     case Dest::Capture:
         if (c >= 0x20 && m_capture.size() < 4096) appendUtf8(m_capture, c);
         return;
+    case Dest::RevisionTable:
+        if (c == ';' && g.role != Role::RevisionEntry) {
+            // Entries written without groups of their own end at each ';'.
+            if (m_revisionAuthors.size() < kMaxRevisionAuthors) m_revisionAuthors.push_back(m_revisionEntry);
+            m_revisionEntry.clear();
+        } else if (c >= 0x20 && m_revisionEntry.size() < 4096) {
+            appendUtf8(m_revisionEntry, c);
+        }
+        return;
     case Dest::ColorTable:
         if (c == ';') {
             m_colors.push_back(m_colorAny ? std::optional<Rgb>(Rgb((m_red << 16) | (m_green << 8) | m_blue))
@@ -1077,9 +1131,11 @@ void Reader::appendBodyText(std::string_view utf8) {
     m_lastWasShppict = false;
     if (ctx.runText.empty()) {
         ctx.runProps = g.chars;
-    } else if (m_propsDirty && !(ctx.runProps == g.chars)) {
+        ctx.runRevision = g.revision;
+    } else if (m_propsDirty && (!(ctx.runProps == g.chars) || !(ctx.runRevision == g.revision))) {
         flushRun(ctx);
         ctx.runProps = g.chars;
+        ctx.runRevision = g.revision;
     }
     m_propsDirty = false;
     ctx.runText.append(utf8);
@@ -1335,6 +1391,17 @@ void Reader::handleWord(const RtfToken& t) {
         // Word 6 numbering: the number as text. With a list table the list
         // itself is read, so the text would show the number twice.
         if (m_haveListTable) skipGroup();
+        return;
+
+    // Revision authors
+    case Kw::k_revtbl:
+        if (g.role == Role::None && g.dest != Dest::RevisionTable) {
+            g.dest = Dest::RevisionTable;
+            m_revisionAuthors.clear();
+            m_revisionEntry.clear();
+        } else {
+            skipGroup();
+        }
         return;
 
     // Info
@@ -1628,8 +1695,24 @@ std::optional<Rgb> Reader::color(std::int32_t index) const {
     return m_colors[static_cast<std::size_t>(index)];
 }
 
+// Deleted wins: text inserted and then deleted is shown as deleted. Authors
+// are looked up in the revision table; entry 0 is Word's "Unknown".
+std::optional<Revision> Reader::revisionOf(const RevisionMarks& marks) const {
+    if (!marks.inserted && !marks.deleted) return std::nullopt;
+    Revision r;
+    r.kind = marks.deleted ? Revision::Kind::Deletion : Revision::Kind::Insertion;
+    const int author = marks.deleted ? marks.deleteAuthor : marks.author;
+    if (author >= 0 && static_cast<std::size_t>(author) < m_revisionAuthors.size() &&
+        !(author == 0 && m_revisionAuthors[0] == "Unknown")) {
+        r.author = m_revisionAuthors[static_cast<std::size_t>(author)];
+    }
+    r.date = isoFromPackedDate(marks.deleted ? marks.deleteDate : marks.date);
+    return r;
+}
+
 void Reader::resetChars(GroupState& g) {
     g.chars = m_defaultChars;
+    g.revision = RevisionMarks{};
     g.charClass = 0;
     g.rtlch = false;
     m_propsDirty = true;
@@ -1736,6 +1819,12 @@ bool Reader::handleCharWord(Kw k, const RtfToken& t, GroupState& g) {
     case Kw::k_expnd: c.spacing = clampTwips(std::int64_t(p) * 5); break;  // quarter points
     case Kw::k_expndtw: c.spacing = clampTwips(p); break;
     case Kw::k_lang: c.lang = std::clamp(p, 0, 0xFFFF); break;
+    case Kw::k_revised: g.revision.inserted = on; break;
+    case Kw::k_deleted: g.revision.deleted = on; break;
+    case Kw::k_revauth: g.revision.author = p; break;
+    case Kw::k_revauthdel: g.revision.deleteAuthor = p; break;
+    case Kw::k_revdttm: g.revision.date = static_cast<std::uint32_t>(p); break;
+    case Kw::k_revdttmdel: g.revision.deleteDate = static_cast<std::uint32_t>(p); break;
     default: return false;
     }
     m_propsDirty = true;
@@ -1973,8 +2062,10 @@ std::vector<Inline>& Reader::inlineTarget(TextContext& ctx) {
 void Reader::flushRun(TextContext& ctx) {
     if (ctx.runText.empty()) return;
     std::vector<Inline>& target = inlineTarget(ctx);
+    std::optional<Revision> revision = revisionOf(ctx.runRevision);
     if (!target.empty()) {
-        if (auto* last = std::get_if<TextRun>(&target.back().value); last && last->props == ctx.runProps) {
+        if (auto* last = std::get_if<TextRun>(&target.back().value);
+            last && last->props == ctx.runProps && last->revision == revision) {
             last->text.append(ctx.runText);
             ctx.runText.clear();
             return;
@@ -1985,6 +2076,7 @@ void Reader::flushRun(TextContext& ctx) {
     TextRun run;
     run.text = ctx.runText;
     run.props = ctx.runProps;
+    run.revision = std::move(revision);
     appendInline(target, std::move(run));
     ctx.runText.clear();
 }
@@ -2024,6 +2116,7 @@ void Reader::endParagraph(TextContext& ctx, int level) {
         if (it != m_lsIndex.end()) para.props.list = ListRef{it->second, g.ilvl};
     }
     para.markProps = g.chars;
+    para.markRevision = revisionOf(g.revision);
     para.content = std::move(ctx.content);
     ctx.content.clear();
     ctx.paraStarted = false;
@@ -2243,17 +2336,7 @@ void Reader::finishContext(GroupState& g) {
         if (!ctx.commentRef.empty() && m_rangesSeen.count(rangeId(ctx.commentRef))) comment.range = rangeId(ctx.commentRef);
         char* end = nullptr;
         const long long v = std::strtoll(ctx.commentDate.c_str(), &end, 10);
-        if (end && end != ctx.commentDate.c_str() && v > 0) {
-            // Word's packed date: minutes, hours, day, month, years since 1900.
-            const int mi = static_cast<int>(v & 63), h = static_cast<int>((v >> 6) & 31);
-            const int d = static_cast<int>((v >> 11) & 31), mo = static_cast<int>((v >> 16) & 15);
-            const int y = static_cast<int>((v >> 20) & 511) + 1900;
-            if (mo >= 1 && mo <= 12 && d >= 1 && h < 24 && mi < 60) {
-                char buf[40];
-                std::snprintf(buf, sizeof buf, "%04d-%02d-%02dT%02d:%02d:00Z", y, mo, d, h, mi);
-                comment.date = buf;
-            }
-        }
+        if (end && end != ctx.commentDate.c_str() && v > 0) comment.date = isoFromPackedDate(v);
         comment.blocks = std::move(blocks);
         insertInline(*m_contexts.back(), std::move(comment));
         break;

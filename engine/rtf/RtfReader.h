@@ -26,6 +26,8 @@
 // - comments (\chatn with {\*\atnid}, {\*\atnauthor}, {\*\annotation},
 //   {\*\atndate} as ISO 8601) and the text they are about
 //   ({\*\atrfstart}/{\*\atrfend} with {\*\atnref});
+// - tracked changes on runs and paragraph marks (\revised \revauth \revdttm,
+//   \deleted \revauthdel \revdttmdel) with their authors from {\*\revtbl};
 // - shapes: one with text ({\shptxt}) becomes a frame with its place, size,
 //   wrapping, line and fill; one with a picture (pib) becomes that picture;
 //   {\shprslt} is left out after a {\*\shpinst}.

@@ -88,7 +88,7 @@ enum class Ending { Par, Sect, Cell, NestCell, None, StoryEnd };
 // text for readers without shapes, where nothing special is written.
 enum class Story { Body, HeaderFooter, Note, Comment, Frame, Fallback };
 
-// A date in Word's packed form (DTTM) for \atndate: minutes in bits 0-5, hours
+// A date in Word's packed form (DTTM) for \atndate and \revdttm: minutes in bits 0-5, hours
 // 6-10, day 11-15, month 16-19, years since 1900 20-28. The weekday (bits
 // 29-31) stays 0: with it the number can pass 2^31, which LibreOffice then
 // misreads, and readers take the weekday from the date anyway. Seconds and
@@ -247,6 +247,7 @@ private:
     void collectBlocks(const std::vector<Block>& blocks, int depth);
     void collectInlines(const std::vector<Inline>& inlines, int depth);
     void collectColors();
+    void addAuthor(const std::string& author);
 
     // --- stories -----------------------------------------------------------
     bool notesAllowed() const { return m_story == Story::Body; }
@@ -286,6 +287,8 @@ private:
     void styleSheetToRtf();
     void listTablesToRtf();
     void listLevelToRtf(const ListLevel& level);
+    void revisionTableToRtf();
+    void revisionToRtf(const Revision& revision);
     void infoToRtf();
     void dateToRtf(std::string_view name, const std::string& iso);
     void pageSetupToRtf();
@@ -337,6 +340,8 @@ private:
     bool m_failed = false;
     std::vector<Rgb> m_colors;
     std::unordered_map<Rgb, int> m_colorIndex;
+    std::vector<std::string> m_authors;  // revision authors after Word's "Unknown", in order of first use
+    std::unordered_map<std::string, int> m_authorIndex;
     std::vector<ListCounter> m_listCounters;
     Twips m_textWidth = 9360;        // the width of the text being written: the section's, a cell's, a box's
     Twips m_sectionWidth = 9360;     // the current section's text width
@@ -348,6 +353,7 @@ private:
     int m_shapes = 0;                // shapes written so far, for their ids
     bool m_hasFootnotes = false;
     bool m_hasEndnotes = false;
+    bool m_hasRevisions = false;
     std::set<int> m_rangeStarts, m_rangeEnds, m_commentRanges;
     std::set<int> m_ranges;          // comment ranges with both ends and a comment: the ones written
 };
@@ -425,11 +431,23 @@ void Writer::collectChars(const CharProps& c) {
     addColor(c.shading);
 }
 
+// Revision authors: \revauth N names entry N of \revtbl, whose entry 0 is
+// Word's "Unknown" (revisions without an author).
+void Writer::addAuthor(const std::string& author) {
+    if (author.empty() || m_authorIndex.count(author)) return;
+    m_authors.push_back(author);
+    m_authorIndex.emplace(author, static_cast<int>(m_authors.size()));
+}
+
 void Writer::collectInlines(const std::vector<Inline>& inlines, int depth) {
     if (depth > kMaxDepth) return;
     for (const Inline& item : inlines) {
         if (const auto* run = std::get_if<TextRun>(&item.value)) {
             collectChars(run->props);
+            if (run->revision) {
+                m_hasRevisions = true;
+                addAuthor(run->revision->author);
+            }
         } else if (const auto* brk = std::get_if<Break>(&item.value)) {
             collectChars(brk->props);
         } else if (const auto* field = std::get_if<Field>(&item.value)) {
@@ -464,6 +482,10 @@ void Writer::collectBlocks(const std::vector<Block>& blocks, int depth) {
         if (const auto* p = std::get_if<Paragraph>(&block.value)) {
             addColor(p->props.shading);
             collectChars(p->markProps);
+            if (p->markRevision) {
+                m_hasRevisions = true;
+                addAuthor(p->markRevision->author);
+            }
             collectInlines(p->content, depth + 1);
         } else if (const auto* t = std::get_if<Table>(&block.value)) {
             for (const TableRow& row : t->rows) {
@@ -519,6 +541,7 @@ bool Writer::documentToRtf() {
     defaultsToRtf();
     styleSheetToRtf();
     listTablesToRtf();
+    revisionTableToRtf();
     ignorableGroup("generator");
     text("Orvane;");
     close();
@@ -727,6 +750,40 @@ void Writer::listLevelToRtf(const ListLevel& level) {
     word("lin", level.leftIndent);
     close();
     endLine();
+}
+
+void Writer::revisionTableToRtf() {
+    if (m_authors.empty() && !m_hasRevisions) return;
+    ignorableGroup("revtbl");
+    open();
+    text("Unknown;");
+    close();
+    for (const std::string& author : m_authors) {
+        open();
+        text(author);
+        m_out.push_back(';');
+        close();
+    }
+    close();
+    endLine();
+}
+
+// Inserted text says who inserted it and when, deleted text who deleted it
+// and when; Word writes both sets for text inserted and then deleted, which
+// the model does not keep.
+void Writer::revisionToRtf(const Revision& revision) {
+    const auto it = m_authorIndex.find(revision.author);
+    const int author = it == m_authorIndex.end() ? 0 : it->second;
+    const auto date = packedDate(revision.date);
+    if (revision.kind == Revision::Kind::Insertion) {
+        word("revised");
+        word("revauth", author);
+        if (date) word("revdttm", *date);
+    } else {
+        word("deleted");
+        word("revauthdel", author);
+        if (date) word("revdttmdel", *date);
+    }
 }
 
 void Writer::listTablesToRtf() {
@@ -1015,6 +1072,7 @@ void Writer::paragraphToRtf(const Paragraph& paragraph, int itap, Ending ending,
     // The paragraph mark takes the character properties in force at it.
     open();
     runPropsToRtf(paragraph.markProps, paraStyle ? &paraStyle->chars : nullptr);
+    if (paragraph.markRevision) revisionToRtf(*paragraph.markRevision);
     endingToRtf(ending);
     close();
     endLine();
@@ -1175,6 +1233,7 @@ void Writer::inlineToRtf(const Inline& item, const CharProps* paraStyleChars, in
         if (run->text.empty()) return;
         open();
         runPropsToRtf(run->props, paraStyleChars);
+        if (run->revision) revisionToRtf(*run->revision);
         text(run->text);
         close();
     } else if (const auto* brk = std::get_if<Break>(&item.value)) {

@@ -5,7 +5,8 @@
 //   a colour table built from every colour the document uses, document
 //   defaults ({\*\defchp} {\*\defpap} \deftab), the style sheet (paragraph
 //   \sN, character \*\csN, table \*\tsN, with \sbasedon and \snext), list
-//   table and list overrides, {\info}, page setup, and where notes go and
+//   table and list overrides, the revision authors ({\*\revtbl}), {\info},
+//   page setup, and where notes go and
 //   how they are numbered (\fet, \ftnbj/\ftntj, \aenddoc/\aendnotes,
 //   \ftnstart, \ftnrstcont/\ftnrestart/\ftnrstpg, \ftnnar..., and the
 //   same with \aftn for endnotes);
@@ -15,7 +16,8 @@
 // - paragraphs with every paragraph property of the model, list numbers
 //   (\lsN\ilvlN plus a {\listtext} fallback computed here), runs with every
 //   character property, tabs, line/page/column breaks, fields, bookmarks and
-//   pictures (PNG, JPEG, EMF, WMF);
+//   pictures (PNG, JPEG, EMF, WMF); tracked changes on runs and paragraph
+//   marks (\revised \revauth \revdttm, \deleted \revauthdel \revdttmdel);
 // - tables with row and cell properties, vertical merges, and tables nested to
 //   any depth (\itap, \nestcell, \nestrow);
 // - footnotes and endnotes as Word writes them: the mark (\chftn, or a custom

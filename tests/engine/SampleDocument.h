@@ -13,7 +13,13 @@ namespace orvane::testing {
 using namespace model;
 
 inline Inline run(std::string text, CharProps props = {}) {
-    return Inline{TextRun{std::move(text), props}};
+    return Inline{TextRun{std::move(text), props, {}}};
+}
+
+// A run that is a tracked insertion or deletion.
+inline Inline revised(std::string text, Revision::Kind kind, std::string author = {}, std::string date = {},
+                      CharProps props = {}) {
+    return Inline{TextRun{std::move(text), props, Revision{kind, std::move(author), std::move(date)}}};
 }
 
 inline Block paragraph(std::vector<Inline> content, ParaProps props = {}, CharProps mark = {}) {

@@ -68,7 +68,7 @@ TEST_P(DocGolden, MatchesDump) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Fixtures, DocGolden,
-                         ::testing::Values("formatting", "lists", "tables", "links", "picture", "notes"));
+                         ::testing::Values("formatting", "lists", "tables", "links", "picture", "notes", "revisions"));
 
 // ---------------------------------------------------------------------------
 // Fixtures: what each must hold
@@ -220,6 +220,62 @@ TEST(DocReader, NotesCommentsHeadersAndFooters) {
     EXPECT_NE(paragraphWith(comment->blocks, "The comment text."), nullptr);
     // The notes' text is theirs alone, not the body's.
     EXPECT_EQ(paragraphWith(section.blocks, "The footnote text."), nullptr);
+}
+
+// Insertions and deletions by two authors, each with its date.
+TEST(DocReader, TrackedChangesWithAuthorsAndDates) {
+    const model::Document doc = readFixture("revisions");
+    std::vector<std::string> changes;
+    for (const auto& b : body(doc)) {
+        const auto* p = std::get_if<model::Paragraph>(&b.value);
+        if (!p) continue;
+        for (const auto& i : p->content) {
+            const auto* run = std::get_if<model::TextRun>(&i.value);
+            if (!run || !run->revision) continue;
+            changes.push_back(std::string(run->revision->kind == model::Revision::Kind::Insertion ? "+" : "-") +
+                              run->text + " " + run->revision->author + " " + run->revision->date);
+        }
+    }
+    const std::vector<std::string> expected = {
+        "+inserted by Ann Ann Author 2016-03-31T20:14:00Z",
+        "-removed words  Bob Builder 2020-02-29T23:59:00Z",
+        "+with Bob's insertion Bob Builder 2020-02-29T23:58:00Z",
+        "-and  Ann Author 2016-04-01T08:00:00Z",
+        "-bold Ann Author 2016-04-01T08:00:00Z",
+        "- text Ann Author 2016-04-01T08:00:00Z",
+        "-end of the third Bob Builder 2020-03-01T10:30:00Z",  // a deletion across two paragraphs
+        "-start of the fourth  Bob Builder 2020-03-01T10:30:00Z",
+    };
+    EXPECT_EQ(changes, expected);
+    // Deleted text is there, where it was.
+    EXPECT_NE(paragraphWith(body(doc), "Kept text, inserted by Ann, removed words kept again."), nullptr);
+}
+
+// Author numbers past the end of the author table, and a table cut short:
+// the changes stay, without an author.
+TEST(DocReader, RevisionAuthorsOutOfRange) {
+    std::string bytes = fixture("revisions");
+    // sprmCIbstRMark and sprmCIbstRMarkDel with author 1 become author 0x7FFF.
+    int patched = 0;
+    for (const char* sprm : {"\x04\x48\x01\x00", "\x63\x48\x01\x00"}) {
+        for (std::size_t at = bytes.find(sprm, 0, 4); at != std::string::npos; at = bytes.find(sprm, at + 4, 4)) {
+            bytes[at + 2] = '\xFF';
+            bytes[at + 3] = '\x7F';
+            ++patched;
+        }
+    }
+    ASSERT_GT(patched, 0);
+    const ReadResult r = orvane::readDoc(bytes, ReadLimits{});
+    ASSERT_TRUE(r.ok()) << r.error;
+    int anonymous = 0, named = 0;
+    for (const auto& b : r.document->sections[0].blocks) {
+        for (const auto& i : std::get<model::Paragraph>(b.value).content) {
+            const auto* run = std::get_if<model::TextRun>(&i.value);
+            if (run && run->revision) ++(run->revision->author.empty() ? anonymous : named);
+        }
+    }
+    EXPECT_GT(anonymous, 0);
+    EXPECT_EQ(anonymous + named, 8);
 }
 
 // ---------------------------------------------------------------------------

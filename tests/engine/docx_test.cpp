@@ -19,6 +19,7 @@
 #include "docx/ImageConvert.h"
 #include "docx/Xml.h"
 #include "docx/Zip.h"
+#include "rtf/RtfReader.h"
 
 namespace {
 
@@ -568,6 +569,56 @@ TEST(DocxReader, NotesAndCommentsStandAtTheirReferences) {
       <w:p><w:r><w:t>Last body paragraph</w:t></w:r><w:r><w:footnoteReference w:id="1"/></w:r><w:r><w:footnoteReference w:id="9"/></w:r></w:p>
       <w:sectPr><w:footnotePr><w:numFmt w:val="lowerLetter"/><w:numRestart w:val="eachPage"/></w:footnotePr></w:sectPr>)";
     expectDump(b, "notes.txt");
+}
+
+// ---------------------------------------------------------------------------
+// Tracked changes
+
+// Two authors' insertions and deletions: in a hyperlink, a deleted field, a
+// change inside another, a note that brings its own marks, a formatting
+// change (its new formatting kept, the old one ignored) and a deleted
+// paragraph mark.
+DocxBuilder trackedChanges() {
+    DocxBuilder b;
+    b.xmlPart("footnotes", "word/footnotes.xml", "w:footnotes", R"(
+      <w:footnote w:id="1"><w:p><w:r><w:footnoteRef/></w:r>
+        <w:ins w:id="20" w:author="Bob" w:date="2021-05-06T07:08:09Z"><w:r><w:t xml:space="preserve"> Added note.</w:t></w:r></w:ins></w:p></w:footnote>)");
+    const std::string link = b.rel("hyperlink", "https://example.com/", true);
+    b.body = R"(
+      <w:p><w:r><w:t xml:space="preserve">Kept </w:t></w:r>
+        <w:ins w:id="1" w:author="Ann" w:date="2020-01-02T03:04:00Z"><w:r><w:rPr><w:b/></w:rPr><w:t xml:space="preserve">bold insert </w:t></w:r></w:ins>
+        <w:del w:id="2" w:author="Bob" w:date="2021-05-06T07:08:09Z"><w:r><w:delText xml:space="preserve">gone </w:delText></w:r><w:r><w:tab/><w:delText>tab</w:delText></w:r></w:del>
+        <w:hyperlink r:id=")" + link + R"("><w:del w:id="3" w:author="Ann"><w:r><w:delText>old link</w:delText></w:r></w:del>
+          <w:ins w:id="4" w:author="Ann"><w:r><w:t>new link</w:t></w:r></w:ins></w:hyperlink></w:p>
+      <w:p><w:del w:id="5" w:author="Bob" w:date="2021-05-06T07:08:09Z">
+          <w:r><w:fldChar w:fldCharType="begin"/></w:r><w:r><w:delInstrText xml:space="preserve"> PAGE </w:delInstrText></w:r>
+          <w:r><w:fldChar w:fldCharType="separate"/></w:r><w:r><w:delText>4</w:delText></w:r><w:r><w:fldChar w:fldCharType="end"/></w:r></w:del>
+        <w:ins w:id="6" w:author="Ann"><w:r><w:t xml:space="preserve"> typed </w:t></w:r>
+          <w:del w:id="7" w:author="Bob"><w:r><w:delText>then removed</w:delText></w:r></w:del></w:ins>
+        <w:del w:id="8" w:author="Bob"><w:ins w:id="9" w:author="Ann"><w:r><w:delText xml:space="preserve"> removed anyway</w:delText></w:r></w:ins></w:del>
+        <w:ins w:id="10" w:author="Ann"><w:r><w:footnoteReference w:id="1"/></w:r></w:ins></w:p>
+      <w:p><w:pPr><w:pPrChange w:id="11" w:author="Ann"><w:pPr><w:jc w:val="center"/></w:pPr></w:pPrChange></w:pPr>
+        <w:r><w:rPr><w:i/><w:rPrChange w:id="12" w:author="Ann"><w:rPr><w:b/></w:rPr></w:rPrChange></w:rPr><w:t>now italic</w:t></w:r></w:p>
+      <w:p><w:pPr><w:rPr><w:del w:id="13" w:author="Bob"/></w:rPr></w:pPr><w:del w:id="14" w:author="Bob"><w:r><w:delText>Joined </w:delText></w:r></w:del></w:p>
+      <w:p><w:r><w:t>with the next.</w:t></w:r></w:p>)";
+    return b;
+}
+
+TEST(DocxReader, TrackedChangesAreRevisions) {
+    expectDump(trackedChanges(), "revisions.txt");
+}
+
+TEST(DocxReader, TrackedChangesSurviveRtf) {
+    ReadResult r = read(trackedChanges().build());
+    ASSERT_TRUE(r.ok()) << r.error;
+    orvane::StringSink sink;
+    ASSERT_TRUE(orvane::writeRtf(*r.document, sink));
+    ReadResult back = orvane::readRtf(sink.text(), ReadLimits{});
+    ASSERT_TRUE(back.ok()) << back.error;
+    // RTF keeps minutes: Bob's seconds go.
+    std::string expected = orvane::dumpModel(*r.document);
+    for (std::size_t at; (at = expected.find("07:08:09Z")) != std::string::npos;) expected.replace(at, 9, "07:08:00Z");
+    EXPECT_EQ(orvane::dumpModel(*back.document), expected);
 }
 
 // ---------------------------------------------------------------------------

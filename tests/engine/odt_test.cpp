@@ -414,6 +414,40 @@ TEST(OdtReader, NotesCommentsAndTrackedChanges) {
     expectDump(b, "notes.txt");
 }
 
+// Two authors: an insertion across paragraphs, a deletion of words inside a
+// paragraph, one of two paragraphs (their break a line break), one of a
+// whole paragraph between paragraphs, a note inside an insertion with marks
+// of its own, and marks that name no region, a format change, themselves or
+// a region already read.
+TEST(OdtReader, TrackedChangesAreRevisions) {
+    OdtBuilder b;
+    b.fonts = kFonts;
+    b.styles = kDefaultStyle;
+    b.autoStyles = R"(<style:style style:name="T1" style:family="text"><style:text-properties fo:font-weight="bold"/></style:style>)";
+    const auto region = [](const char* id, const char* kind, const char* who, const char* content) {
+        return std::string("<text:changed-region text:id=\"") + id + "\"><text:" + kind +
+               "><office:change-info><dc:creator>" + who + "</dc:creator><dc:date>2015-03-01T18:19:00</dc:date>" +
+               "</office:change-info>" + content + "</text:" + kind + "></text:changed-region>";
+    };
+    b.body = "<text:tracked-changes>" + region("ins1", "insertion", "Ann", "") +
+             region("del1", "deletion", "Bob", R"(<text:p>old <text:span text:style-name="T1">bold</text:span></text:p>)") +
+             region("del2", "deletion", "Bob", "<text:p>end of one</text:p><text:p>start of next</text:p>") +
+             region("del3", "deletion", "Ann", "<text:p>A whole paragraph</text:p>") +
+             region("loop", "deletion", "Eve", R"(<text:p>self <text:change text:change-id="loop"/></text:p>)") +
+             region("ins2", "insertion", "Bob", "") +
+             R"(<text:changed-region text:id="fmt"><text:format-change><office:change-info/></text:format-change></text:changed-region>)"
+             "</text:tracked-changes>" +
+             R"(<text:p>Before <text:change-start text:change-id="ins1"/>new words</text:p>)"
+             R"(<text:p>still new<text:change-end text:change-id="ins1"/> then <text:change text:change-id="del1"/>kept)"
+             R"(<text:change text:change-id="del2"/>.</text:p>)"
+             R"(<text:change text:change-id="del3"/>)"
+             R"(<text:p><text:change-start text:change-id="fmt"/>Formatted<text:change-end text:change-id="fmt"/> )"
+             R"(<text:change text:change-id="nowhere"/><text:change text:change-id="loop"/><text:change text:change-id="del1"/>)"
+             R"(<text:change-start text:change-id="ins2"/>noted<text:note text:note-class="footnote"><text:note-citation>1</text:note-citation>)"
+             R"(<text:note-body><text:p>Note text</text:p></text:note-body></text:note> end<text:change-end text:change-id="ins2"/></text:p>)";
+    expectDump(b, "revisions.txt");
+}
+
 TEST(OdtReader, FramesShapesAndPictures) {
     OdtBuilder b;
     b.fonts = kFonts;

@@ -324,6 +324,63 @@ TEST(RtfReader, RunsWithEqualPropertiesMerge) {
     EXPECT_EQ(std::get<model::TextRun>(para.content[1].value).text, "de");
 }
 
+// Tracked changes as Word writes them: authors by number, dates packed with
+// the weekday in the top bits (which makes them negative).
+TEST(RtfReader, RevisionMarksAndTheirAuthors) {
+    const model::Document d = readOk(
+        "{\\rtf1{\\*\\revtbl {Unknown;}{Ann;}{B\\'e9a; Jr.;}}\\pard "
+        "{\\revised\\revauth1\\revdttm-2025587442 new}"
+        "{\\deleted\\revauthdel2\\revdttmdel121896207 old}"
+        "{\\revised\\revauth1\\deleted\\revauthdel2 both}"
+        "{\\deleted\\revauthdel0 anon}"
+        "{\\revised\\revauth9\\revdttm7 lost}"
+        "{\\revised\\revauth-1\\revdttm2147483647 negative}"
+        "{\\revised\\revauth1 a\\plain b}"
+        "{\\revised\\revauth1 c\\revised0 d}\\par}");
+    const auto& para = std::get<model::Paragraph>(d.sections[0].blocks[0].value);
+    std::vector<std::string> got;
+    for (const model::Inline& inl : para.content) {
+        const auto& r = std::get<model::TextRun>(inl.value);
+        std::string line = r.text;
+        if (r.revision) {
+            line += r.revision->kind == model::Revision::Kind::Insertion ? " ins " : " del ";
+            line += r.revision->author + "@" + r.revision->date;
+        }
+        got.push_back(line);
+    }
+    const std::vector<std::string> expected = {
+        "new ins Ann@2016-03-31T20:14:00Z",
+        "old del B\xC3\xA9" "a; Jr.@2016-03-31T20:15:00Z",  // the name runs to the entry's last ';'
+        "both del B\xC3\xA9" "a; Jr.@",                     // inserted, then deleted: deleted
+        "anon del @",                                       // Word's "Unknown"
+        "lostnegative ins @",                               // no such author, no such date
+        "a ins Ann@",
+        "b",                                                // \plain ends the mark
+        "c ins Ann@",
+        "d",
+    };
+    EXPECT_EQ(got, expected);
+}
+
+TEST(RtfReader, RevisionTableWithoutGroupsAndNestedTablesAreBounded) {
+    // Entries without groups of their own end at ';'; a second table inside
+    // the first is skipped.
+    const model::Document d = readOk(
+        "{\\rtf1{\\*\\revtbl Unknown;Ann;{\\*\\revtbl Mallory;}}\\pard{\\deleted\\revauthdel1 x}\\par}");
+    const auto& run = std::get<model::TextRun>(std::get<model::Paragraph>(d.sections[0].blocks[0].value).content[0].value);
+    ASSERT_TRUE(run.revision);
+    EXPECT_EQ(run.revision->author, "Ann");
+    // Many authors, each of them long: the table stays bounded, the text is read.
+    std::string many = "{\\rtf1{\\*\\revtbl ";
+    for (int i = 0; i < 70000; ++i) many += "{" + std::string(i == 5 ? 10000 : 1, 'a') + ";}";
+    many += "}\\pard{\\revised\\revauth5 y}\\par}";
+    const model::Document big = readOk(many);
+    const auto& y = std::get<model::TextRun>(std::get<model::Paragraph>(big.sections[0].blocks[0].value).content[0].value);
+    ASSERT_TRUE(y.revision);
+    EXPECT_EQ(y.text, "y");
+    EXPECT_EQ(y.revision->author.size(), 4096u);
+}
+
 TEST(RtfReader, GridSpansComeFromAllRowsEdges) {
     const model::Document d = readOk(
         "{\\rtf1\\trowd\\cellx3000\\cellx6000\\pard\\intbl a\\cell b\\cell\\row"

@@ -886,6 +886,87 @@ TEST(RtfWriterSink, StopsAtTheFirstFailedWrite) {
 }
 
 // ---------------------------------------------------------------------------
+// Tracked changes
+
+using Kind = model::Revision::Kind;
+
+TEST(RtfWriterRevisions, AuthorTableAndMarksAsWordWritesThem) {
+    const std::string rtf = flat(toRtf(oneParagraph({
+        run("Kept "),
+        revised("new", Kind::Insertion, "Ann", "2016-03-31T20:14:00Z"),
+        revised("old", Kind::Deletion, "Bob", "2016-03-31T20:15:59Z"),
+        revised("anon", Kind::Deletion),
+        revised("again", Kind::Insertion, "Ann"),
+    })));
+    // Authors in order of first use after Word's "Unknown"; the table comes
+    // after the list tables and before the generator, as in Word's files.
+    const std::size_t table = rtf.find("{\\*\\revtbl{Unknown;}{Ann;}{Bob;}}");
+    ASSERT_NE(table, std::string::npos) << rtf;
+    EXPECT_LT(table, rtf.find("{\\*\\generator"));
+    EXPECT_NE(rtf.find("{\\f0\\fs24\\revised\\revauth1\\revdttm121896206 new}"), std::string::npos) << rtf;
+    EXPECT_NE(rtf.find("{\\f0\\fs24\\deleted\\revauthdel2\\revdttmdel121896207 old}"), std::string::npos);
+    // No author: "Unknown"; no date: no \revdttm.
+    EXPECT_NE(rtf.find("{\\f0\\fs24\\deleted\\revauthdel0 anon}"), std::string::npos);
+    EXPECT_NE(rtf.find("{\\f0\\fs24\\revised\\revauth1 again}"), std::string::npos);
+    EXPECT_NE(rtf.find("{\\f0\\fs24 Kept }"), std::string::npos);
+}
+
+TEST(DumpModelGolden, EveryRevisionFieldChangesTheDump) {
+    const model::Document base = oneParagraph({revised("x", Kind::Insertion, "Ann", "2016-03-31T20:14:00Z")});
+    const auto rev = [](model::Document& d) -> model::Revision& {
+        return *std::get<model::TextRun>(std::get<model::Paragraph>(d.sections[0].blocks[0].value).content[0].value)
+                    .revision;
+    };
+    const std::vector<std::pair<const char*, std::function<void(model::Document&)>>> changes = {
+        {"kind", [&](model::Document& d) { rev(d).kind = Kind::Deletion; }},
+        {"author", [&](model::Document& d) { rev(d).author = "Bob"; }},
+        {"date", [&](model::Document& d) { rev(d).date.clear(); }},
+        {"mark", [&](model::Document& d) {
+             std::get<model::Paragraph>(d.sections[0].blocks[0].value).markRevision = model::Revision{};
+         }},
+        {"none", [&](model::Document& d) {
+             std::get<model::TextRun>(std::get<model::Paragraph>(d.sections[0].blocks[0].value).content[0].value)
+                 .revision.reset();
+         }},
+    };
+    for (const auto& [name, change] : changes) {
+        model::Document changed = base;
+        change(changed);
+        EXPECT_NE(dumpModel(changed), dumpModel(base)) << name;
+    }
+}
+
+TEST(RtfWriterRevisions, ParagraphMarksCarryTheirOwnRevision) {
+    model::Document d = oneParagraph({run("one")});
+    auto& first = std::get<model::Paragraph>(d.sections[0].blocks[0].value);
+    first.markRevision = model::Revision{Kind::Deletion, "Mark remover", "2016-03-31T20:14:00Z"};
+    d.sections[0].blocks.push_back(paragraph({run("two")}));
+    std::get<model::Paragraph>(d.sections[0].blocks[1].value).markRevision = model::Revision{Kind::Insertion, "", ""};
+    const std::string rtf = flat(toRtf(d));
+    EXPECT_NE(rtf.find("{\\*\\revtbl{Unknown;}{Mark remover;}}"), std::string::npos) << rtf;
+    EXPECT_NE(rtf.find("one}{\\f0\\fs24\\deleted\\revauthdel1\\revdttmdel121896206\\par}"), std::string::npos) << rtf;
+    EXPECT_NE(rtf.find("two}{\\f0\\fs24\\revised\\revauth0\\par}"), std::string::npos) << rtf;
+}
+
+TEST(RtfWriterRevisions, NoTableWithoutRevisionsAndAuthorsFromEveryStory) {
+    EXPECT_EQ(toRtf(sampleDocument()).find("revtbl"), std::string::npos);
+    // Authors of revisions in notes, comments, frames, headers and field results count too.
+    model::Document d = oneParagraph({
+        footnote({paragraph({revised("n", Kind::Insertion, "Note author")})}),
+        comment({paragraph({revised("c", Kind::Deletion, "Comment author")})}),
+        frame({paragraph({revised("f", Kind::Insertion, "Frame author")})}),
+        model::Inline{model::Field{"PAGE", {revised("1", Kind::Insertion, "Field author")}}},
+    });
+    d.sections[0].header = {paragraph({revised("h", Kind::Deletion, "Header author")})};
+    const std::string rtf = flat(toRtf(d));
+    for (const char* author : {"Note author", "Comment author", "Frame author", "Field author", "Header author"}) {
+        EXPECT_NE(groupOf(rtf, "\\revtbl").find(std::string("{") + author + ";}"), std::string::npos) << author;
+    }
+    EXPECT_EQ(count(rtf, "\\revised"), 4u);  // the frame's text is in the shape and in its result
+    EXPECT_EQ(count(rtf, "\\deleted"), 2u);
+}
+
+// ---------------------------------------------------------------------------
 // Round trips: what the writer writes, the RTF reader reads back unchanged.
 
 void expectRoundTrip(const model::Document& original) {
@@ -1013,6 +1094,35 @@ TEST(RtfRoundTrip, FloatingPicturesAndDrawnBoxes) {
                                       model::Inline{inLine}, model::Inline{box}, model::Inline{inLineBox}});
     d.fonts = {{"Arial", model::FontFamily::Swiss, 0, 2, ""}};
     d.sections[0].header = {paragraph({model::Inline{floatingPicture()}})};
+    expectRoundTrip(d);
+}
+
+TEST(RtfRoundTrip, TrackedChanges) {
+    model::CharProps bold;
+    bold.bold = true;
+    model::Document d = oneParagraph({
+        run("Plain, "),
+        revised("inserted", Kind::Insertion, "Ann Example", "2016-03-31T20:14:00Z"),
+        revised(" and bold", Kind::Insertion, "Ann Example", "2016-03-31T20:14:00Z", bold),
+        revised(" deleted", Kind::Deletion, "B\xC3\xA9a {x}; y", "2020-02-29T23:59:00Z"),
+        revised(" by nobody", Kind::Deletion),
+        revised(" undated", Kind::Insertion, "Unknown"),  // a real author of that name
+        model::Inline{model::Field{"PAGE", {revised("7", Kind::Deletion, "Ann Example")}}},
+        footnote({paragraph({run(" note "), revised("added", Kind::Insertion, "Cy")})}),
+    });
+    d.fonts = {{"Arial", model::FontFamily::Swiss, 0, 2, ""}};
+    // Paragraph marks deleted or inserted, in the body and in a table's cell.
+    auto& first = std::get<model::Paragraph>(d.sections[0].blocks[0].value);
+    first.markRevision = model::Revision{Kind::Deletion, "Dee", "2021-01-02T03:04:00Z"};
+    model::Paragraph inserted = std::get<model::Paragraph>(paragraph({run("new paragraph")}).value);
+    inserted.markRevision = model::Revision{Kind::Insertion, "Ann Example", ""};
+    model::Table table;
+    model::TableRow row;
+    row.cells = {cell(2000, {model::Block{inserted}, paragraph({run("cell end")})})};
+    table.rows = {row};
+    d.sections[0].blocks.push_back(model::Block{inserted});
+    d.sections[0].blocks.push_back(model::Block{table});
+    d.sections[0].blocks.push_back(paragraph({run("last")}));
     expectRoundTrip(d);
 }
 
