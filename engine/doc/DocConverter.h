@@ -101,6 +101,7 @@ private:
     model::TableRow buildRow(std::vector<std::vector<model::Block>> cells, const Tap& tap);
     std::string decode8(std::string_view bytes, const Chp& chp) const;
     std::optional<model::ListRef> word6List(const Pap& pap);
+    std::optional<model::ListRef> continuedList(const Pap& pap, std::optional<model::ListRef> ref);
 
     // pictures (DocPictures.cpp)
     void loadDrawings();
@@ -134,6 +135,7 @@ private:
     std::vector<ListDef> m_listDefs;
     std::vector<ListOverride> m_overrides;
     std::vector<int> m_listOfLfo;             // ilfo - 1 -> Document::lists index, -1 none
+    std::map<std::uint32_t, int> m_counting;  // list (lsid) -> the ilfo its numbering last went through
     std::map<std::string, int> m_word6Lists;  // Word 6/95 numbering -> Document::lists index
     Plc m_sed;
 

@@ -273,6 +273,26 @@ model::ParaProps DocConverter::paraProps(const Pap& pap) const {
     return p;
 }
 
+// Word numbers the items of one list (LST) in one sequence, whichever of its
+// overrides (LFO) a paragraph names: once an override has restarted the list,
+// paragraphs naming a plain override of it count on from the restart. RTF
+// readers count each override on its own, so such a paragraph takes the
+// override the list last went through.
+std::optional<model::ListRef> DocConverter::continuedList(const Pap& pap, std::optional<model::ListRef> ref) {
+    if (!ref || pap.ilfo <= 0 || static_cast<std::size_t>(pap.ilfo) > m_overrides.size() ||
+        m_overrides.size() != m_listOfLfo.size())
+        return ref;
+    const ListOverride& own = m_overrides[static_cast<std::size_t>(pap.ilfo - 1)];
+    const auto [last, first] = m_counting.try_emplace(own.lsid, pap.ilfo);
+    if (first || !own.levels.empty() || last->second == pap.ilfo) {
+        last->second = pap.ilfo;
+        return ref;
+    }
+    const int list = m_listOfLfo[static_cast<std::size_t>(last->second - 1)];
+    if (list < 0) return ref;
+    return model::ListRef{list, ref->level};
+}
+
 // Word 6/95 numbering (ANLD): one model list for each distinct numbering.
 std::optional<model::ListRef> DocConverter::word6List(const Pap& pap) {
     const Bytes a{pap.anld};
@@ -435,6 +455,7 @@ void DocConverter::convertParagraph(std::uint32_t start, std::uint32_t mark, boo
     const Chp paraBase = resolvedStyle(pap.istd).chp;
     model::Paragraph para;
     para.props = paraProps(pap);
+    para.props.list = continuedList(pap, para.props.list);
     m_content = &para.content;
     const bool main = story == Story::Main;
     // Notes and comments are read in the middle of a run: its mark comes back after them.

@@ -419,6 +419,25 @@ TEST(DocCorpus, DamagedDocumentsFailWithAReason) {
     }
 }
 
+// A list restarted through an override of its own goes on counting there:
+// the next step, which names the list's first override, continues 1, 2
+// rather than the old sequence's 1, 2, 3, 4.
+TEST(DocCorpus, NumberingContinuesFromARestart) {
+    const fs::path path = fs::path(ORVANE_CORPUS_DIR) / "poi__TestShiftJIS.doc";
+    if (!fs::exists(path)) GTEST_SKIP() << "no corpus at " << path;
+    const ReadResult r = orvane::readDocument(readFile(path));
+    ASSERT_TRUE(r.ok()) << r.error;
+    std::vector<model::Block> blocks;
+    for (const model::Section& s : r.document->sections) blocks.insert(blocks.end(), s.blocks.begin(), s.blocks.end());
+    const model::Paragraph* before = paragraphWith(blocks, "Start the Web");
+    const model::Paragraph* restart = paragraphWith(blocks, "in [Agent] menu");
+    const model::Paragraph* next = paragraphWith(blocks, "Set the items");
+    ASSERT_TRUE(before && restart && next);
+    ASSERT_TRUE(before->props.list && restart->props.list && next->props.list);
+    EXPECT_NE(restart->props.list->listId, before->props.list->listId);
+    EXPECT_EQ(next->props.list->listId, restart->props.list->listId);
+}
+
 TEST(DocCorpus, Word6And95Text) {
     const fs::path dir = ORVANE_CORPUS_DIR;
     if (!fs::exists(dir / "poi__Word95.doc")) GTEST_SKIP() << "no corpus at " << dir;
