@@ -545,6 +545,42 @@ TEST(DocxReader, TextBoxesBecomeFramesOnce) {
     expectDump(b, "textboxes.txt");
 }
 
+// Members of groups and canvases stand where the group's coordinates put
+// them, scaled from the group's units; an in-line group's members stay in line.
+TEST(DocxReader, GroupMembersArePlacedThroughTheGroupsCoordinates) {
+    DocxBuilder b;
+    const std::string png = b.rel("image", "media/image1.png");
+    b.file("word/media/image1.png", kPng);
+    auto box = [](const std::string& text) {
+        return "<wps:txbx><w:txbxContent><w:p><w:r><w:t>" + text + "</w:t></w:r></w:p></w:txbxContent></wps:txbx>";
+    };
+    const std::string members = R"(
+          <wps:wsp><wps:spPr><a:xfrm><a:off x="100" y="100"/><a:ext cx="100" cy="50"/></a:xfrm><a:noFill/></wps:spPr>)" +
+        box("first") + R"(</wps:wsp>
+          <wpg:grpSp><wpg:grpSpPr><a:xfrm><a:off x="200" y="150"/><a:ext cx="100" cy="50"/>
+            <a:chOff x="0" y="0"/><a:chExt cx="1000" cy="500"/></a:xfrm></wpg:grpSpPr>
+            <pic:pic><pic:blipFill><a:blip r:embed=")" + png + R"("/></pic:blipFill>
+              <pic:spPr><a:xfrm><a:off x="500" y="250"/><a:ext cx="500" cy="250"/></a:xfrm></pic:spPr></pic:pic>
+          </wpg:grpSp>)";
+    const std::string groupXfrm = R"(<wpg:grpSpPr><a:xfrm><a:off x="0" y="0"/><a:ext cx="1270000" cy="635000"/>
+          <a:chOff x="100" y="100"/><a:chExt cx="200" cy="100"/></a:xfrm></wpg:grpSpPr>)";
+    b.body = R"(<w:p><w:r><w:drawing><wp:anchor behindDoc="0"><wp:simplePos x="0" y="0"/>
+          <wp:positionH relativeFrom="page"><wp:posOffset>635000</wp:posOffset></wp:positionH>
+          <wp:positionV relativeFrom="paragraph"><wp:posOffset>0</wp:posOffset></wp:positionV>
+          <wp:extent cx="1270000" cy="635000"/><wp:wrapNone/><a:graphic><a:graphicData><wpg:wgp>)" +
+             groupXfrm + members + R"(</wpg:wgp></a:graphicData></a:graphic></wp:anchor></w:drawing></w:r></w:p>
+        <w:p><w:r><w:drawing><wp:inline><wp:extent cx="1270000" cy="635000"/><a:graphic><a:graphicData><wpg:wgp>)" +
+             groupXfrm + members + R"(</wpg:wgp></a:graphicData></a:graphic></wp:inline></w:drawing></w:r></w:p>
+        <w:p><w:r><w:pict><v:group style="position:absolute;margin-left:-3pt;margin-top:6pt;width:200pt;height:100pt"
+            coordorigin="1000,1000" coordsize="2000,1000">
+          <v:rect style="position:absolute;left:1500;top:1200;width:500;height:250" filled="f" stroked="t" strokecolor="red">
+            <v:textbox><w:txbxContent><w:p><w:r><w:t>vml member</w:t></w:r></w:p></w:txbxContent></v:textbox></v:rect>
+          <v:group style="position:absolute;left:2000;top:1500;width:1000;height:500" coordsize="100,100">
+            <v:shape style="position:absolute;left:50;top:50;width:50;height:50"><v:imagedata r:id=")" + png + R"("/></v:shape>
+          </v:group></v:group></w:pict></w:r></w:p>)";
+    expectDump(b, "groups.txt");
+}
+
 TEST(DocxReader, NotesAndCommentsStandAtTheirReferences) {
     DocxBuilder b;
     b.xmlPart("footnotes", "word/footnotes.xml", "w:footnotes", R"(
