@@ -1676,6 +1676,10 @@ void Writer::paraPropsToRtf(const ParaProps& p, const Baselines<ParaProps>& base
     if (p.list && listLevel(*p.list)) {
         word("ls", p.list->listId + 1);
         word("ilvl", p.list->level);
+    } else if (has([](const ParaProps& x) { return x.list.has_value(); })) {
+        // Numbering the style brings is switched off here; readers that take
+        // the style's list would number the paragraph without this.
+        word("ls", 0);
     }
     if (p.shading) word("cbpat", colorIndex(*p.shading & 0xFFFFFF));
 }

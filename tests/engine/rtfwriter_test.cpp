@@ -897,6 +897,44 @@ void expectRoundTrip(const model::Document& original) {
     EXPECT_EQ(toRtf(*back.document), rtf);
 }
 
+// A numbered heading style whose numbering one paragraph switches off (Word's
+// numId 0): the paragraph says \ls0, or readers that apply the style's list
+// number it anyway. Styles and paragraphs with numbering say nothing extra.
+TEST(RtfWriterProperties, NumberingTheStyleBringsIsSwitchedOffWithLs0) {
+    model::Document d;
+    d.fonts = {{"Calibri", model::FontFamily::Swiss, 0, 2, ""}};
+    model::List list;
+    model::ListLevel level;
+    level.text = "%1.";
+    list.levels = {level};
+    d.lists = {list};
+    model::Style heading;
+    heading.name = "heading 1";
+    heading.para.list = model::ListRef{0, 0};
+    model::Style plain;
+    plain.name = "Plain heading";
+    plain.basedOn = 0;
+    d.styles = {heading, plain};
+    model::ParaProps numbered;
+    numbered.style = 0;
+    numbered.list = model::ListRef{0, 0};
+    model::ParaProps unnumbered;
+    unnumbered.style = 0;
+    model::ParaProps otherStyle;
+    otherStyle.style = 1;
+    model::Section s;
+    s.blocks = {paragraph({run("one")}, numbered), paragraph({run("none")}, unnumbered),
+                paragraph({run("two")}, numbered), paragraph({run("plain")}, otherStyle)};
+    d.sections = {s};
+    const std::string rtf = toRtf(d);
+    // The unnumbered heading and the style based on the numbered one, nothing else.
+    EXPECT_EQ(count(rtf, "\\ls0"), 2u) << rtf;
+    EXPECT_NE(rtf.find("\\s0\\widctlpar\\ls0{"), std::string::npos) << rtf;
+    EXPECT_NE(rtf.find("\\sbasedon0"), std::string::npos) << rtf;
+    EXPECT_EQ(count(rtf, "\\ls1\\ilvl0"), 3u) << rtf;  // the style and its two numbered paragraphs
+    expectRoundTrip(d);
+}
+
 TEST(RtfRoundTrip, SampleDocument) {
     expectRoundTrip(sampleDocument());
 }
