@@ -82,6 +82,7 @@ struct TablePr {
     Borders borders;
     Opt<Opt<model::Rgb>> shading;
     Opt<int> look;                    // w:tblLook flags (firstRow 0x20, lastRow 0x40, ...)
+    Opt<int> marginLeft, marginRight, marginTop, marginBottom;  // w:tblCellMar, twips
 };
 
 void mergeTablePr(TablePr& base, const TablePr& over);

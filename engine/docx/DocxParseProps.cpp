@@ -123,6 +123,10 @@ void mergeTablePr(TablePr& b, const TablePr& o) {
     mergeBorders(b.borders, o.borders);
     take(b.shading, o.shading);
     take(b.look, o.look);
+    take(b.marginLeft, o.marginLeft);
+    take(b.marginRight, o.marginRight);
+    take(b.marginTop, o.marginTop);
+    take(b.marginBottom, o.marginBottom);
 }
 
 // ---------------------------------------------------------------------------
@@ -546,6 +550,19 @@ TablePr parseTablePr(pugi::xml_node tblPr) {
             if (type.empty() || type == "dxa") t.indent = twipsAttr(n, "w:w");
         } else if (name == "tblBorders") {
             t.borders = parseBorders(n);
+        } else if (name == "tblCellMar") {
+            for (pugi::xml_node side = n.first_child(); side; side = side.next_sibling()) {
+                const std::string_view type = attr(side, "w:type");
+                if (!type.empty() && type != "dxa") continue;
+                const Opt<int> w = twipsAttr(side, "w:w");
+                if (!w) continue;
+                const int margin = std::clamp(*w, 0, 31680);
+                const std::string_view which = wName(side);
+                if (which == "left" || which == "start") t.marginLeft = margin;
+                else if (which == "right" || which == "end") t.marginRight = margin;
+                else if (which == "top") t.marginTop = margin;
+                else if (which == "bottom") t.marginBottom = margin;
+            }
         } else if (name == "shd") {
             t.shading = parseShading(n);
         } else if (name == "tblLook") {

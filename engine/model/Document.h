@@ -253,10 +253,20 @@ struct TableRow {
     bool header = false;           // repeated at the top of each page
 };
 
+// Room between a cell's edges and its text, the same for every cell of a table.
+struct CellPadding {
+    Twips left = 108;              // Word's defaults
+    Twips right = 108;
+    Twips top = 0;
+    Twips bottom = 0;
+    bool operator==(const CellPadding&) const = default;
+};
+
 struct Table {
     std::vector<TableRow> rows;
     Twips indent = 0;
     Alignment alignment = Alignment::Left;
+    CellPadding padding;
 };
 
 struct Block {

@@ -463,6 +463,10 @@ void Dumper::blocks(const std::vector<Block>& items, int indent) {
             std::string s = "table";
             number(s, "indent", t->indent, 0);
             if (t->alignment != Alignment::Left) s += std::string(" align=") + name(t->alignment);
+            if (t->padding != CellPadding{}) {
+                s += " padding=" + std::to_string(t->padding.left) + "," + std::to_string(t->padding.top) + "," +
+                     std::to_string(t->padding.right) + "," + std::to_string(t->padding.bottom);
+            }
             line(indent, s);
             for (const TableRow& row : t->rows) {
                 std::string r = "row";

@@ -1071,10 +1071,23 @@ void Writer::listTextToRtf(const Paragraph& paragraph) {
 
 void Writer::rowDefinitionToRtf(const Table& table, const TableRow& row, Twips available) {
     word("trowd");
-    word("trgaph", kCellGap);
+    const CellPadding& pad = table.padding;
+    const bool usualPadding = pad == CellPadding{};
+    word("trgaph", usualPadding ? kCellGap : (pad.left + pad.right) / 2);
     word("trleft", table.indent);
     if (table.alignment == Alignment::Center) word("trqc");
     if (table.alignment == Alignment::Right) word("trqr");
+    if (!usualPadding) {
+        // Each side in twips (fts 3); \trgaph alone cannot tell left from right.
+        word("trpaddl", pad.left);
+        word("trpaddr", pad.right);
+        word("trpaddt", pad.top);
+        word("trpaddb", pad.bottom);
+        word("trpaddfl", 3);
+        word("trpaddfr", 3);
+        word("trpaddft", 3);
+        word("trpaddfb", 3);
+    }
     if (row.height != 0) word("trrh", row.height);
     if (row.header) word("trhdr");
 
@@ -1126,7 +1139,7 @@ void Writer::tableToRtf(const Table& table, int itap, Twips available, int depth
             // Nested tables are as wide as the cell that holds them, less its gaps.
             const Twips saved = m_textWidth;
             m_textWidth = std::max<Twips>((cell.width > 0 ? cell.width : available / static_cast<Twips>(row.cells.size())) -
-                                              2 * kCellGap,
+                                              table.padding.left - table.padding.right,
                                           360);
             blocksToRtf(cell.blocks, itap, itap == 1 ? Ending::Cell : Ending::NestCell, depth + 1);
             m_textWidth = saved;

@@ -329,10 +329,12 @@ TEST(DocxReader, TablesWithMergesBordersAndNesting) {
       <w:style w:type="table" w:default="1" w:styleId="TableNormal"><w:name w:val="Normal Table"/></w:style>
       <w:style w:type="table" w:styleId="Grid"><w:name w:val="Table Grid"/><w:basedOn w:val="TableNormal"/>
         <w:tblPr><w:tblBorders><w:top w:val="single"/><w:left w:val="single"/><w:bottom w:val="single"/><w:right w:val="single"/>
-        <w:insideH w:val="single"/><w:insideV w:val="single"/></w:tblBorders></w:tblPr>
+        <w:insideH w:val="single"/><w:insideV w:val="single"/></w:tblBorders>
+        <w:tblCellMar><w:left w:w="0" w:type="dxa"/><w:right w:w="0" w:type="dxa"/></w:tblCellMar></w:tblPr>
         <w:tblStylePr w:type="firstRow"><w:rPr><w:b/></w:rPr><w:tcPr><w:shd w:val="clear" w:fill="E0E0E0"/></w:tcPr></w:tblStylePr></w:style>)");
     b.body = R"(
-      <w:tbl><w:tblPr><w:jc w:val="center"/><w:tblInd w:w="144" w:type="dxa"/><w:tblBorders><w:top w:val="none"/><w:insideH w:val="nil"/></w:tblBorders></w:tblPr>
+      <w:tbl><w:tblPr><w:jc w:val="center"/><w:tblInd w:w="144" w:type="dxa"/><w:tblBorders><w:top w:val="none"/><w:insideH w:val="nil"/></w:tblBorders>
+        <w:tblCellMar><w:top w:w="72" w:type="dxa"/><w:start w:w="50" w:type="dxa"/><w:bottom w:w="10" w:type="pct"/></w:tblCellMar></w:tblPr>
         <w:tblGrid><w:gridCol w:w="2000"/><w:gridCol w:w="3000"/><w:gridCol w:w="4000"/></w:tblGrid>
         <w:tr><w:trPr><w:tblHeader/><w:trHeight w:val="400" w:hRule="exact"/></w:trPr>
           <w:tc><w:tcPr><w:gridSpan w:val="2"/></w:tcPr><w:p><w:r><w:t>spans two</w:t></w:r></w:p></w:tc>

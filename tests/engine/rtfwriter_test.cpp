@@ -935,6 +935,26 @@ TEST(RtfWriterProperties, NumberingTheStyleBringsIsSwitchedOffWithLs0) {
     expectRoundTrip(d);
 }
 
+// Padding other than Word's usual goes out side by side and reads back.
+TEST(RtfRoundTrip, TableCellPadding) {
+    model::Document d;
+    d.fonts = {{"Calibri", model::FontFamily::Swiss, 0, 2, ""}};
+    model::Table usual;
+    model::TableCell cell;
+    cell.width = 2000;
+    cell.blocks = {paragraph({run("cell")})};
+    usual.rows = {model::TableRow{{cell}}};
+    model::Table tight = usual;
+    tight.padding = model::CellPadding{0, 20, 10, 30};
+    model::Section s;
+    s.blocks = {model::Block{usual}, paragraph({run("between")}), model::Block{tight}, paragraph({})};
+    d.sections = {s};
+    const std::string rtf = toRtf(d);
+    EXPECT_EQ(count(rtf, "\\trpaddl"), 1u) << rtf;
+    EXPECT_NE(rtf.find("\\trgaph10\\trleft0\\trpaddl0\\trpaddr20\\trpaddt10\\trpaddb30"), std::string::npos) << rtf;
+    expectRoundTrip(d);
+}
+
 TEST(RtfRoundTrip, SampleDocument) {
     expectRoundTrip(sampleDocument());
 }
