@@ -182,18 +182,23 @@ Opt<double> plainNumber(std::string_view v) {
     return d;
 }
 
-// One declaration of a VML style attribute ("left", "width"), as a number of
-// the enclosing group's units.
-Opt<double> styleNumber(std::string_view style, std::string_view name) {
+// The value of one declaration of a VML style attribute; empty when absent.
+std::string_view vmlStyleValue(std::string_view style, std::string_view name) {
     while (!style.empty()) {
         const auto semi = style.find(';');
         const std::string_view decl = style.substr(0, semi);
         style = semi == std::string_view::npos ? std::string_view() : style.substr(semi + 1);
         const auto colon = decl.find(':');
         if (colon != std::string_view::npos && trimmed(decl.substr(0, colon)) == name)
-            return plainNumber(decl.substr(colon + 1));
+            return trimmed(decl.substr(colon + 1));
     }
-    return std::nullopt;
+    return {};
+}
+
+// A VML style's place or size ("left", "width") as a number of the enclosing
+// group's units.
+Opt<double> styleNumber(std::string_view style, std::string_view name) {
+    return plainNumber(vmlStyleValue(style, name));
 }
 
 // "x,y" as VML's coordorigin and coordsize write it; missing parts take the defaults.
@@ -439,7 +444,8 @@ void DocxConverter::convertGraphic(pugi::xml_node node, const CharProps& props, 
                 h = emuAttr(ext, "cy");
             }
             frame.width = w.value_or(0);
-            frame.height = h.value_or(0);
+            // A box that grows with its text has no height of its own.
+            frame.height = child.child("wps:bodyPr").child("a:spAutoFit") ? 0 : h.value_or(0);
             frame.position = placed.position;
             frame.wrap = placed.wrap;
             // Line and fill as the shape sets them, else as its style implies.
@@ -492,7 +498,9 @@ void DocxConverter::convertGraphic(pugi::xml_node node, const CharProps& props, 
             if (!content) continue;
             model::Frame frame;
             frame.width = anchor.cx.value_or(0);
-            frame.height = anchor.cy.value_or(0);
+            const bool grows =
+                vmlBool(vmlStyleValue(child.attribute("style").value(), "mso-fit-shape-to-text")).value_or(false);
+            frame.height = grows ? 0 : anchor.cy.value_or(0);
             frame.position = anchor.position;
             frame.wrap = anchor.wrap;
             // VML draws a black line and a white fill unless told otherwise.

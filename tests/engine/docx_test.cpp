@@ -583,6 +583,38 @@ TEST(DocxReader, GroupMembersArePlacedThroughTheGroupsCoordinates) {
     expectDump(b, "groups.txt");
 }
 
+// Boxes that grow with their text (a:spAutoFit, mso-fit-shape-to-text) have
+// no height of their own; VML says true and false as "t" and "f".
+TEST(DocxReader, BoxesThatGrowWithTheirTextHaveNoHeight) {
+    DocxBuilder b;
+    const std::string text = "<w:txbxContent><w:p><w:r><w:t>x</w:t></w:r></w:p></w:txbxContent>";
+    auto drawing = [&](const std::string& bodyPr) {
+        return R"(<w:r><w:drawing><wp:inline><wp:extent cx="635000" cy="317500"/><a:graphic><a:graphicData>
+          <wps:wsp><wps:spPr/><wps:txbx>)" + text + "</wps:txbx><wps:bodyPr>" + bodyPr +
+               "</wps:bodyPr></wps:wsp></a:graphicData></a:graphic></wp:inline></w:drawing></w:r>";
+    };
+    auto vml = [&](const std::string& textboxStyle) {
+        return R"(<w:r><w:pict><v:shape style="width:50pt;height:25pt" filled="t" stroked="f"><v:textbox style=")" +
+               textboxStyle + "\">" + text + "</v:textbox></v:shape></w:pict></w:r>";
+    };
+    b.body = "<w:p>" + drawing("<a:spAutoFit/>") + drawing("<a:noAutofit/>") + vml("mso-fit-shape-to-text:t") +
+             vml("mso-fit-shape-to-text:f") + "</w:p>";
+    ReadResult r = read(b.build());
+    ASSERT_TRUE(r.ok()) << r.error;
+    const auto& content = std::get<orvane::model::Paragraph>(r.document->sections.at(0).blocks.at(0).value).content;
+    std::vector<orvane::model::Twips> heights;
+    for (const orvane::model::Inline& inl : content) {
+        if (const auto* f = std::get_if<orvane::model::Frame>(&inl.value)) {
+            heights.push_back(f->height);
+            EXPECT_EQ(f->width, 1000);
+        }
+    }
+    EXPECT_EQ(heights, (std::vector<orvane::model::Twips>{0, 500, 0, 500}));
+    const auto& lastBox = std::get<orvane::model::Frame>(content.back().value);
+    EXPECT_FALSE(lastBox.border.has_value());
+    EXPECT_EQ(lastBox.fill, std::optional<orvane::model::Rgb>(0xFFFFFF));
+}
+
 TEST(DocxReader, NotesAndCommentsStandAtTheirReferences) {
     DocxBuilder b;
     b.xmlPart("footnotes", "word/footnotes.xml", "w:footnotes", R"(
