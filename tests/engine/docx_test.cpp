@@ -581,6 +581,36 @@ TEST(DocxReader, GroupMembersArePlacedThroughTheGroupsCoordinates) {
             <v:shape style="position:absolute;left:50;top:50;width:50;height:50"><v:imagedata r:id=")" + png + R"("/></v:shape>
           </v:group></v:group></w:pict></w:r></w:p>)";
     expectDump(b, "groups.txt");
+
+    // Degenerate and hostile coordinates still give sizes and places within the page limits.
+    DocxBuilder bad;
+    const std::string png2 = bad.rel("image", "media/image1.png");
+    bad.file("word/media/image1.png", kPng);
+    bad.body = R"(<w:p><w:r><w:drawing><wp:anchor><wp:positionH relativeFrom="page"><wp:posOffset>0</wp:posOffset></wp:positionH>
+          <wp:extent cx="635000" cy="635000"/><a:graphic><a:graphicData><wpg:wgp><wpg:grpSpPr><a:xfrm><a:off x="0" y="0"/>
+          <a:ext cx="635000" cy="635000"/><a:chOff x="0" y="0"/><a:chExt cx="0" cy="1"/></a:xfrm></wpg:grpSpPr>
+          <pic:pic><pic:blipFill><a:blip r:embed=")" + png2 + R"("/></pic:blipFill><pic:spPr><a:xfrm>
+            <a:off x="-9223372036854775807" y="9223372036854775807"/><a:ext cx="99999999999" cy="99999999999"/></a:xfrm></pic:spPr></pic:pic>
+          </wpg:wgp></a:graphicData></a:graphic></wp:anchor></w:drawing></w:r>
+        <w:r><w:pict><v:group style="position:absolute;width:1e308pt;height:10pt" coordsize="0,-5" coordorigin="nan,inf">
+          <v:group style="left:1e308;top:-1e308;width:1e308;height:1e-308" coordsize="1e-308,1e308">
+            <v:shape style="left:1e308;width:1e308;height:nan"><v:imagedata r:id=")" + png2 + R"("/></v:shape></v:group>
+        </v:group></w:pict></w:r></w:p>)";
+    ReadResult r = read(bad.build());
+    ASSERT_TRUE(r.ok()) << r.error;
+    int pictures = 0;
+    for (const auto& inl : std::get<orvane::model::Paragraph>(r.document->sections.at(0).blocks.at(0).value).content) {
+        const auto* image = std::get_if<orvane::model::Image>(&inl.value);
+        if (!image) continue;
+        ++pictures;
+        EXPECT_GE(image->width, 0);
+        EXPECT_LE(image->width, 31680 * 4);
+        EXPECT_LE(image->height, 31680 * 4);
+        ASSERT_TRUE(image->position.has_value());
+        EXPECT_LE(std::abs(image->position->x), 31680 * 4);
+        EXPECT_LE(std::abs(image->position->y), 31680 * 4);
+    }
+    EXPECT_EQ(pictures, 2);
 }
 
 // Boxes that grow with their text (a:spAutoFit, mso-fit-shape-to-text) have
