@@ -105,6 +105,31 @@ std::optional<long long> packedDate(const std::string& iso) {
            (static_cast<long long>(mo) << 16) | (static_cast<long long>(y - 1900) << 20);
 }
 
+// A first guess at the height of a box that grows with its text: a line per
+// paragraph, or its tallest picture in line, and a line per table row. Word
+// and LibreOffice grow the box from there (LibreOffice stretches a picture in
+// a box to the box, so a box too short for it squashes it).
+Twips grownBoxHeight(const std::vector<Block>& blocks) {
+    constexpr Twips kLine = 360;
+    constexpr Twips kMost = 31680;
+    Twips total = 0;
+    for (const Block& block : blocks) {
+        if (total >= kMost) break;
+        if (const auto* p = std::get_if<Paragraph>(&block.value)) {
+            Twips tallest = kLine;
+            for (const Inline& item : p->content) {
+                if (const auto* image = std::get_if<Image>(&item.value)) {
+                    if (!image->position) tallest = std::max(tallest, image->height);
+                }
+            }
+            total += std::min(tallest, kMost);
+        } else if (const auto* t = std::get_if<Table>(&block.value)) {
+            total += kLine * static_cast<Twips>(std::min<std::size_t>(t->rows.size(), 100));
+        }
+    }
+    return std::clamp(total, kLine, kMost);
+}
+
 // Shapes give colours as 0xBBGGRR.
 long long shapeColor(Rgb c) {
     return static_cast<long long>(((c >> 16) & 0xFF) | (c & 0xFF00) | ((c & 0xFF) << 16));
@@ -1372,9 +1397,7 @@ void Writer::frameToRtf(const Frame& frame, int depth) {
     // A frame without text is a drawn box: a rectangle with nothing inside.
     const bool hasText = !frame.blocks.empty();
     const Twips width = frame.width > 0 ? frame.width : m_textWidth;
-    const Twips height = frame.height > 0 ? frame.height
-                                          : std::max<Twips>(360, 360 * static_cast<Twips>(std::min<std::size_t>(
-                                                                     frame.blocks.size(), 100)));
+    const Twips height = frame.height > 0 ? frame.height : grownBoxHeight(frame.blocks);
     shapeStart(hasText ? 202 : 1, frame.position, frame.position ? frame.wrap : FrameWrap::TopBottom, width, height);
     if (frame.height <= 0) shapePropertyToRtf("fFitShapeToText", 1);
     shapePropertyToRtf("fLine", frame.border ? 1 : 0);

@@ -733,6 +733,22 @@ TEST(RtfWriterFrames, FrameInLineTakesTheLineAndGrowsWithItsText) {
     EXPECT_NE(rtf.find("{\\sp{\\sn fFitShapeToText}{\\sv 1}}"), std::string::npos);
     // First in its paragraph: the fallback has no paragraph to end before it.
     EXPECT_NE(rtf.find("{\\shprslt\\pard\\plain"), std::string::npos) << rtf;
+
+    // A picture in line makes its paragraph as tall as it is (a floating one
+    // does not), a table a line per row.
+    model::Image tall;
+    tall.data = "x";
+    tall.width = 1000;
+    tall.height = 4000;
+    model::Image floating = tall;
+    floating.position = model::FramePosition{};
+    model::Table table;
+    model::TableCell cell;
+    cell.blocks = {paragraph({run("cell")})};
+    table.rows = {model::TableRow{{cell}}, model::TableRow{{cell}}, model::TableRow{{cell}}};
+    f.blocks = {paragraph({model::Inline{tall}, run("beside")}), paragraph({model::Inline{floating}}),
+                model::Block{table}, paragraph({})};
+    EXPECT_NE(flat(toRtf(oneParagraph({model::Inline{f}}))).find("\\shpright9360\\shpbottom5800"), std::string::npos);
 }
 
 TEST(RtfWriterFrames, FramesInHeadersCellsAndOtherFrames) {
