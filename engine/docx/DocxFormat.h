@@ -57,7 +57,7 @@ struct ParaPr {
     Opt<bool> beforeAuto, afterAuto;
     Opt<int> line;
     Opt<model::LineRule> lineRule;
-    Opt<bool> keepNext, keepLines, pageBreakBefore, widowControl, bidi;
+    Opt<bool> keepNext, keepLines, pageBreakBefore, widowControl, bidi, contextualSpacing;
     Opt<int> outlineLevel;
     std::vector<TabDef> tabs;         // applied in order over the inherited stops
     Opt<NumPr> numPr;

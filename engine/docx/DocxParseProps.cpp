@@ -86,6 +86,7 @@ void mergeParaPr(ParaPr& b, const ParaPr& o) {
     take(b.line, o.line);
     take(b.lineRule, o.lineRule);
     take(b.keepNext, o.keepNext);
+    take(b.contextualSpacing, o.contextualSpacing);
     take(b.keepLines, o.keepLines);
     take(b.pageBreakBefore, o.pageBreakBefore);
     take(b.widowControl, o.widowControl);
@@ -491,6 +492,8 @@ ParaPr parseParaPr(pugi::xml_node pPr) {
             }
         } else if (name == "keepNext") {
             p.keepNext = onOff(n);
+        } else if (name == "contextualSpacing") {
+            p.contextualSpacing = onOff(n);
         } else if (name == "keepLines") {
             p.keepLines = onOff(n);
         } else if (name == "pageBreakBefore") {

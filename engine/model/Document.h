@@ -102,6 +102,7 @@ struct ParaProps {
     bool keepLines = false;
     bool pageBreakBefore = false;
     bool widowControl = true;
+    bool contextualSpacing = false;  // no space before/after next to paragraphs of the same style
     bool rtl = false;              // right-to-left paragraph
     std::optional<int> outlineLevel;  // 0..8 for headings
     std::vector<TabStop> tabs;

@@ -359,6 +359,7 @@ std::string Dumper::para(const ParaProps& p) {
     flag(s, p.keepLines, "keeplines");
     flag(s, p.pageBreakBefore, "pagebreakbefore");
     flag(s, !p.widowControl, "nowidow");
+    flag(s, p.contextualSpacing, "contextual");
     flag(s, p.rtl, "rtl");
     index(s, "outline", p.outlineLevel);
     if (!p.tabs.empty()) {

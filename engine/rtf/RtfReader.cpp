@@ -50,7 +50,7 @@ using rtf::RtfTokenizer;
     X(margbsxn) X(lndscpsxn)                                                                        \
     X(header) X(headerl) X(headerr) X(headerf) X(footer) X(footerl) X(footerr) X(footerf)         \
     X(pard) X(plain) X(par) X(ql) X(qc) X(qr) X(qj) X(qd) X(li) X(ri) X(lin) X(rin) X(fi) X(sb)    \
-    X(sa) X(sl) X(slmult) X(keepn) X(keep) X(pagebb) X(widctlpar) X(nowidctlpar) X(rtlpar)         \
+    X(contextualspace) X(sa) X(sl) X(slmult) X(keepn) X(keep) X(pagebb) X(widctlpar) X(nowidctlpar) X(rtlpar)         \
     X(ltrpar) X(outlinelevel) X(tx) X(tb) X(tqr) X(tqc) X(tqdec) X(tldot) X(tlhyph) X(tlul)        \
     X(tlth) X(tleq) X(tlmdot) X(cbpat)                                                              \
     X(b) X(i) X(ul) X(ulw) X(uldb) X(uld) X(uldash) X(uldashd) X(uldashdd) X(ulth) X(ulwave)        \
@@ -1788,6 +1788,7 @@ bool Reader::handleParaWord(Kw k, const RtfToken& t, GroupState& g) {
         applyLineSpacing(g);
         return true;
     case Kw::k_keepn: a.keepNext = on; return true;
+    case Kw::k_contextualspace: a.contextualSpacing = on; return true;
     case Kw::k_keep: a.keepLines = on; return true;
     case Kw::k_pagebb: a.pageBreakBefore = on; return true;
     case Kw::k_widctlpar: a.widowControl = true; return true;

@@ -1682,6 +1682,7 @@ void Writer::paraPropsToRtf(const ParaProps& p, const Baselines<ParaProps>& base
         }
     }
     if (p.keepNext) word("keepn");
+    if (p.contextualSpacing) word("contextualspace");
     if (p.keepLines) word("keep");
     if (p.pageBreakBefore) word("pagebb");
     word(p.widowControl ? "widctlpar" : "nowidctlpar");

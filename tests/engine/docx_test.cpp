@@ -250,7 +250,8 @@ TEST(DocxReader, ParagraphProperties) {
     DocxBuilder b;
     b.xmlPart("styles", "word/styles.xml", "w:styles", R"(
       <w:style w:type="paragraph" w:default="1" w:styleId="Normal"><w:name w:val="Normal"/>
-        <w:pPr><w:tabs><w:tab w:val="left" w:pos="1000"/><w:tab w:val="right" w:pos="9000" w:leader="dot"/></w:tabs></w:pPr></w:style>)");
+        <w:pPr><w:tabs><w:tab w:val="left" w:pos="1000"/><w:tab w:val="right" w:pos="9000" w:leader="dot"/></w:tabs></w:pPr></w:style>
+      <w:style w:type="paragraph" w:styleId="Compact"><w:name w:val="Compact"/><w:pPr><w:contextualSpacing/></w:pPr></w:style>)");
     b.body = R"(
       <w:p><w:pPr><w:jc w:val="start"/></w:pPr><w:r><w:t>start</w:t></w:r></w:p>
       <w:p><w:pPr><w:jc w:val="center"/><w:ind w:left="720" w:right="360" w:firstLine="240"/></w:pPr><w:r><w:t>center</w:t></w:r></w:p>
@@ -258,7 +259,9 @@ TEST(DocxReader, ParagraphProperties) {
       <w:p><w:pPr><w:jc w:val="both"/><w:spacing w:before="120" w:after="240" w:line="360" w:lineRule="auto"/></w:pPr><w:r><w:t>both</w:t></w:r></w:p>
       <w:p><w:pPr><w:jc w:val="distribute"/><w:spacing w:line="300" w:lineRule="exact"/></w:pPr><w:r><w:t>distribute</w:t></w:r></w:p>
       <w:p><w:pPr><w:spacing w:line="400" w:lineRule="atLeast" w:beforeAutospacing="1" w:afterAutospacing="1"/></w:pPr><w:r><w:t>auto spacing</w:t></w:r></w:p>
-      <w:p><w:pPr><w:keepNext/><w:keepLines/><w:pageBreakBefore/><w:widowControl w:val="0"/><w:bidi/><w:outlineLvl w:val="2"/></w:pPr><w:r><w:t>flags</w:t></w:r></w:p>
+      <w:p><w:pPr><w:keepNext/><w:keepLines/><w:pageBreakBefore/><w:widowControl w:val="0"/><w:bidi/><w:outlineLvl w:val="2"/><w:contextualSpacing/></w:pPr><w:r><w:t>flags</w:t></w:r></w:p>
+      <w:p><w:pPr><w:pStyle w:val="Compact"/></w:pPr><w:r><w:t>compact</w:t></w:r></w:p>
+      <w:p><w:pPr><w:pStyle w:val="Compact"/><w:contextualSpacing w:val="0"/></w:pPr><w:r><w:t>not compact</w:t></w:r></w:p>
       <w:p><w:pPr><w:tabs><w:tab w:val="clear" w:pos="1000"/><w:tab w:val="center" w:pos="4000" w:leader="hyphen"/><w:tab w:val="decimal" w:pos="6000"/><w:tab w:val="bar" w:pos="500"/></w:tabs></w:pPr><w:r><w:t>tabs</w:t></w:r></w:p>
       <w:p><w:pPr><w:shd w:val="clear" w:color="auto" w:fill="DDEEFF"/></w:pPr><w:r><w:t>shaded</w:t></w:r></w:p>
       <w:p><w:pPr><w:shd w:val="pct50" w:color="000000" w:fill="FFFFFF"/></w:pPr><w:r><w:t>half shaded</w:t></w:r></w:p>)";

@@ -951,6 +951,27 @@ TEST(RtfWriterProperties, NumberingTheStyleBringsIsSwitchedOffWithLs0) {
     expectRoundTrip(d);
 }
 
+// Contextual spacing is stated on the paragraphs (and styles) that have it.
+TEST(RtfRoundTrip, ContextualSpacing) {
+    model::Document d;
+    d.fonts = {{"Calibri", model::FontFamily::Swiss, 0, 2, ""}};
+    model::Style compact;
+    compact.name = "List Paragraph";
+    compact.para.contextualSpacing = true;
+    d.styles = {compact};
+    model::ParaProps inStyle;
+    inStyle.style = 0;
+    inStyle.contextualSpacing = true;
+    model::ParaProps direct;
+    direct.contextualSpacing = true;
+    model::Section s;
+    s.blocks = {paragraph({run("one")}, inStyle), paragraph({run("two")}, direct), paragraph({run("plain")})};
+    d.sections = {s};
+    const std::string rtf = toRtf(d);
+    EXPECT_EQ(count(rtf, "\\contextualspace"), 3u) << rtf;
+    expectRoundTrip(d);
+}
+
 // Padding other than Word's usual goes out side by side and reads back.
 TEST(RtfRoundTrip, TableCellPadding) {
     model::Document d;
