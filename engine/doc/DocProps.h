@@ -67,6 +67,7 @@ struct Pap {
     int dyaLine = 240;
     bool multLine = true;
     bool keep = false, keepFollow = false, pageBreakBefore = false, widowControl = true, bidi = false;
+    bool contextualSpacing = false;
     int outlineLevel = 9;
     std::vector<model::TabStop> tabs;
     int ilfo = 0, ilvl = 0;

@@ -520,6 +520,7 @@ void applyPap(Pap& pap, const Sprm& s, bool word6) {
     case 0x2461: pap.jc = static_cast<int>(v8); break;
     case 0x2405: pap.keep = v8 != 0; break;
     case 0x2406: pap.keepFollow = v8 != 0; break;
+    case 0x246D: pap.contextualSpacing = v8 != 0; break;  // sprmPFContextualSpacing
     case 0x2407: pap.pageBreakBefore = v8 != 0; break;
     case 0x260A: pap.ilvl = static_cast<int>(std::min<std::uint32_t>(v8, 8)); break;
     case 0x460B: pap.ilfo = b.i16(0); break;

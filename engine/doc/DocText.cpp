@@ -252,6 +252,7 @@ model::ParaProps DocConverter::paraProps(const Pap& pap) const {
         p.lineSpacing = -pap.dyaLine;
     }
     p.keepNext = pap.keepFollow;
+    p.contextualSpacing = pap.contextualSpacing;
     p.keepLines = pap.keep;
     p.pageBreakBefore = pap.pageBreakBefore;
     p.widowControl = pap.widowControl;

@@ -257,6 +257,10 @@ void DocxConverter::convertTable(pugi::xml_node tbl, BlockOut out, int depth) {
     model::Table table;
     table.alignment = eff.alignment.value_or(model::Alignment::Left);
     table.indent = eff.indent.value_or(0);
+    table.padding.left = eff.marginLeft.value_or(table.padding.left);
+    table.padding.right = eff.marginRight.value_or(table.padding.right);
+    table.padding.top = eff.marginTop.value_or(table.padding.top);
+    table.padding.bottom = eff.marginBottom.value_or(table.padding.bottom);
 
     const TableRegionPr& whole = rs.regions[static_cast<int>(TableRegion::WholeTable)];
     auto region = [&](TableRegion r) -> const TableRegionPr* {

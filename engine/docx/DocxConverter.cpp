@@ -384,6 +384,7 @@ void DocxConverter::applyParaPr(model::ParaProps& p, const ParaPr& x) const {
     if (x.line) p.lineSpacing = *x.line;
     if (p.lineRule == model::LineRule::Auto && p.lineSpacing <= 0) p.lineSpacing = 240;
     if (x.keepNext) p.keepNext = *x.keepNext;
+    if (x.contextualSpacing) p.contextualSpacing = *x.contextualSpacing;
     if (x.keepLines) p.keepLines = *x.keepLines;
     if (x.pageBreakBefore) p.pageBreakBefore = *x.pageBreakBefore;
     if (x.widowControl) p.widowControl = *x.widowControl;

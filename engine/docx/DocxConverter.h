@@ -101,12 +101,32 @@ private:
 
     // What a drawing's wrapper (wp:inline, wp:anchor, a VML shape's style)
     // says about the shapes inside it.
+    // A group's coordinate space: where a child coordinate lies, in twips
+    // from the outermost group's top left corner.
+    struct GroupSpace {
+        double originX = 0, originY = 0;  // the child coordinates of the group's corner
+        double offsetX = 0, offsetY = 0;  // that corner, from the outermost group's
+        double scaleX = 1, scaleY = 1;    // twips per child unit
+        double x(double u) const { return offsetX + (u - originX) * scaleX; }
+        double y(double v) const { return offsetY + (v - originY) * scaleY; }
+        // The space of a group inside this one, placed at (x, y) with size
+        // (w, h) in this space's units and its children in
+        // (childX, childY, childW, childH).
+        GroupSpace inner(double x, double y, double w, double h, double childX, double childY,
+                         double childW, double childH) const;
+    };
     struct Anchor {
         Opt<model::Twips> cx, cy;
         Opt<model::FramePosition> position;  // none: in line
         model::FrameWrap wrap = model::FrameWrap::Square;
-        bool inGroup = false;                // a member of a group: its place is the group's
+        // Set inside a group: members are placed through it, relative to the
+        // group's position (or in line when the group is in line).
+        Opt<GroupSpace> group;
     };
+    // A group member's anchor from its box in the group's space.
+    static Anchor memberAnchor(const Anchor& group, double x, double y, double w, double h);
+    // A DrawingML member's anchor from its a:xfrm; outside a group, the anchor as it is.
+    static Anchor placedMember(const Anchor& anchor, pugi::xml_node xfrm);
 
     // -- setup (DocxConverter.cpp)
     void loadDefinitions();

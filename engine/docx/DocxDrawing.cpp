@@ -2,7 +2,9 @@
 // w:object). Pictures go inline where they are anchored; text boxes become
 // frames holding their own blocks.
 #include <algorithm>
+#include <cmath>
 #include <cstring>
+#include <string>
 
 #include "docx/DocxConverter.h"
 #include "docx/DocxUtil.h"
@@ -45,6 +47,16 @@ Opt<model::Twips> vmlLength(std::string_view v) {
         return bare ? std::clamp(*t * 15, 0, 200000) : std::clamp(*t, 0, 200000);
     }
     return std::nullopt;
+}
+
+// A VML offset, which may be negative (left of or above its reference).
+Opt<model::Twips> signedVmlLength(std::string_view v) {
+    v = trimmed(v);
+    if (!v.empty() && v.front() == '-') {
+        if (auto t = vmlLength(v.substr(1))) return -*t;
+        return std::nullopt;
+    }
+    return vmlLength(v);
 }
 
 enum class Sniffed { Png, Jpeg, Emf, Wmf, Gif, Bmp, Tiff, Svg, Unknown };
@@ -110,6 +122,59 @@ Opt<model::Rgb> vmlColor(std::string_view v) {
         if (name == v) return rgb;
     }
     return std::nullopt;
+}
+
+// VML's booleans: "t" and "f" besides the usual words.
+Opt<bool> vmlBool(std::string_view v) {
+    v = trimmed(v);
+    if (v == "t") return true;
+    if (v == "f") return false;
+    return parseOnOff(v);
+}
+
+// A number of a group's own units; nullopt when there is none.
+Opt<double> plainNumber(std::string_view v) {
+    v = trimmed(v);
+    if (v.empty() || v.size() > 40) return std::nullopt;
+    const std::string text(v);
+    char* end = nullptr;
+    const double d = std::strtod(text.c_str(), &end);
+    if (end == text.c_str() || !std::isfinite(d)) return std::nullopt;
+    return d;
+}
+
+// The value of one declaration of a VML style attribute; empty when absent.
+std::string_view vmlStyleValue(std::string_view style, std::string_view name) {
+    while (!style.empty()) {
+        const auto semi = style.find(';');
+        const std::string_view decl = style.substr(0, semi);
+        style = semi == std::string_view::npos ? std::string_view() : style.substr(semi + 1);
+        const auto colon = decl.find(':');
+        if (colon != std::string_view::npos && trimmed(decl.substr(0, colon)) == name)
+            return trimmed(decl.substr(colon + 1));
+    }
+    return {};
+}
+
+// A VML style's place or size ("left", "width") as a number of the enclosing
+// group's units.
+Opt<double> styleNumber(std::string_view style, std::string_view name) {
+    return plainNumber(vmlStyleValue(style, name));
+}
+
+// "x,y" as VML's coordorigin and coordsize write it; missing parts take the defaults.
+std::pair<double, double> numberPair(std::string_view v, double dx, double dy) {
+    const auto comma = v.find(',');
+    const Opt<double> x = plainNumber(v.substr(0, comma));
+    const Opt<double> y = comma == std::string_view::npos ? std::nullopt : plainNumber(v.substr(comma + 1));
+    return {x.value_or(dx), y.value_or(dy)};
+}
+
+// Twips from a computed place or size, kept within a few pages either way.
+model::Twips clampedTwips(double v, bool allowNegative) {
+    if (!std::isfinite(v)) return 0;
+    const double limit = 31680.0 * 4;
+    return static_cast<model::Twips>(std::lround(std::clamp(v, allowNegative ? -limit : 0.0, limit)));
 }
 
 // A DrawingML colour choice (a:srgbClr, a:sysClr; theme colours count as black).
@@ -205,15 +270,9 @@ void vmlAnchor(pugi::xml_node shape, Opt<model::Twips>& cx, Opt<model::Twips>& c
         } else if (key == "position") {
             absolute = value == "absolute";
         } else if (key == "margin-left") {
-            if (auto t = vmlLength(value)) pos.x = *t;
-            else if (value.substr(0, 1) == "-") {
-                if (auto n = vmlLength(value.substr(1))) pos.x = -*n;
-            }
+            if (auto t = signedVmlLength(value)) pos.x = *t;
         } else if (key == "margin-top") {
-            if (auto t = vmlLength(value)) pos.y = *t;
-            else if (value.substr(0, 1) == "-") {
-                if (auto n = vmlLength(value.substr(1))) pos.y = -*n;
-            }
+            if (auto t = signedVmlLength(value)) pos.y = *t;
         } else if (key == "mso-position-horizontal-relative") {
             pos.horizontal = value == "page" ? model::FrameRelative::Page
                              : value == "margin" ? model::FrameRelative::Margin
@@ -237,7 +296,66 @@ void vmlAnchor(pugi::xml_node shape, Opt<model::Twips>& cx, Opt<model::Twips>& c
     else wrap = behind ? W::Behind : W::InFront;
 }
 
+// An a:xfrm's offset and extent, and its children's (a group's chOff and
+// chExt); the children's default to the group's own.
+struct Xfrm {
+    double x = 0, y = 0, w = 0, h = 0;
+    double childX = 0, childY = 0, childW = 0, childH = 0;
+};
+
+Xfrm readXfrm(pugi::xml_node xfrm) {
+    auto number = [](pugi::xml_node n, const char* name) {
+        return static_cast<double>(parseInteger(n.attribute(name).value()).value_or(0));
+    };
+    Xfrm f;
+    pugi::xml_node off = xfrm.child("a:off"), ext = xfrm.child("a:ext");
+    f.x = number(off, "x");
+    f.y = number(off, "y");
+    f.w = number(ext, "cx");
+    f.h = number(ext, "cy");
+    pugi::xml_node chOff = xfrm.child("a:chOff"), chExt = xfrm.child("a:chExt");
+    f.childX = chOff ? number(chOff, "x") : f.x;
+    f.childY = chOff ? number(chOff, "y") : f.y;
+    f.childW = chExt ? number(chExt, "cx") : f.w;
+    f.childH = chExt ? number(chExt, "cy") : f.h;
+    return f;
+}
+
 }  // namespace
+
+DocxConverter::GroupSpace DocxConverter::GroupSpace::inner(double x0, double y0, double w, double h,
+                                                           double childX, double childY, double childW,
+                                                           double childH) const {
+    GroupSpace s;
+    s.offsetX = x(x0);
+    s.offsetY = y(y0);
+    s.originX = childX;
+    s.originY = childY;
+    s.scaleX = scaleX * (childW > 0 && w > 0 ? w / childW : 1.0);
+    s.scaleY = scaleY * (childH > 0 && h > 0 ? h / childH : 1.0);
+    return s;
+}
+
+DocxConverter::Anchor DocxConverter::memberAnchor(const Anchor& group, double x, double y, double w, double h) {
+    const GroupSpace& space = *group.group;
+    Anchor member;
+    member.cx = clampedTwips(w * space.scaleX, false);
+    member.cy = clampedTwips(h * space.scaleY, false);
+    member.wrap = group.wrap;
+    if (group.position) {
+        model::FramePosition pos = *group.position;
+        pos.x = clampedTwips(pos.x + space.x(x), true);
+        pos.y = clampedTwips(pos.y + space.y(y), true);
+        member.position = pos;
+    }
+    return member;
+}
+
+DocxConverter::Anchor DocxConverter::placedMember(const Anchor& anchor, pugi::xml_node xfrm) {
+    if (!anchor.group) return anchor;
+    const Xfrm f = readXfrm(xfrm);
+    return memberAnchor(anchor, f.x, f.y, f.w, f.h);
+}
 
 // ---------------------------------------------------------------------------
 // Pictures and text boxes
@@ -262,14 +380,15 @@ void DocxConverter::convertGraphic(pugi::xml_node node, const CharProps& props, 
             withHyperlink(link, [&] { convertGraphic(child, props, inner, depth + 1); });
         } else if (is(name, "pic:pic")) {
             pugi::xml_node blip = child.child("pic:blipFill").child("a:blip");
-            Opt<model::Twips> w = anchor.cx, h = anchor.cy;
+            const Anchor placed = placedMember(anchor, child.child("pic:spPr").child("a:xfrm"));
+            Opt<model::Twips> w = placed.cx, h = placed.cy;
             if (!w || !h) {
                 pugi::xml_node ext = child.child("pic:spPr").child("a:xfrm").child("a:ext");
                 w = emuAttr(ext, "cx");
                 h = emuAttr(ext, "cy");
             }
             if (const char* id = blip.attribute("r:embed").value(); *id) {
-                emitImage(id, props, anchor, w.value_or(0), h.value_or(0));
+                emitImage(id, props, placed, w.value_or(0), h.value_or(0));
             } else if (*blip.attribute("r:link").value()) {
                 warnOnce("Pictures linked from outside the document are left out");
             }
@@ -277,17 +396,19 @@ void DocxConverter::convertGraphic(pugi::xml_node node, const CharProps& props, 
             pugi::xml_node content = child.child("wps:txbx").child("w:txbxContent");
             if (!content) continue;  // a shape without text, or the tail of a linked chain
             pugi::xml_node spPr = child.child("wps:spPr");
+            const Anchor placed = placedMember(anchor, spPr.child("a:xfrm"));
             model::Frame frame;
-            Opt<model::Twips> w = anchor.cx, h = anchor.cy;
+            Opt<model::Twips> w = placed.cx, h = placed.cy;
             if (!w || !h) {
                 pugi::xml_node ext = spPr.child("a:xfrm").child("a:ext");
                 w = emuAttr(ext, "cx");
                 h = emuAttr(ext, "cy");
             }
             frame.width = w.value_or(0);
-            frame.height = h.value_or(0);
-            frame.position = anchor.position;
-            frame.wrap = anchor.wrap;
+            // A box that grows with its text has no height of its own.
+            frame.height = child.child("wps:bodyPr").child("a:spAutoFit") ? 0 : h.value_or(0);
+            frame.position = placed.position;
+            frame.wrap = placed.wrap;
             // Line and fill as the shape sets them, else as its style implies.
             pugi::xml_node style = child.child("wps:style");
             pugi::xml_node ln = spPr.child("a:ln");
@@ -301,11 +422,31 @@ void DocxConverter::convertGraphic(pugi::xml_node node, const CharProps& props, 
                 frame.fill = 0xFFFFFF;
             convertTextBox(content, std::move(frame), depth + 1);
         } else if (is(name, "wpg:wgp") || is(name, "wpg:grpSp") || is(name, "wpc:wpc")) {
-            // Members of a group carry their own sizes; the group's place is theirs.
+            // Members stand where the group's coordinates put them, from the
+            // group's own place.
             Anchor members;
             members.position = anchor.position;
             members.wrap = anchor.wrap;
-            members.inGroup = true;
+            const Xfrm f = readXfrm(child.child("wpg:grpSpPr").child("a:xfrm"));
+            if (anchor.group) {
+                members.group = is(name, "wpc:wpc") ? *anchor.group
+                                                     : anchor.group->inner(f.x, f.y, f.w, f.h, f.childX, f.childY,
+                                                                           f.childW, f.childH);
+            } else {
+                // The outermost group fills its drawing's extent; a canvas
+                // places its members in EMUs from its corner.
+                GroupSpace space;
+                space.scaleX = space.scaleY = 1.0 / 635;
+                if (!is(name, "wpc:wpc")) {
+                    space.originX = f.childX;
+                    space.originY = f.childY;
+                    const double w = anchor.cx ? *anchor.cx : f.w / 635;
+                    const double h = anchor.cy ? *anchor.cy : f.h / 635;
+                    if (f.childW > 0) space.scaleX = w / f.childW;
+                    if (f.childH > 0) space.scaleY = h / f.childH;
+                }
+                members.group = space;
+            }
             convertGraphic(child, props, members, depth + 1);
         } else if (is(name, "mc:AlternateContent")) {
             convertGraphic(chooseAlternate(child), props, anchor, depth + 1);
@@ -318,24 +459,50 @@ void DocxConverter::convertGraphic(pugi::xml_node node, const CharProps& props, 
             if (!content) continue;
             model::Frame frame;
             frame.width = anchor.cx.value_or(0);
-            frame.height = anchor.cy.value_or(0);
+            const bool grows =
+                vmlBool(vmlStyleValue(child.attribute("style").value(), "mso-fit-shape-to-text")).value_or(false);
+            frame.height = grows ? 0 : anchor.cy.value_or(0);
             frame.position = anchor.position;
             frame.wrap = anchor.wrap;
             // VML draws a black line and a white fill unless told otherwise.
             pugi::xml_node shape = node;
-            if (!parseOnOff(shape.attribute("stroked").value()).value_or(true)) frame.border.reset();
+            if (!vmlBool(shape.attribute("stroked").value()).value_or(true)) frame.border.reset();
             else frame.border = vmlColor(shape.attribute("strokecolor").value()).value_or(0x000000);
-            if (!parseOnOff(shape.attribute("filled").value()).value_or(true)) frame.fill.reset();
+            if (!vmlBool(shape.attribute("filled").value()).value_or(true)) frame.fill.reset();
             else frame.fill = vmlColor(shape.attribute("fillcolor").value()).value_or(0xFFFFFF);
             convertTextBox(content, std::move(frame), depth + 1);
         } else if (is(name, "v:shape") || is(name, "v:rect") || is(name, "v:roundrect") ||
                    is(name, "v:oval") || is(name, "v:image") || is(name, "v:group")) {
             Anchor inner;
-            vmlAnchor(child, inner.cx, inner.cy, inner.position, inner.wrap);
-            inner.inGroup = anchor.inGroup || is(name, "v:group");
-            if (is(name, "v:group")) {
-                inner.cx.reset();
-                inner.cy.reset();
+            const bool group = is(name, "v:group");
+            const auto [originX, originY] = numberPair(child.attribute("coordorigin").value(), 0, 0);
+            const auto [sizeW, sizeH] = numberPair(child.attribute("coordsize").value(), 1000, 1000);
+            if (anchor.group) {
+                // A member's left, top, width and height are in its group's units.
+                std::string_view style = child.attribute("style").value();
+                const double x = styleNumber(style, "left").value_or(0);
+                const double y = styleNumber(style, "top").value_or(0);
+                const double w = styleNumber(style, "width").value_or(0);
+                const double h = styleNumber(style, "height").value_or(0);
+                if (group) {
+                    inner.position = anchor.position;
+                    inner.wrap = anchor.wrap;
+                    inner.group = anchor.group->inner(x, y, w, h, originX, originY, sizeW, sizeH);
+                } else {
+                    inner = memberAnchor(anchor, x, y, w, h);
+                }
+            } else {
+                vmlAnchor(child, inner.cx, inner.cy, inner.position, inner.wrap);
+                if (group) {
+                    GroupSpace space;
+                    space.originX = originX;
+                    space.originY = originY;
+                    if (inner.cx && sizeW > 0) space.scaleX = *inner.cx / sizeW;
+                    if (inner.cy && sizeH > 0) space.scaleY = *inner.cy / sizeH;
+                    inner.group = space;
+                    inner.cx.reset();
+                    inner.cy.reset();
+                }
             }
             std::string link;
             if (const char* href = child.attribute("href").value(); *href) link = "HYPERLINK " + quoted(href);
@@ -429,8 +596,8 @@ void DocxConverter::emitImage(const std::string& relId, const CharProps& props, 
     // No displayed size given: the natural size at 96 pixels per inch.
     if (image.width <= 0) image.width = image.pixelWidth * 15;
     if (image.height <= 0) image.height = image.pixelHeight * 15;
-    // A group's members would all stand at the group's place: they go in line.
-    if (!anchor.inGroup) {
+    // A member the group's coordinates did not place stays in line.
+    if (!anchor.group) {
         image.position = anchor.position;
         image.wrap = anchor.wrap;
     }

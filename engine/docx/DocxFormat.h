@@ -57,7 +57,7 @@ struct ParaPr {
     Opt<bool> beforeAuto, afterAuto;
     Opt<int> line;
     Opt<model::LineRule> lineRule;
-    Opt<bool> keepNext, keepLines, pageBreakBefore, widowControl, bidi;
+    Opt<bool> keepNext, keepLines, pageBreakBefore, widowControl, bidi, contextualSpacing;
     Opt<int> outlineLevel;
     std::vector<TabDef> tabs;         // applied in order over the inherited stops
     Opt<NumPr> numPr;
@@ -82,6 +82,7 @@ struct TablePr {
     Borders borders;
     Opt<Opt<model::Rgb>> shading;
     Opt<int> look;                    // w:tblLook flags (firstRow 0x20, lastRow 0x40, ...)
+    Opt<int> marginLeft, marginRight, marginTop, marginBottom;  // w:tblCellMar, twips
 };
 
 void mergeTablePr(TablePr& base, const TablePr& over);

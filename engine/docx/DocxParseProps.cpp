@@ -86,6 +86,7 @@ void mergeParaPr(ParaPr& b, const ParaPr& o) {
     take(b.line, o.line);
     take(b.lineRule, o.lineRule);
     take(b.keepNext, o.keepNext);
+    take(b.contextualSpacing, o.contextualSpacing);
     take(b.keepLines, o.keepLines);
     take(b.pageBreakBefore, o.pageBreakBefore);
     take(b.widowControl, o.widowControl);
@@ -123,6 +124,10 @@ void mergeTablePr(TablePr& b, const TablePr& o) {
     mergeBorders(b.borders, o.borders);
     take(b.shading, o.shading);
     take(b.look, o.look);
+    take(b.marginLeft, o.marginLeft);
+    take(b.marginRight, o.marginRight);
+    take(b.marginTop, o.marginTop);
+    take(b.marginBottom, o.marginBottom);
 }
 
 // ---------------------------------------------------------------------------
@@ -487,6 +492,8 @@ ParaPr parseParaPr(pugi::xml_node pPr) {
             }
         } else if (name == "keepNext") {
             p.keepNext = onOff(n);
+        } else if (name == "contextualSpacing") {
+            p.contextualSpacing = onOff(n);
         } else if (name == "keepLines") {
             p.keepLines = onOff(n);
         } else if (name == "pageBreakBefore") {
@@ -546,6 +553,19 @@ TablePr parseTablePr(pugi::xml_node tblPr) {
             if (type.empty() || type == "dxa") t.indent = twipsAttr(n, "w:w");
         } else if (name == "tblBorders") {
             t.borders = parseBorders(n);
+        } else if (name == "tblCellMar") {
+            for (pugi::xml_node side = n.first_child(); side; side = side.next_sibling()) {
+                const std::string_view type = attr(side, "w:type");
+                if (!type.empty() && type != "dxa") continue;
+                const Opt<int> w = twipsAttr(side, "w:w");
+                if (!w) continue;
+                const int margin = std::clamp(*w, 0, 31680);
+                const std::string_view which = wName(side);
+                if (which == "left" || which == "start") t.marginLeft = margin;
+                else if (which == "right" || which == "end") t.marginRight = margin;
+                else if (which == "top") t.marginTop = margin;
+                else if (which == "bottom") t.marginBottom = margin;
+            }
         } else if (name == "shd") {
             t.shading = parseShading(n);
         } else if (name == "tblLook") {

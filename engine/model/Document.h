@@ -102,6 +102,7 @@ struct ParaProps {
     bool keepLines = false;
     bool pageBreakBefore = false;
     bool widowControl = true;
+    bool contextualSpacing = false;  // no space before/after next to paragraphs of the same style
     bool rtl = false;              // right-to-left paragraph
     std::optional<int> outlineLevel;  // 0..8 for headings
     std::vector<TabStop> tabs;
@@ -265,10 +266,20 @@ struct TableRow {
     bool header = false;           // repeated at the top of each page
 };
 
+// Room between a cell's edges and its text, the same for every cell of a table.
+struct CellPadding {
+    Twips left = 108;              // Word's defaults
+    Twips right = 108;
+    Twips top = 0;
+    Twips bottom = 0;
+    bool operator==(const CellPadding&) const = default;
+};
+
 struct Table {
     std::vector<TableRow> rows;
     Twips indent = 0;
     Alignment alignment = Alignment::Left;
+    CellPadding padding;
 };
 
 struct Block {

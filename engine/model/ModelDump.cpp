@@ -368,6 +368,7 @@ std::string Dumper::para(const ParaProps& p) {
     flag(s, p.keepLines, "keeplines");
     flag(s, p.pageBreakBefore, "pagebreakbefore");
     flag(s, !p.widowControl, "nowidow");
+    flag(s, p.contextualSpacing, "contextual");
     flag(s, p.rtl, "rtl");
     index(s, "outline", p.outlineLevel);
     if (!p.tabs.empty()) {
@@ -472,6 +473,10 @@ void Dumper::blocks(const std::vector<Block>& items, int indent) {
             std::string s = "table";
             number(s, "indent", t->indent, 0);
             if (t->alignment != Alignment::Left) s += std::string(" align=") + name(t->alignment);
+            if (t->padding != CellPadding{}) {
+                s += " padding=" + std::to_string(t->padding.left) + "," + std::to_string(t->padding.top) + "," +
+                     std::to_string(t->padding.right) + "," + std::to_string(t->padding.bottom);
+            }
             line(indent, s);
             for (const TableRow& row : t->rows) {
                 std::string r = "row";

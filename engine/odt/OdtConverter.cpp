@@ -295,6 +295,7 @@ model::ParaProps OdtConverter::finishPara(const ParaPr& p) {
         r.lineSpacing = p.lineSpacing.value_or(240);
     }
     r.keepNext = p.keepNext.value_or(false);
+    r.contextualSpacing = p.contextualSpacing.value_or(false);
     r.keepLines = p.keepLines.value_or(false);
     r.pageBreakBefore = p.breakBeforePage.value_or(false);
     r.widowControl = p.widowControl.value_or(true);

@@ -370,6 +370,11 @@ ParaPr parseParaPr(pugi::xml_node p) {
         else if (v == "auto") r.keepNext = false;
     }
     {
+        const std::string_view v = attr(p, "style:contextual-spacing");
+        if (v == "true") r.contextualSpacing = true;
+        else if (v == "false") r.contextualSpacing = false;
+    }
+    {
         const std::string_view v = attr(p, "fo:keep-together");
         if (v == "always") r.keepLines = true;
         else if (v == "auto") r.keepLines = false;
@@ -469,6 +474,7 @@ void mergeParaPr(ParaPr& b, const ParaPr& o) {
         b.lineSpacing = o.lineSpacing;
     }
     take(b.keepNext, o.keepNext);
+    take(b.contextualSpacing, o.contextualSpacing);
     take(b.keepLines, o.keepLines);
     take(b.widowControl, o.widowControl);
     take(b.rtl, o.rtl);

@@ -47,7 +47,7 @@ struct ParaPr {
     Opt<int> left, right, firstLine, before, after;
     Opt<int> lineSpacing;
     Opt<model::LineRule> lineRule;
-    Opt<bool> keepNext, keepLines, widowControl, rtl;
+    Opt<bool> keepNext, keepLines, widowControl, rtl, contextualSpacing;
     Opt<bool> breakBeforePage, breakBeforeColumn, breakAfterPage, breakAfterColumn;
     Opt<std::vector<model::TabStop>> tabs;
     Opt<Opt<model::Rgb>> background;

@@ -3,6 +3,7 @@
 #include "model/Encoding.h"
 
 #include <algorithm>
+#include <array>
 #include <cstdint>
 #include <cstdio>
 #include <exception>
@@ -49,7 +50,7 @@ using rtf::RtfTokenizer;
     X(margbsxn) X(lndscpsxn)                                                                        \
     X(header) X(headerl) X(headerr) X(headerf) X(footer) X(footerl) X(footerr) X(footerf)         \
     X(pard) X(plain) X(par) X(ql) X(qc) X(qr) X(qj) X(qd) X(li) X(ri) X(lin) X(rin) X(fi) X(sb)    \
-    X(sa) X(sl) X(slmult) X(keepn) X(keep) X(pagebb) X(widctlpar) X(nowidctlpar) X(rtlpar)         \
+    X(contextualspace) X(sa) X(sl) X(slmult) X(keepn) X(keep) X(pagebb) X(widctlpar) X(nowidctlpar) X(rtlpar)         \
     X(ltrpar) X(outlinelevel) X(tx) X(tb) X(tqr) X(tqc) X(tqdec) X(tldot) X(tlhyph) X(tlul)        \
     X(tlth) X(tleq) X(tlmdot) X(cbpat)                                                              \
     X(b) X(i) X(ul) X(ulw) X(uldb) X(uld) X(uldash) X(uldashd) X(uldashdd) X(ulth) X(ulwave)        \
@@ -69,6 +70,8 @@ using rtf::RtfTokenizer;
     X(clcbpat) X(clbrdrt) X(clbrdrb) X(clbrdrl) X(clbrdrr) X(brdrnone) X(brdrnil) X(brdrw)          \
     X(brdrcf) X(brdrsp) X(brdrtbl) X(brdrt) X(brdrb) X(brdrl) X(brdrr) X(brdrbtw) X(brdrbar) X(box) \
     X(trrh) X(trhdr) X(trleft) X(trql) X(trqc) X(trqr) X(intbl) X(itap) X(cell) X(row)             \
+    X(trgaph) X(trpaddl) X(trpaddr) X(trpaddt) X(trpaddb) X(trpaddfl) X(trpaddfr) X(trpaddft)      \
+    X(trpaddfb)                                                                                     \
     X(nestcell) X(nestrow) X(nesttableprops) X(nonesttables)                                        \
     X(footnote) X(annotation) X(shp) X(shpinst) X(shptxt) X(shprslt) X(sp) X(sn) X(sv) X(object)   \
     X(result) X(objdata) X(objclass) X(objname) X(do) X(dptxbx) X(shpgrp)                           \
@@ -346,6 +349,21 @@ struct RowDef {
     Twips height = 0;
     bool header = false;
     Alignment alignment = Alignment::Left;
+    std::optional<Twips> gap;                    // \trgaph: left and right padding when no \trpadd says
+    std::array<std::optional<Twips>, 4> padding; // \trpaddl, \trpaddt, \trpaddr, \trpaddb
+    std::array<int, 4> paddingUnits{3, 3, 3, 3}; // \trpaddf*: 3 twips, 0 ignore the value
+
+    CellPadding cellPadding() const {
+        CellPadding pad;
+        auto side = [&](int i, Twips fallback) {
+            return padding[i] && paddingUnits[i] == 3 ? *padding[i] : fallback;
+        };
+        pad.left = side(0, gap.value_or(pad.left));
+        pad.top = side(1, pad.top);
+        pad.right = side(2, gap.value_or(pad.right));
+        pad.bottom = side(3, pad.bottom);
+        return pad;
+    }
 };
 
 struct FontEntry {
@@ -1859,6 +1877,7 @@ bool Reader::handleParaWord(Kw k, const RtfToken& t, GroupState& g) {
         applyLineSpacing(g);
         return true;
     case Kw::k_keepn: a.keepNext = on; return true;
+    case Kw::k_contextualspace: a.contextualSpacing = on; return true;
     case Kw::k_keep: a.keepLines = on; return true;
     case Kw::k_pagebb: a.pageBreakBefore = on; return true;
     case Kw::k_widctlpar: a.widowControl = true; return true;
@@ -2001,6 +2020,15 @@ bool Reader::handleTableWord(Kw k, const RtfToken& t, GroupState& g) {
     case Kw::k_trrh: currentRowDef().height = clampTwips(p); return true;
     case Kw::k_trhdr: currentRowDef().header = true; return true;
     case Kw::k_trleft: currentRowDef().left = clampTwips(p); return true;
+    case Kw::k_trgaph: currentRowDef().gap = std::clamp(p, 0, 31680); return true;
+    case Kw::k_trpaddl: currentRowDef().padding[0] = std::clamp(p, 0, 31680); return true;
+    case Kw::k_trpaddt: currentRowDef().padding[1] = std::clamp(p, 0, 31680); return true;
+    case Kw::k_trpaddr: currentRowDef().padding[2] = std::clamp(p, 0, 31680); return true;
+    case Kw::k_trpaddb: currentRowDef().padding[3] = std::clamp(p, 0, 31680); return true;
+    case Kw::k_trpaddfl: currentRowDef().paddingUnits[0] = p; return true;
+    case Kw::k_trpaddft: currentRowDef().paddingUnits[1] = p; return true;
+    case Kw::k_trpaddfr: currentRowDef().paddingUnits[2] = p; return true;
+    case Kw::k_trpaddfb: currentRowDef().paddingUnits[3] = p; return true;
     case Kw::k_trql: currentRowDef().alignment = Alignment::Left; return true;
     case Kw::k_trqc: currentRowDef().alignment = Alignment::Center; return true;
     case Kw::k_trqr: currentRowDef().alignment = Alignment::Right; return true;
@@ -2219,6 +2247,7 @@ void Reader::finishRow(TableLevel& tl, int level) {
     if (tl.table.rows.empty()) {
         tl.table.indent = left;
         tl.table.alignment = def ? def->alignment : Alignment::Left;
+        if (def) tl.table.padding = def->cellPadding();
     }
     tl.table.rows.push_back(std::move(row));
     tl.rowCells.clear();

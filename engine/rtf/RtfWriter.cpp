@@ -105,6 +105,31 @@ std::optional<long long> packedDate(const std::string& iso) {
            (static_cast<long long>(mo) << 16) | (static_cast<long long>(y - 1900) << 20);
 }
 
+// A first guess at the height of a box that grows with its text: a line per
+// paragraph, or its tallest picture in line, and a line per table row. Word
+// and LibreOffice grow the box from there (LibreOffice stretches a picture in
+// a box to the box, so a box too short for it squashes it).
+Twips grownBoxHeight(const std::vector<Block>& blocks) {
+    constexpr Twips kLine = 360;
+    constexpr Twips kMost = 31680;
+    Twips total = 0;
+    for (const Block& block : blocks) {
+        if (total >= kMost) break;
+        if (const auto* p = std::get_if<Paragraph>(&block.value)) {
+            Twips tallest = kLine;
+            for (const Inline& item : p->content) {
+                if (const auto* image = std::get_if<Image>(&item.value)) {
+                    if (!image->position) tallest = std::max(tallest, image->height);
+                }
+            }
+            total += std::min(tallest, kMost);
+        } else if (const auto* t = std::get_if<Table>(&block.value)) {
+            total += kLine * static_cast<Twips>(std::min<std::size_t>(t->rows.size(), 100));
+        }
+    }
+    return std::clamp(total, kLine, kMost);
+}
+
 // Shapes give colours as 0xBBGGRR.
 long long shapeColor(Rgb c) {
     return static_cast<long long>(((c >> 16) & 0xFF) | (c & 0xFF00) | ((c & 0xFF) << 16));
@@ -1129,10 +1154,23 @@ void Writer::listTextToRtf(const Paragraph& paragraph) {
 
 void Writer::rowDefinitionToRtf(const Table& table, const TableRow& row, Twips available) {
     word("trowd");
-    word("trgaph", kCellGap);
+    const CellPadding& pad = table.padding;
+    const bool usualPadding = pad == CellPadding{};
+    word("trgaph", usualPadding ? kCellGap : (pad.left + pad.right) / 2);
     word("trleft", table.indent);
     if (table.alignment == Alignment::Center) word("trqc");
     if (table.alignment == Alignment::Right) word("trqr");
+    if (!usualPadding) {
+        // Each side in twips (fts 3); \trgaph alone cannot tell left from right.
+        word("trpaddl", pad.left);
+        word("trpaddr", pad.right);
+        word("trpaddt", pad.top);
+        word("trpaddb", pad.bottom);
+        word("trpaddfl", 3);
+        word("trpaddfr", 3);
+        word("trpaddft", 3);
+        word("trpaddfb", 3);
+    }
     if (row.height != 0) word("trrh", row.height);
     if (row.header) word("trhdr");
 
@@ -1184,7 +1222,7 @@ void Writer::tableToRtf(const Table& table, int itap, Twips available, int depth
             // Nested tables are as wide as the cell that holds them, less its gaps.
             const Twips saved = m_textWidth;
             m_textWidth = std::max<Twips>((cell.width > 0 ? cell.width : available / static_cast<Twips>(row.cells.size())) -
-                                              2 * kCellGap,
+                                              table.padding.left - table.padding.right,
                                           360);
             blocksToRtf(cell.blocks, itap, itap == 1 ? Ending::Cell : Ending::NestCell, depth + 1);
             m_textWidth = saved;
@@ -1418,9 +1456,7 @@ void Writer::frameToRtf(const Frame& frame, int depth) {
     // A frame without text is a drawn box: a rectangle with nothing inside.
     const bool hasText = !frame.blocks.empty();
     const Twips width = frame.width > 0 ? frame.width : m_textWidth;
-    const Twips height = frame.height > 0 ? frame.height
-                                          : std::max<Twips>(360, 360 * static_cast<Twips>(std::min<std::size_t>(
-                                                                     frame.blocks.size(), 100)));
+    const Twips height = frame.height > 0 ? frame.height : grownBoxHeight(frame.blocks);
     shapeStart(hasText ? 202 : 1, frame.position, frame.position ? frame.wrap : FrameWrap::TopBottom, width, height);
     if (frame.height <= 0) shapePropertyToRtf("fFitShapeToText", 1);
     shapePropertyToRtf("fLine", frame.border ? 1 : 0);
@@ -1705,6 +1741,7 @@ void Writer::paraPropsToRtf(const ParaProps& p, const Baselines<ParaProps>& base
         }
     }
     if (p.keepNext) word("keepn");
+    if (p.contextualSpacing) word("contextualspace");
     if (p.keepLines) word("keep");
     if (p.pageBreakBefore) word("pagebb");
     word(p.widowControl ? "widctlpar" : "nowidctlpar");
@@ -1735,6 +1772,10 @@ void Writer::paraPropsToRtf(const ParaProps& p, const Baselines<ParaProps>& base
     if (p.list && listLevel(*p.list)) {
         word("ls", p.list->listId + 1);
         word("ilvl", p.list->level);
+    } else if (has([](const ParaProps& x) { return x.list.has_value(); })) {
+        // Numbering the style brings is switched off here; readers that take
+        // the style's list would number the paragraph without this.
+        word("ls", 0);
     }
     if (p.shading) word("cbpat", colorIndex(*p.shading & 0xFFFFFF));
 }

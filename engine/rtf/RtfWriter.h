@@ -49,8 +49,8 @@
 //
 // Left out: horizontal cell merges become one wider cell (RTF readers disagree
 // on \clmgf); a paragraph cannot switch off keep-with-next, keep-together,
-// page-break-before, tabs or a list that its style turns on, as RTF has no
-// word for that.
+// page-break-before, contextual spacing or tabs that its style turns on, as
+// RTF has no word for that (a list it can: \ls0).
 #pragma once
 
 #include "Engine.h"

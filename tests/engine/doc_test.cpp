@@ -13,6 +13,7 @@
 #include "Engine.h"
 #include "Golden.h"
 #include "doc/Cfb.h"
+#include "doc/DocProps.h"
 #include "doc/DocReader.h"
 
 namespace {
@@ -110,6 +111,19 @@ TEST(DocReader, CharacterAndParagraphFormatting) {
     EXPECT_EQ(heading->props.outlineLevel, 0);
     EXPECT_NE(doc.styles.at(static_cast<std::size_t>(*heading->props.style)).name.find("Heading"), std::string::npos);
     EXPECT_EQ(paragraphWith(blocks, "Indented")->props.leftIndent, 1440);
+}
+
+// Paragraph modifiers the fixtures lack: "don't add space between paragraphs
+// of the same style" next to keep-with-next, each a one-byte toggle.
+TEST(DocReader, ContextualSpacingModifier) {
+    orvane::doc::Pap pap;
+    const std::string grpprl("\x6D\x24\x01\x06\x24\x01", 6);
+    orvane::doc::forEachSprm(grpprl, false, [&](const orvane::doc::Sprm& s) { orvane::doc::applyPap(pap, s, false); });
+    EXPECT_TRUE(pap.contextualSpacing);
+    EXPECT_TRUE(pap.keepFollow);
+    orvane::doc::forEachSprm(std::string("\x6D\x24\x00", 3), false,
+                             [&](const orvane::doc::Sprm& s) { orvane::doc::applyPap(pap, s, false); });
+    EXPECT_FALSE(pap.contextualSpacing);
 }
 
 TEST(DocReader, ListsWithLevelsAndStart) {

@@ -251,7 +251,8 @@ TEST(DocxReader, ParagraphProperties) {
     DocxBuilder b;
     b.xmlPart("styles", "word/styles.xml", "w:styles", R"(
       <w:style w:type="paragraph" w:default="1" w:styleId="Normal"><w:name w:val="Normal"/>
-        <w:pPr><w:tabs><w:tab w:val="left" w:pos="1000"/><w:tab w:val="right" w:pos="9000" w:leader="dot"/></w:tabs></w:pPr></w:style>)");
+        <w:pPr><w:tabs><w:tab w:val="left" w:pos="1000"/><w:tab w:val="right" w:pos="9000" w:leader="dot"/></w:tabs></w:pPr></w:style>
+      <w:style w:type="paragraph" w:styleId="Compact"><w:name w:val="Compact"/><w:pPr><w:contextualSpacing/></w:pPr></w:style>)");
     b.body = R"(
       <w:p><w:pPr><w:jc w:val="start"/></w:pPr><w:r><w:t>start</w:t></w:r></w:p>
       <w:p><w:pPr><w:jc w:val="center"/><w:ind w:left="720" w:right="360" w:firstLine="240"/></w:pPr><w:r><w:t>center</w:t></w:r></w:p>
@@ -259,7 +260,9 @@ TEST(DocxReader, ParagraphProperties) {
       <w:p><w:pPr><w:jc w:val="both"/><w:spacing w:before="120" w:after="240" w:line="360" w:lineRule="auto"/></w:pPr><w:r><w:t>both</w:t></w:r></w:p>
       <w:p><w:pPr><w:jc w:val="distribute"/><w:spacing w:line="300" w:lineRule="exact"/></w:pPr><w:r><w:t>distribute</w:t></w:r></w:p>
       <w:p><w:pPr><w:spacing w:line="400" w:lineRule="atLeast" w:beforeAutospacing="1" w:afterAutospacing="1"/></w:pPr><w:r><w:t>auto spacing</w:t></w:r></w:p>
-      <w:p><w:pPr><w:keepNext/><w:keepLines/><w:pageBreakBefore/><w:widowControl w:val="0"/><w:bidi/><w:outlineLvl w:val="2"/></w:pPr><w:r><w:t>flags</w:t></w:r></w:p>
+      <w:p><w:pPr><w:keepNext/><w:keepLines/><w:pageBreakBefore/><w:widowControl w:val="0"/><w:bidi/><w:outlineLvl w:val="2"/><w:contextualSpacing/></w:pPr><w:r><w:t>flags</w:t></w:r></w:p>
+      <w:p><w:pPr><w:pStyle w:val="Compact"/></w:pPr><w:r><w:t>compact</w:t></w:r></w:p>
+      <w:p><w:pPr><w:pStyle w:val="Compact"/><w:contextualSpacing w:val="0"/></w:pPr><w:r><w:t>not compact</w:t></w:r></w:p>
       <w:p><w:pPr><w:tabs><w:tab w:val="clear" w:pos="1000"/><w:tab w:val="center" w:pos="4000" w:leader="hyphen"/><w:tab w:val="decimal" w:pos="6000"/><w:tab w:val="bar" w:pos="500"/></w:tabs></w:pPr><w:r><w:t>tabs</w:t></w:r></w:p>
       <w:p><w:pPr><w:shd w:val="clear" w:color="auto" w:fill="DDEEFF"/></w:pPr><w:r><w:t>shaded</w:t></w:r></w:p>
       <w:p><w:pPr><w:shd w:val="pct50" w:color="000000" w:fill="FFFFFF"/></w:pPr><w:r><w:t>half shaded</w:t></w:r></w:p>)";
@@ -330,10 +333,12 @@ TEST(DocxReader, TablesWithMergesBordersAndNesting) {
       <w:style w:type="table" w:default="1" w:styleId="TableNormal"><w:name w:val="Normal Table"/></w:style>
       <w:style w:type="table" w:styleId="Grid"><w:name w:val="Table Grid"/><w:basedOn w:val="TableNormal"/>
         <w:tblPr><w:tblBorders><w:top w:val="single"/><w:left w:val="single"/><w:bottom w:val="single"/><w:right w:val="single"/>
-        <w:insideH w:val="single"/><w:insideV w:val="single"/></w:tblBorders></w:tblPr>
+        <w:insideH w:val="single"/><w:insideV w:val="single"/></w:tblBorders>
+        <w:tblCellMar><w:left w:w="0" w:type="dxa"/><w:right w:w="0" w:type="dxa"/></w:tblCellMar></w:tblPr>
         <w:tblStylePr w:type="firstRow"><w:rPr><w:b/></w:rPr><w:tcPr><w:shd w:val="clear" w:fill="E0E0E0"/></w:tcPr></w:tblStylePr></w:style>)");
     b.body = R"(
-      <w:tbl><w:tblPr><w:jc w:val="center"/><w:tblInd w:w="144" w:type="dxa"/><w:tblBorders><w:top w:val="none"/><w:insideH w:val="nil"/></w:tblBorders></w:tblPr>
+      <w:tbl><w:tblPr><w:jc w:val="center"/><w:tblInd w:w="144" w:type="dxa"/><w:tblBorders><w:top w:val="none"/><w:insideH w:val="nil"/></w:tblBorders>
+        <w:tblCellMar><w:top w:w="72" w:type="dxa"/><w:start w:w="50" w:type="dxa"/><w:bottom w:w="10" w:type="pct"/></w:tblCellMar></w:tblPr>
         <w:tblGrid><w:gridCol w:w="2000"/><w:gridCol w:w="3000"/><w:gridCol w:w="4000"/></w:tblGrid>
         <w:tr><w:trPr><w:tblHeader/><w:trHeight w:val="400" w:hRule="exact"/></w:trPr>
           <w:tc><w:tcPr><w:gridSpan w:val="2"/></w:tcPr><w:p><w:r><w:t>spans two</w:t></w:r></w:p></w:tc>
@@ -544,6 +549,104 @@ TEST(DocxReader, TextBoxesBecomeFramesOnce) {
             stroked="f" fillcolor="#0f0"><v:textbox><w:txbxContent><w:p><w:r><w:t>VML box</w:t></w:r></w:p>
           <w:tbl><w:tr><w:tc><w:p><w:r><w:t>table in a box</w:t></w:r></w:p></w:tc></w:tr></w:tbl></w:txbxContent></v:textbox></v:rect></w:pict></w:r></w:p>)";
     expectDump(b, "textboxes.txt");
+}
+
+// Members of groups and canvases stand where the group's coordinates put
+// them, scaled from the group's units; an in-line group's members stay in line.
+TEST(DocxReader, GroupMembersArePlacedThroughTheGroupsCoordinates) {
+    DocxBuilder b;
+    const std::string png = b.rel("image", "media/image1.png");
+    b.file("word/media/image1.png", kPng);
+    auto box = [](const std::string& text) {
+        return "<wps:txbx><w:txbxContent><w:p><w:r><w:t>" + text + "</w:t></w:r></w:p></w:txbxContent></wps:txbx>";
+    };
+    const std::string members = R"(
+          <wps:wsp><wps:spPr><a:xfrm><a:off x="100" y="100"/><a:ext cx="100" cy="50"/></a:xfrm><a:noFill/></wps:spPr>)" +
+        box("first") + R"(</wps:wsp>
+          <wpg:grpSp><wpg:grpSpPr><a:xfrm><a:off x="200" y="150"/><a:ext cx="100" cy="50"/>
+            <a:chOff x="0" y="0"/><a:chExt cx="1000" cy="500"/></a:xfrm></wpg:grpSpPr>
+            <pic:pic><pic:blipFill><a:blip r:embed=")" + png + R"("/></pic:blipFill>
+              <pic:spPr><a:xfrm><a:off x="500" y="250"/><a:ext cx="500" cy="250"/></a:xfrm></pic:spPr></pic:pic>
+          </wpg:grpSp>)";
+    const std::string groupXfrm = R"(<wpg:grpSpPr><a:xfrm><a:off x="0" y="0"/><a:ext cx="1270000" cy="635000"/>
+          <a:chOff x="100" y="100"/><a:chExt cx="200" cy="100"/></a:xfrm></wpg:grpSpPr>)";
+    b.body = R"(<w:p><w:r><w:drawing><wp:anchor behindDoc="0"><wp:simplePos x="0" y="0"/>
+          <wp:positionH relativeFrom="page"><wp:posOffset>635000</wp:posOffset></wp:positionH>
+          <wp:positionV relativeFrom="paragraph"><wp:posOffset>0</wp:posOffset></wp:positionV>
+          <wp:extent cx="1270000" cy="635000"/><wp:wrapNone/><a:graphic><a:graphicData><wpg:wgp>)" +
+             groupXfrm + members + R"(</wpg:wgp></a:graphicData></a:graphic></wp:anchor></w:drawing></w:r></w:p>
+        <w:p><w:r><w:drawing><wp:inline><wp:extent cx="1270000" cy="635000"/><a:graphic><a:graphicData><wpg:wgp>)" +
+             groupXfrm + members + R"(</wpg:wgp></a:graphicData></a:graphic></wp:inline></w:drawing></w:r></w:p>
+        <w:p><w:r><w:pict><v:group style="position:absolute;margin-left:-3pt;margin-top:6pt;width:200pt;height:100pt"
+            coordorigin="1000,1000" coordsize="2000,1000">
+          <v:rect style="position:absolute;left:1500;top:1200;width:500;height:250" filled="f" stroked="t" strokecolor="red">
+            <v:textbox><w:txbxContent><w:p><w:r><w:t>vml member</w:t></w:r></w:p></w:txbxContent></v:textbox></v:rect>
+          <v:group style="position:absolute;left:2000;top:1500;width:1000;height:500" coordsize="100,100">
+            <v:shape style="position:absolute;left:50;top:50;width:50;height:50"><v:imagedata r:id=")" + png + R"("/></v:shape>
+          </v:group></v:group></w:pict></w:r></w:p>)";
+    expectDump(b, "groups.txt");
+
+    // Degenerate and hostile coordinates still give sizes and places within the page limits.
+    DocxBuilder bad;
+    const std::string png2 = bad.rel("image", "media/image1.png");
+    bad.file("word/media/image1.png", kPng);
+    bad.body = R"(<w:p><w:r><w:drawing><wp:anchor><wp:positionH relativeFrom="page"><wp:posOffset>0</wp:posOffset></wp:positionH>
+          <wp:extent cx="635000" cy="635000"/><a:graphic><a:graphicData><wpg:wgp><wpg:grpSpPr><a:xfrm><a:off x="0" y="0"/>
+          <a:ext cx="635000" cy="635000"/><a:chOff x="0" y="0"/><a:chExt cx="0" cy="1"/></a:xfrm></wpg:grpSpPr>
+          <pic:pic><pic:blipFill><a:blip r:embed=")" + png2 + R"("/></pic:blipFill><pic:spPr><a:xfrm>
+            <a:off x="-9223372036854775807" y="9223372036854775807"/><a:ext cx="99999999999" cy="99999999999"/></a:xfrm></pic:spPr></pic:pic>
+          </wpg:wgp></a:graphicData></a:graphic></wp:anchor></w:drawing></w:r>
+        <w:r><w:pict><v:group style="position:absolute;width:1e308pt;height:10pt" coordsize="0,-5" coordorigin="nan,inf">
+          <v:group style="left:1e308;top:-1e308;width:1e308;height:1e-308" coordsize="1e-308,1e308">
+            <v:shape style="left:1e308;width:1e308;height:nan"><v:imagedata r:id=")" + png2 + R"("/></v:shape></v:group>
+        </v:group></w:pict></w:r></w:p>)";
+    ReadResult r = read(bad.build());
+    ASSERT_TRUE(r.ok()) << r.error;
+    int pictures = 0;
+    for (const auto& inl : std::get<orvane::model::Paragraph>(r.document->sections.at(0).blocks.at(0).value).content) {
+        const auto* image = std::get_if<orvane::model::Image>(&inl.value);
+        if (!image) continue;
+        ++pictures;
+        EXPECT_GE(image->width, 0);
+        EXPECT_LE(image->width, 31680 * 4);
+        EXPECT_LE(image->height, 31680 * 4);
+        ASSERT_TRUE(image->position.has_value());
+        EXPECT_LE(std::abs(image->position->x), 31680 * 4);
+        EXPECT_LE(std::abs(image->position->y), 31680 * 4);
+    }
+    EXPECT_EQ(pictures, 2);
+}
+
+// Boxes that grow with their text (a:spAutoFit, mso-fit-shape-to-text) have
+// no height of their own; VML says true and false as "t" and "f".
+TEST(DocxReader, BoxesThatGrowWithTheirTextHaveNoHeight) {
+    DocxBuilder b;
+    const std::string text = "<w:txbxContent><w:p><w:r><w:t>x</w:t></w:r></w:p></w:txbxContent>";
+    auto drawing = [&](const std::string& bodyPr) {
+        return R"(<w:r><w:drawing><wp:inline><wp:extent cx="635000" cy="317500"/><a:graphic><a:graphicData>
+          <wps:wsp><wps:spPr/><wps:txbx>)" + text + "</wps:txbx><wps:bodyPr>" + bodyPr +
+               "</wps:bodyPr></wps:wsp></a:graphicData></a:graphic></wp:inline></w:drawing></w:r>";
+    };
+    auto vml = [&](const std::string& textboxStyle) {
+        return R"(<w:r><w:pict><v:shape style="width:50pt;height:25pt" filled="t" stroked="f"><v:textbox style=")" +
+               textboxStyle + "\">" + text + "</v:textbox></v:shape></w:pict></w:r>";
+    };
+    b.body = "<w:p>" + drawing("<a:spAutoFit/>") + drawing("<a:noAutofit/>") + vml("mso-fit-shape-to-text:t") +
+             vml("mso-fit-shape-to-text:f") + "</w:p>";
+    ReadResult r = read(b.build());
+    ASSERT_TRUE(r.ok()) << r.error;
+    const auto& content = std::get<orvane::model::Paragraph>(r.document->sections.at(0).blocks.at(0).value).content;
+    std::vector<orvane::model::Twips> heights;
+    for (const orvane::model::Inline& inl : content) {
+        if (const auto* f = std::get_if<orvane::model::Frame>(&inl.value)) {
+            heights.push_back(f->height);
+            EXPECT_EQ(f->width, 1000);
+        }
+    }
+    EXPECT_EQ(heights, (std::vector<orvane::model::Twips>{0, 500, 0, 500}));
+    const auto& lastBox = std::get<orvane::model::Frame>(content.back().value);
+    EXPECT_FALSE(lastBox.border.has_value());
+    EXPECT_EQ(lastBox.fill, std::optional<orvane::model::Rgb>(0xFFFFFF));
 }
 
 TEST(DocxReader, NotesAndCommentsStandAtTheirReferences) {

@@ -212,7 +212,7 @@ TEST(OdtReader, StylesAndCharacterFormatting) {
     b.fonts = kFonts;
     b.styles = std::string(kDefaultStyle) +
         R"(<style:style style:name="Heading" style:family="paragraph" style:parent-style-name="Standard" style:next-style-name="Text_20_body">)"
-        R"(<style:paragraph-properties fo:margin-top="0.423cm" fo:margin-bottom="0.212cm" fo:keep-with-next="always"/>)"
+        R"(<style:paragraph-properties fo:margin-top="0.423cm" fo:margin-bottom="0.212cm" fo:keep-with-next="always" style:contextual-spacing="true"/>)"
         R"(<style:text-properties style:font-name="Liberation Sans" fo:font-size="14pt"/></style:style>)"
         R"(<style:style style:name="Heading_20_1" style:display-name="Heading 1" style:family="paragraph" style:parent-style-name="Heading" style:default-outline-level="1">)"
         R"(<style:text-properties fo:font-size="130%" fo:font-weight="bold"/></style:style>)"

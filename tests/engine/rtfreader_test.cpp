@@ -395,6 +395,19 @@ TEST(RtfReader, GridSpansComeFromAllRowsEdges) {
     EXPECT_EQ(table.rows[2].cells[1].width, 2005);
 }
 
+// Cell padding: \trpadd* per side in twips, \trgaph for the sides they leave
+// out or give in another unit (\trpaddf* 0: no value).
+TEST(RtfReader, CellPaddingFromTrpaddAndTrgaph) {
+    auto padding = [](const std::string& rowWords) {
+        const model::Document d = readOk("{\\rtf1\\trowd" + rowWords + "\\cellx3000\\pard\\intbl a\\cell\\row}");
+        return std::get<model::Table>(d.sections[0].blocks[0].value).padding;
+    };
+    EXPECT_EQ(padding(""), (model::CellPadding{108, 108, 0, 0}));
+    EXPECT_EQ(padding("\\trgaph0"), (model::CellPadding{0, 0, 0, 0}));
+    EXPECT_EQ(padding("\\trgaph120\\trpaddl30\\trpaddfl3\\trpaddt40\\trpaddft3\\trpaddr50\\trpaddfr0\\trpaddb9"),
+              (model::CellPadding{30, 120, 40, 9}));
+}
+
 // ---------------------------------------------------------------------------
 // Damaged and hostile input
 

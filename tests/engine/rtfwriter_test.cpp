@@ -733,6 +733,22 @@ TEST(RtfWriterFrames, FrameInLineTakesTheLineAndGrowsWithItsText) {
     EXPECT_NE(rtf.find("{\\sp{\\sn fFitShapeToText}{\\sv 1}}"), std::string::npos);
     // First in its paragraph: the fallback has no paragraph to end before it.
     EXPECT_NE(rtf.find("{\\shprslt\\pard\\plain"), std::string::npos) << rtf;
+
+    // A picture in line makes its paragraph as tall as it is (a floating one
+    // does not), a table a line per row.
+    model::Image tall;
+    tall.data = "x";
+    tall.width = 1000;
+    tall.height = 4000;
+    model::Image floating = tall;
+    floating.position = model::FramePosition{};
+    model::Table table;
+    model::TableCell cell;
+    cell.blocks = {paragraph({run("cell")})};
+    table.rows = {model::TableRow{{cell}}, model::TableRow{{cell}}, model::TableRow{{cell}}};
+    f.blocks = {paragraph({model::Inline{tall}, run("beside")}), paragraph({model::Inline{floating}}),
+                model::Block{table}, paragraph({})};
+    EXPECT_NE(flat(toRtf(oneParagraph({model::Inline{f}}))).find("\\shpright9360\\shpbottom5800"), std::string::npos);
 }
 
 TEST(RtfWriterFrames, FramesInHeadersCellsAndOtherFrames) {
@@ -976,6 +992,85 @@ void expectRoundTrip(const model::Document& original) {
     EXPECT_EQ(dumpModel(*back.document), dumpModel(original));
     // Writing what was read gives the same RTF again.
     EXPECT_EQ(toRtf(*back.document), rtf);
+}
+
+// A numbered heading style whose numbering one paragraph switches off (Word's
+// numId 0): the paragraph says \ls0, or readers that apply the style's list
+// number it anyway. Styles and paragraphs with numbering say nothing extra.
+TEST(RtfWriterProperties, NumberingTheStyleBringsIsSwitchedOffWithLs0) {
+    model::Document d;
+    d.fonts = {{"Calibri", model::FontFamily::Swiss, 0, 2, ""}};
+    model::List list;
+    model::ListLevel level;
+    level.text = "%1.";
+    list.levels = {level};
+    d.lists = {list};
+    model::Style heading;
+    heading.name = "heading 1";
+    heading.para.list = model::ListRef{0, 0};
+    model::Style plain;
+    plain.name = "Plain heading";
+    plain.basedOn = 0;
+    d.styles = {heading, plain};
+    model::ParaProps numbered;
+    numbered.style = 0;
+    numbered.list = model::ListRef{0, 0};
+    model::ParaProps unnumbered;
+    unnumbered.style = 0;
+    model::ParaProps otherStyle;
+    otherStyle.style = 1;
+    model::Section s;
+    s.blocks = {paragraph({run("one")}, numbered), paragraph({run("none")}, unnumbered),
+                paragraph({run("two")}, numbered), paragraph({run("plain")}, otherStyle)};
+    d.sections = {s};
+    const std::string rtf = toRtf(d);
+    // The unnumbered heading and the style based on the numbered one, nothing else.
+    EXPECT_EQ(count(rtf, "\\ls0"), 2u) << rtf;
+    EXPECT_NE(rtf.find("\\s0\\widctlpar\\ls0{"), std::string::npos) << rtf;
+    EXPECT_NE(rtf.find("\\sbasedon0"), std::string::npos) << rtf;
+    EXPECT_EQ(count(rtf, "\\ls1\\ilvl0"), 3u) << rtf;  // the style and its two numbered paragraphs
+    expectRoundTrip(d);
+}
+
+// Contextual spacing is stated on the paragraphs (and styles) that have it.
+TEST(RtfRoundTrip, ContextualSpacing) {
+    model::Document d;
+    d.fonts = {{"Calibri", model::FontFamily::Swiss, 0, 2, ""}};
+    model::Style compact;
+    compact.name = "List Paragraph";
+    compact.para.contextualSpacing = true;
+    d.styles = {compact};
+    model::ParaProps inStyle;
+    inStyle.style = 0;
+    inStyle.contextualSpacing = true;
+    model::ParaProps direct;
+    direct.contextualSpacing = true;
+    model::Section s;
+    s.blocks = {paragraph({run("one")}, inStyle), paragraph({run("two")}, direct), paragraph({run("plain")})};
+    d.sections = {s};
+    const std::string rtf = toRtf(d);
+    EXPECT_EQ(count(rtf, "\\contextualspace"), 3u) << rtf;
+    expectRoundTrip(d);
+}
+
+// Padding other than Word's usual goes out side by side and reads back.
+TEST(RtfRoundTrip, TableCellPadding) {
+    model::Document d;
+    d.fonts = {{"Calibri", model::FontFamily::Swiss, 0, 2, ""}};
+    model::Table usual;
+    model::TableCell cell;
+    cell.width = 2000;
+    cell.blocks = {paragraph({run("cell")})};
+    usual.rows = {model::TableRow{{cell}}};
+    model::Table tight = usual;
+    tight.padding = model::CellPadding{0, 20, 10, 30};
+    model::Section s;
+    s.blocks = {model::Block{usual}, paragraph({run("between")}), model::Block{tight}, paragraph({})};
+    d.sections = {s};
+    const std::string rtf = toRtf(d);
+    EXPECT_EQ(count(rtf, "\\trpaddl"), 1u) << rtf;
+    EXPECT_NE(rtf.find("\\trgaph10\\trleft0\\trpaddl0\\trpaddr20\\trpaddt10\\trpaddb30"), std::string::npos) << rtf;
+    expectRoundTrip(d);
 }
 
 TEST(RtfRoundTrip, SampleDocument) {
