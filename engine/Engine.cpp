@@ -56,14 +56,16 @@ std::string_view skipLeadingSpace(std::string_view s) {
 // Whether `bytes` holds `name` in UTF-16LE, the way compound files spell
 // their stream names, in any letter case (some writers use lower case).
 bool containsUtf16Name(std::string_view bytes, std::string_view name) {
+    // ASCII folding inline: the scan may run over megabytes.
+    const auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c + ('a' - 'A')) : c; };
     const std::size_t length = name.size() * 2;
-    for (std::size_t i = 0; i + length <= bytes.size(); ++i) {
-        std::size_t k = 0;
-        while (k < name.size() && bytes[i + 2 * k + 1] == '\0' &&
-               std::tolower(static_cast<unsigned char>(bytes[i + 2 * k])) ==
-                   std::tolower(static_cast<unsigned char>(name[k]))) {
-            ++k;
-        }
+    if (name.empty() || bytes.size() < length) return name.empty();
+    const char first = lower(name[0]);
+    const std::size_t last = bytes.size() - length;
+    for (std::size_t i = 0; i <= last; ++i) {
+        if (bytes[i + 1] != '\0' || lower(bytes[i]) != first) continue;
+        std::size_t k = 1;
+        while (k < name.size() && bytes[i + 2 * k + 1] == '\0' && lower(bytes[i + 2 * k]) == lower(name[k])) ++k;
         if (k == name.size()) return true;
     }
     return false;

@@ -2,12 +2,13 @@
 // followed by drawing records with the picture itself), floating ones (shapes
 // of the drawing layer whose picture lives in the blip store), and text boxes
 // placed after the paragraph that anchors them. Metafiles in the drawing
-// layer are deflate-compressed; the small inflater below unpacks them.
+// layer are deflate-compressed.
 #include <algorithm>
-#include <array>
 #include <climits>
 #include <cstdlib>
 #include <cstdint>
+
+#include <zlib.h>
 
 #include "doc/DocConverter.h"
 #include "docx/ImageConvert.h"
@@ -17,176 +18,43 @@ namespace orvane::doc {
 namespace {
 
 // ---------------------------------------------------------------------------
-// Inflate (deflate streams, with or without the two-byte zlib header)
+// Inflate (deflate streams, with or without the two-byte zlib header), never
+// past `limit` bytes of output.
 
-class Inflater {
-public:
-    Inflater(std::string_view in, std::size_t limit) : m_in(in), m_limit(limit) {}
-
-    bool run(std::string& out) {
-        try {
-            if (m_in.size() >= 2 && (static_cast<unsigned char>(m_in[0]) & 0x0F) == 8 &&
-                ((static_cast<unsigned char>(m_in[0]) << 8) | static_cast<unsigned char>(m_in[1])) % 31 == 0) {
-                m_pos = 2;
-            }
-            int last = 0;
-            do {
-                last = bits(1);
-                const int type = bits(2);
-                if (type == 0) stored(out);
-                else if (type == 1) fixed(out);
-                else if (type == 2) dynamic(out);
-                else return false;
-            } while (!last);
-            return true;
-        } catch (const Bad&) {
-            return false;
+bool inflateInto(std::string_view in, std::size_t limit, std::string& out) {
+    const bool wrapped = in.size() >= 2 && (static_cast<unsigned char>(in[0]) & 0x0F) == 8 &&
+                         ((static_cast<unsigned char>(in[0]) << 8) | static_cast<unsigned char>(in[1])) % 31 == 0;
+    z_stream z{};
+    if (inflateInit2(&z, wrapped ? MAX_WBITS : -MAX_WBITS) != Z_OK) return false;
+    // One byte of room past the limit tells a stream that overflows it from
+    // one that fills it exactly.
+    const std::size_t room = limit + 1;
+    out.clear();
+    out.resize(std::min<std::size_t>(room, std::max<std::size_t>(in.size() * 4, 4096)));
+    std::size_t produced = 0;
+    std::size_t consumed = 0;
+    int status = Z_OK;
+    while (status == Z_OK) {
+        if (produced == out.size()) {
+            if (out.size() >= room) break;
+            out.resize(std::min<std::size_t>(room, out.size() * 2));
         }
+        const std::size_t inChunk = std::min<std::size_t>(in.size() - consumed, UINT_MAX);
+        const std::size_t outChunk = std::min<std::size_t>(out.size() - produced, UINT_MAX);
+        z.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(in.data() + consumed));
+        z.avail_in = static_cast<uInt>(inChunk);
+        z.next_out = reinterpret_cast<Bytef*>(out.data() + produced);
+        z.avail_out = static_cast<uInt>(outChunk);
+        status = inflate(&z, Z_NO_FLUSH);
+        consumed += inChunk - z.avail_in;
+        produced += outChunk - z.avail_out;
+        if (status == Z_BUF_ERROR && z.avail_out != 0) break;  // the input ended early
+        if (status == Z_BUF_ERROR) status = Z_OK;
     }
-
-private:
-    struct Bad {};
-    struct Huffman {
-        std::array<short, 16> count{};
-        std::array<short, 320> symbol{};
-    };
-
-    int bits(int need) {
-        std::uint32_t v = m_bitBuf;
-        while (m_bitCount < need) {
-            if (m_pos >= m_in.size()) throw Bad{};
-            v |= static_cast<std::uint32_t>(static_cast<unsigned char>(m_in[m_pos++])) << m_bitCount;
-            m_bitCount += 8;
-        }
-        m_bitBuf = v >> need;
-        m_bitCount -= need;
-        return static_cast<int>(v & ((1u << need) - 1));
-    }
-
-    void put(std::string& out, char c) {
-        if (out.size() >= m_limit) throw Bad{};
-        out.push_back(c);
-    }
-
-    void stored(std::string& out) {
-        m_bitBuf = 0;
-        m_bitCount = 0;
-        if (m_pos + 4 > m_in.size()) throw Bad{};
-        const unsigned len = static_cast<unsigned char>(m_in[m_pos]) | static_cast<unsigned char>(m_in[m_pos + 1]) << 8;
-        m_pos += 4;
-        if (m_pos + len > m_in.size()) throw Bad{};
-        for (unsigned i = 0; i < len; ++i) put(out, m_in[m_pos + i]);
-        m_pos += len;
-    }
-
-    static void build(Huffman& h, const short* lengths, int n) {
-        h.count.fill(0);
-        for (int i = 0; i < n; ++i) h.count[static_cast<std::size_t>(lengths[i])]++;
-        std::array<short, 16> offs{};
-        for (int len = 1; len < 15; ++len) offs[static_cast<std::size_t>(len + 1)] = static_cast<short>(offs[static_cast<std::size_t>(len)] + h.count[static_cast<std::size_t>(len)]);
-        for (int i = 0; i < n; ++i) {
-            if (lengths[i] != 0) h.symbol[static_cast<std::size_t>(offs[static_cast<std::size_t>(lengths[i])]++)] = static_cast<short>(i);
-        }
-    }
-
-    int decode(const Huffman& h) {
-        int code = 0, first = 0, index = 0;
-        for (int len = 1; len < 16; ++len) {
-            code |= bits(1);
-            const int count = h.count[static_cast<std::size_t>(len)];
-            if (code - count < first) return h.symbol[static_cast<std::size_t>(index + (code - first))];
-            index += count;
-            first += count;
-            first <<= 1;
-            code <<= 1;
-        }
-        throw Bad{};
-    }
-
-    void codes(std::string& out, const Huffman& lencode, const Huffman& distcode) {
-        static constexpr short kBase[29] = {3, 4, 5, 6, 7, 8, 9, 10, 11, 13, 15, 17, 19, 23, 27, 31,
-                                            35, 43, 51, 59, 67, 83, 99, 115, 131, 163, 195, 227, 258};
-        static constexpr short kExtra[29] = {0, 0, 0, 0, 0, 0, 0, 0, 1, 1, 1, 1, 2, 2, 2, 2, 3, 3, 3, 3, 4, 4, 4, 4, 5, 5, 5, 5, 0};
-        static constexpr short kDist[30] = {1, 2, 3, 4, 5, 7, 9, 13, 17, 25, 33, 49, 65, 97, 129,
-                                            193, 257, 385, 513, 769, 1025, 1537, 2049, 3073, 4097, 6145, 8193, 12289, 16385, 24577};
-        static constexpr short kDistExtra[30] = {0, 0, 0, 0, 1, 1, 2, 2, 3, 3, 4, 4, 5, 5, 6, 6, 7, 7, 8, 8, 9, 9, 10, 10, 11, 11, 12, 12, 13, 13};
-        while (true) {
-            int symbol = decode(lencode);
-            if (symbol < 256) {
-                put(out, static_cast<char>(symbol));
-            } else if (symbol == 256) {
-                return;
-            } else {
-                symbol -= 257;
-                if (symbol >= 29) throw Bad{};
-                const int len = kBase[symbol] + bits(kExtra[symbol]);
-                const int ds = decode(distcode);
-                if (ds >= 30) throw Bad{};
-                const std::size_t dist = static_cast<std::size_t>(kDist[ds] + bits(kDistExtra[ds]));
-                if (dist > out.size()) throw Bad{};
-                for (int i = 0; i < len; ++i) put(out, out[out.size() - dist]);
-            }
-        }
-    }
-
-    void fixed(std::string& out) {
-        static const auto tables = [] {
-            std::pair<Huffman, Huffman> t;
-            short lengths[288];
-            int i = 0;
-            for (; i < 144; ++i) lengths[i] = 8;
-            for (; i < 256; ++i) lengths[i] = 9;
-            for (; i < 280; ++i) lengths[i] = 7;
-            for (; i < 288; ++i) lengths[i] = 8;
-            build(t.first, lengths, 288);
-            for (i = 0; i < 30; ++i) lengths[i] = 5;
-            build(t.second, lengths, 30);
-            return t;
-        }();
-        codes(out, tables.first, tables.second);
-    }
-
-    void dynamic(std::string& out) {
-        static constexpr short kOrder[19] = {16, 17, 18, 0, 8, 7, 9, 6, 10, 5, 11, 4, 12, 3, 13, 2, 14, 1, 15};
-        const int nlen = bits(5) + 257;
-        const int ndist = bits(5) + 1;
-        const int ncode = bits(4) + 4;
-        if (nlen > 286 || ndist > 30) throw Bad{};
-        short lengths[320] = {};
-        for (int i = 0; i < ncode; ++i) lengths[kOrder[i]] = static_cast<short>(bits(3));
-        Huffman lencode, distcode;
-        build(lencode, lengths, 19);
-        int index = 0;
-        while (index < nlen + ndist) {
-            int symbol = decode(lencode);
-            if (symbol < 16) {
-                lengths[index++] = static_cast<short>(symbol);
-            } else {
-                short len = 0;
-                if (symbol == 16) {
-                    if (index == 0) throw Bad{};
-                    len = lengths[index - 1];
-                    symbol = 3 + bits(2);
-                } else if (symbol == 17) {
-                    symbol = 3 + bits(3);
-                } else {
-                    symbol = 11 + bits(7);
-                }
-                if (index + symbol > nlen + ndist) throw Bad{};
-                while (symbol--) lengths[index++] = len;
-            }
-        }
-        build(lencode, lengths, nlen);
-        build(distcode, lengths + nlen, ndist);
-        codes(out, lencode, distcode);
-    }
-
-    std::string_view m_in;
-    std::size_t m_limit;
-    std::size_t m_pos = 0;
-    std::uint32_t m_bitBuf = 0;
-    int m_bitCount = 0;
-};
+    inflateEnd(&z);
+    out.resize(produced);
+    return status == Z_STREAM_END && produced <= limit;
+}
 
 // ---------------------------------------------------------------------------
 // Device-independent bitmaps into PNG (RTF carries PNG; a DIB it does not):
@@ -372,8 +240,7 @@ std::optional<model::Image> DocConverter::blipRecord(std::string_view bytes) {
         image.format = r.type == 0xF01A ? model::ImageFormat::Emf : model::ImageFormat::Wmf;
         if (compression == 0) {
             const std::size_t limit = std::min<std::size_t>(std::max<std::size_t>(size, 1), m_limits.maxEntryBytes);
-            Inflater inflater(body, limit);
-            if (!inflater.run(image.data)) {
+            if (!inflateInto(body, limit, image.data)) {
                 warnOnce("A compressed metafile picture could not be unpacked and was left out");
                 return std::nullopt;
             }

@@ -79,6 +79,10 @@ void parseStyles(const XmlPart& part, ParseContext& ctx, StylesDef& out) {
         if (pugi::xml_node pPr = defaults.child("w:pPrDefault").child("w:pPr"))
             out.defaultPara = parseParaPr(pPr);
     }
+    // Styles are large: reserve once rather than move them all on growth.
+    std::size_t count = 0;
+    for (pugi::xml_node s = root.child("w:style"); s; s = s.next_sibling("w:style")) ++count;
+    out.styles.reserve(out.styles.size() + count);
     for (pugi::xml_node s = root.child("w:style"); s; s = s.next_sibling("w:style")) {
         StyleDef d;
         d.id = attr(s, "w:styleId");
