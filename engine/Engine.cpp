@@ -10,6 +10,7 @@
 #include <exception>
 #include <new>
 
+#include "doc/Cfb.h"
 #include "doc/DocReader.h"
 #include "docx/DocxReader.h"
 #include "odt/OdtReader.h"
@@ -67,6 +68,23 @@ bool containsUtf16Name(std::string_view bytes, std::string_view name) {
         std::size_t k = 1;
         while (k < name.size() && bytes[i + 2 * k + 1] == '\0' && lower(bytes[i + 2 * k]) == lower(name[k])) ++k;
         if (k == name.size()) return true;
+    }
+    return false;
+}
+
+// Whether a compound file has a stream or storage named `name` (any letter
+// case): read from its directory, or, where the directory cannot be read,
+// looked for anywhere in the file.
+bool hasCompoundStream(std::string_view bytes, std::string_view name) {
+    cfb::CompoundFile file;
+    std::string error;
+    if (!file.open(bytes, 0, error)) return containsUtf16Name(bytes, name);
+    for (const cfb::Entry& entry : file.entries()) {
+        if (entry.type != cfb::EntryType::Empty && entry.name.size() == name.size() &&
+            std::equal(name.begin(), name.end(), entry.name.begin(), [](char a, char b) {
+                return std::tolower(static_cast<unsigned char>(a)) == std::tolower(static_cast<unsigned char>(b));
+            }))
+            return true;
     }
     return false;
 }
@@ -202,8 +220,8 @@ InputFormat detectFormat(std::string_view bytes) {
     if (bytes.starts_with(kOleMagic)) {
         // A password-protected .docx is a compound file holding the package
         // encrypted; a Word 97-2003 file has a WordDocument stream.
-        if (containsUtf16Name(bytes, "EncryptedPackage")) return InputFormat::Encrypted;
-        if (containsUtf16Name(bytes, "WordDocument")) return InputFormat::Doc;
+        if (hasCompoundStream(bytes, "EncryptedPackage")) return InputFormat::Encrypted;
+        if (hasCompoundStream(bytes, "WordDocument")) return InputFormat::Doc;
         return InputFormat::Unknown;
     }
     if (bytes.starts_with("\xFF\xFE"sv) || bytes.starts_with("\xFE\xFF"sv)) return InputFormat::Text;

@@ -416,14 +416,27 @@ void Writer::text(std::string_view utf8) {
 }
 
 void Writer::hex(std::string_view bytes) {
-    static constexpr char kDigits[] = "0123456789abcdef";
+    // Both digits of every byte value, looked up at once: pictures are the
+    // bulk of many documents.
+    static constexpr auto kPairs = [] {
+        constexpr char digits[] = "0123456789abcdef";
+        std::array<char, 512> pairs{};
+        for (std::size_t b = 0; b < 256; ++b) {
+            pairs[2 * b] = digits[b >> 4];
+            pairs[2 * b + 1] = digits[b & 0xF];
+        }
+        return pairs;
+    }();
     endLine();
     for (std::size_t i = 0; i < bytes.size() && !m_failed; i += kHexBytesPerLine) {
         const std::size_t n = std::min(kHexBytesPerLine, bytes.size() - i);
+        const std::size_t at = m_out.size();
+        m_out.resize(at + 2 * n);
+        char* to = m_out.data() + at;
         for (std::size_t k = 0; k < n; ++k) {
-            const auto b = static_cast<unsigned char>(bytes[i + k]);
-            m_out.push_back(kDigits[b >> 4]);
-            m_out.push_back(kDigits[b & 0xF]);
+            const char* pair = &kPairs[2 * static_cast<unsigned char>(bytes[i + k])];
+            to[2 * k] = pair[0];
+            to[2 * k + 1] = pair[1];
         }
         endLine();
         flushIfFull();
