@@ -142,6 +142,8 @@ inline char32_t cp1252ToUnicode(unsigned char b) {
 // undefined bytes are not given a byte.
 inline int unicodeToCp1252(char32_t cp) {
     if (cp < 0x80 || (cp >= 0xA0 && cp <= 0xFF)) return static_cast<int>(cp);
+    // The high half's characters all lie in these three ranges.
+    if (cp < 0x0152 || (cp > 0x0192 && cp < 0x02C6) || (cp > 0x02DC && cp < 0x2013) || cp > 0x2122) return -1;
     for (int i = 0; i < 32; ++i) {
         if (kCp1252High[i] == cp && !(cp >= 0x80 && cp <= 0x9F)) return 0x80 + i;
     }

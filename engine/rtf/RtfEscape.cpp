@@ -1,5 +1,7 @@
 #include "rtf/RtfEscape.h"
 
+#include <charconv>
+
 #include "model/Encoding.h"
 
 namespace orvane::rtf {
@@ -12,15 +14,17 @@ const char kHex[] = "0123456789abcdef";
 void appendUnit(std::string& out, char32_t unit, int fallbackByte) {
     // RTF numbers are signed 16-bit, so units from 0x8000 up are written negative.
     const int value = unit >= 0x8000 ? static_cast<int>(unit) - 0x10000 : static_cast<int>(unit);
-    out += "\\u";
-    out += std::to_string(value);
+    char buffer[16] = {'\\', 'u'};
+    char* end = std::to_chars(buffer + 2, buffer + sizeof buffer, value).ptr;
     if (fallbackByte >= 0) {
-        out += "\\'";
-        out.push_back(kHex[(fallbackByte >> 4) & 0xF]);
-        out.push_back(kHex[fallbackByte & 0xF]);
+        *end++ = '\\';
+        *end++ = '\'';
+        *end++ = kHex[(fallbackByte >> 4) & 0xF];
+        *end++ = kHex[fallbackByte & 0xF];
     } else {
-        out.push_back('?');
+        *end++ = '?';
     }
+    out.append(buffer, end);
 }
 
 }  // namespace

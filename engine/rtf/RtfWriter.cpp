@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <array>
+#include <charconv>
 #include <cstdio>
 #include <cstdlib>
 #include <chrono>
@@ -216,7 +217,8 @@ private:
     }
     void word(std::string_view name, long long n) {
         word(name);
-        m_out.append(std::to_string(n));
+        char digits[24];
+        m_out.append(digits, std::to_chars(digits, digits + sizeof digits, n).ptr);
     }
     void open() {
         softBreak();
