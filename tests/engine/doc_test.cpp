@@ -452,6 +452,66 @@ TEST(DocCorpus, NumberingContinuesFromARestart) {
     EXPECT_EQ(next->props.list->listId, restart->props.list->listId);
 }
 
+// Every image in `blocks`, in notes, comments and text boxes too.
+void collectImages(const std::vector<model::Block>& blocks, std::vector<const model::Image*>& out) {
+    for (const model::Block& b : blocks) {
+        if (const auto* table = std::get_if<model::Table>(&b.value)) {
+            for (const model::TableRow& row : table->rows)
+                for (const model::TableCell& cell : row.cells) collectImages(cell.blocks, out);
+            continue;
+        }
+        for (const model::Inline& i : std::get<model::Paragraph>(b.value).content) {
+            if (const auto* image = std::get_if<model::Image>(&i.value)) out.push_back(image);
+            if (const auto* note = std::get_if<model::Note>(&i.value)) collectImages(note->blocks, out);
+            if (const auto* comment = std::get_if<model::Comment>(&i.value)) collectImages(comment->blocks, out);
+            if (const auto* frame = std::get_if<model::Frame>(&i.value)) collectImages(frame->blocks, out);
+        }
+    }
+}
+
+std::uint32_t le32At(const std::string& s, std::size_t at) {
+    std::uint32_t v = 0;
+    for (int k = 3; k >= 0; --k) v = v << 8 | static_cast<unsigned char>(s.at(at + static_cast<std::size_t>(k)));
+    return v;
+}
+
+// Metafiles of the drawing layer are stored deflated: unpacked, each one is
+// whole, its header's own size matching the bytes that came out.
+TEST(DocCorpus, CompressedMetafilesUnpackWhole) {
+    const fs::path dir = ORVANE_CORPUS_DIR;
+    if (!fs::exists(dir)) GTEST_SKIP() << "no corpus at " << dir;
+    int metafiles = 0;
+    for (const char* name : {"poi__20-Force-on-a-current-S00.doc", "poi__FloatingPictures.doc", "poi__picture.doc",
+                             "poi__testPictures.doc", "poi__Bug47958.doc"}) {
+        if (!fs::exists(dir / name)) continue;
+        const ReadResult r = orvane::readDocument(readFile(dir / name));
+        ASSERT_TRUE(r.ok()) << name << ": " << r.error;
+        std::vector<const model::Image*> images;
+        for (const model::Section& s : r.document->sections) {
+            for (const auto* part : {&s.blocks, &s.header, &s.headerFirst, &s.headerEven, &s.footer, &s.footerFirst,
+                                     &s.footerEven})
+                collectImages(*part, images);
+        }
+        for (const model::Image* image : images) {
+            const std::string& d = image->data;
+            if (image->format == model::ImageFormat::Emf) {
+                ++metafiles;
+                ASSERT_GE(d.size(), 88u) << name;
+                EXPECT_EQ(le32At(d, 0), 1u) << name;          // the header record
+                EXPECT_EQ(d.substr(40, 4), " EMF") << name;
+                EXPECT_EQ(le32At(d, 48), d.size()) << name;   // the file's own length
+            } else if (image->format == model::ImageFormat::Wmf) {
+                ++metafiles;
+                const std::size_t at = d.substr(0, 4) == "\xD7\xCD\xC6\x9A" ? 22 : 0;  // after a placeable header
+                ASSERT_GE(d.size(), at + 18) << name;
+                EXPECT_EQ(static_cast<unsigned char>(d[at + 2]), 9) << name;  // header words
+                EXPECT_LE(std::size_t{le32At(d, at + 6)} * 2, d.size() - at) << name;
+            }
+        }
+    }
+    if (metafiles == 0) GTEST_SKIP() << "no metafile pictures in the corpus";
+}
+
 TEST(DocCorpus, Word6And95Text) {
     const fs::path dir = ORVANE_CORPUS_DIR;
     if (!fs::exists(dir / "poi__Word95.doc")) GTEST_SKIP() << "no corpus at " << dir;
