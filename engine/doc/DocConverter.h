@@ -100,6 +100,10 @@ private:
                      std::vector<model::Block>& out, int depth);
     model::TableRow buildRow(std::vector<std::vector<model::Block>> cells, const Tap& tap);
     std::string decode8(std::string_view bytes, const Chp& chp) const;
+    // Whether `b` opens a two-byte character in the code page of `chp`'s 8-bit text.
+    bool isLeadByte8(const Chp& chp, std::uint8_t b) const;
+    // The code page number of `chp`'s 8-bit text; -1 for a symbol font.
+    int codePage8(const Chp& chp) const;
     std::optional<model::ListRef> word6List(const Pap& pap);
     std::optional<model::ListRef> continuedList(const Pap& pap, std::optional<model::ListRef> ref);
 

@@ -335,16 +335,28 @@ std::optional<model::ListRef> DocConverter::word6List(const Pap& pap) {
     return model::ListRef{index, 0};
 }
 
-std::string DocConverter::decode8(std::string_view bytes, const Chp& chp) const {
-    std::string out;
+int DocConverter::codePage8(const Chp& chp) const {
     int charset = 0;
     if (chp.ftcAscii >= 0 && static_cast<std::size_t>(chp.ftcAscii) < m_fonts.size()) charset = m_fonts[static_cast<std::size_t>(chp.ftcAscii)].charset;
-    int number = rtf::codePageForCharset(charset);
+    const int number = rtf::codePageForCharset(charset);
+    if (number != 0) return number;
+    return codePageForLanguage(chp.lid != 0x0400 && chp.lid != 0 ? chp.lid : m_fib.lid);
+}
+
+bool DocConverter::isLeadByte8(const Chp& chp, std::uint8_t b) const {
+    const int number = codePage8(chp);
+    if (number < 0 || number == 1252) return false;
+    const rtf::CodePage* page = rtf::CodePage::get(number);
+    return page && page->isDoubleByte() && page->isLeadByte(b);
+}
+
+std::string DocConverter::decode8(std::string_view bytes, const Chp& chp) const {
+    std::string out;
+    const int number = codePage8(chp);
     if (number < 0) {
         for (const char c : bytes) encoding::appendUtf8(out, 0xF000 + static_cast<unsigned char>(c));
         return out;
     }
-    if (number == 0) number = codePageForLanguage(chp.lid != 0x0400 && chp.lid != 0 ? chp.lid : m_fib.lid);
     const rtf::CodePage* page = number == 1252 ? nullptr : rtf::CodePage::get(number);
     for (std::size_t i = 0; i < bytes.size(); ++i) {
         const auto b = static_cast<std::uint8_t>(bytes[i]);
@@ -497,12 +509,17 @@ void DocConverter::convertParagraph(std::uint32_t start, std::uint32_t mark, boo
         runEnd = std::clamp(runEnd, cp + 1, mark);
         m_revision = revision(chp);
         const model::CharProps props = charProps(chp);
-        std::string raw;  // 8-bit text of older files, decoded a stretch at a time
+        // Older files' 8-bit characters from 0x80 up wait in `raw` and are
+        // decoded a stretch at a time (two-byte code pages need both bytes);
+        // they always follow what `text` holds.
+        std::string raw;
+        bool trailDue = false;  // raw ends with the first byte of a two-byte character
         std::string text;
         const auto flush = [&] {
             if (!raw.empty()) {
                 text += decode8(raw, chp);
                 raw.clear();
+                trailDue = false;
             }
             if (!text.empty()) {
                 emitInline(Inline{model::TextRun{std::move(text), props, m_revision}});
@@ -526,6 +543,15 @@ void DocConverter::convertParagraph(std::uint32_t start, std::uint32_t mark, boo
                 }
             }
             if (ch >= 0x20 && ch != 0x28 && !(m_fib.word6 && ch >= 0x80)) {
+                if (!raw.empty()) {
+                    if (trailDue) {  // the second byte of a two-byte character
+                        raw.push_back(static_cast<char>(ch));
+                        trailDue = false;
+                        continue;
+                    }
+                    text += decode8(raw, chp);
+                    raw.clear();
+                }
                 if (ch >= 0xD800 && ch <= 0xDBFF && c + 1 < runEnd && m_chars[c + 1] >= 0xDC00 && m_chars[c + 1] <= 0xDFFF) {
                     encoding::appendUtf8(text, 0x10000 + ((ch - 0xD800) << 10) + (m_chars[c + 1] - 0xDC00));
                     ++c;
@@ -535,11 +561,8 @@ void DocConverter::convertParagraph(std::uint32_t start, std::uint32_t mark, boo
                 continue;
             }
             if (m_fib.word6 && ch >= 0x80) {
-                if (!text.empty() && raw.empty()) {
-                    emitInline(Inline{model::TextRun{std::move(text), props, m_revision}});
-                    text.clear();
-                }
                 raw.push_back(static_cast<char>(ch));
+                trailDue = !trailDue && isLeadByte8(chp, static_cast<std::uint8_t>(ch));
                 continue;
             }
             flush();

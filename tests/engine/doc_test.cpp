@@ -525,6 +525,15 @@ TEST(DocCorpus, Word6And95Text) {
         if (run && run->text == "BLUE BOLD") redBold = run->props.bold && run->props.color == model::Rgb{0x0000FF};
     }
     EXPECT_TRUE(redBold);
+
+    // Characters from 0x80 up stay where they stand among the others.
+    const fs::path april = dir / "poi__cn.orthodox.www_divenbog_APRIL_30-APRIL.DOC";
+    if (!fs::exists(april)) return;
+    const ReadResult a = orvane::readDocument(readFile(april));
+    ASSERT_TRUE(a.ok()) << a.error;
+    const model::Paragraph* copyright = paragraphWith(a.document->sections.at(0).blocks, "by translator");
+    ASSERT_NE(copyright, nullptr);
+    EXPECT_EQ(text(copyright->content), "\u00A9  2000  by translator Fr. S. Janos");
 }
 
 }  // namespace
