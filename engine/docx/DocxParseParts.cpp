@@ -84,9 +84,10 @@ void parseStyles(const XmlPart& part, ParseContext& ctx, StylesDef& out) {
     for (pugi::xml_node s = root.child("w:style"); s; s = s.next_sibling("w:style")) ++count;
     out.styles.reserve(out.styles.size() + count);
     for (pugi::xml_node s = root.child("w:style"); s; s = s.next_sibling("w:style")) {
-        StyleDef d;
-        d.id = attr(s, "w:styleId");
-        if (d.id.empty() || out.byId.count(d.id)) continue;
+        const std::string_view id = attr(s, "w:styleId");
+        if (id.empty() || out.byId.count(std::string(id))) continue;
+        StyleDef& d = out.styles.emplace_back();  // filled in place: a style is large to move
+        d.id = id;
         std::string_view type = attr(s, "w:type");
         if (type == "character") d.type = model::StyleType::Character;
         else if (type == "table") d.type = model::StyleType::Table;
@@ -129,7 +130,7 @@ void parseStyles(const XmlPart& part, ParseContext& ctx, StylesDef& out) {
             }
         }
         if (d.name.empty()) d.name = d.id;
-        const int index = static_cast<int>(out.styles.size());
+        const int index = static_cast<int>(out.styles.size()) - 1;
         if (d.isDefault && !d.numbering) {
             Opt<int>* slot = d.type == model::StyleType::Paragraph   ? &out.defaultParagraph
                              : d.type == model::StyleType::Character ? &out.defaultCharacter
@@ -137,7 +138,6 @@ void parseStyles(const XmlPart& part, ParseContext& ctx, StylesDef& out) {
             if (!*slot) *slot = index;
         }
         out.byId.emplace(d.id, index);
-        out.styles.push_back(std::move(d));
     }
 }
 

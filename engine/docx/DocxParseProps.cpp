@@ -286,16 +286,46 @@ const std::string* themeFont(std::string_view which, const ThemeFonts& t) {
     return r && !r->empty() ? r : nullptr;
 }
 
-// One slot of w:rFonts: the theme attribute wins over the explicit one.
-Opt<int> fontSlot(pugi::xml_node rFonts, const char* explicitAttr, const char* themeAttr,
-                  ParseContext& ctx) {
-    if (pugi::xml_attribute t = rFonts.attribute(themeAttr)) {
-        if (const std::string* name = themeFont(t.value(), ctx.theme)) return ctx.fonts.index(*name);
+// w:rFonts, read in one pass over its attributes (runs repeat it by the
+// thousand). In each slot the theme attribute wins over the explicit one; the
+// complex-script slot also knows the lower-case spelling "w:cstheme", tried
+// before the explicit name and "w:csTheme" after it.
+void readFonts(pugi::xml_node rFonts, ParseContext& ctx, RunPr& r) {
+    enum Slot { Ascii, HAnsi, EastAsia, Cs, SlotCount };
+    const char* given[SlotCount] = {};
+    const char* themed[SlotCount] = {};
+    const char* csThemeLower = nullptr;
+    const auto keep = [](const char*& slot, const char* value) {
+        if (!slot) slot = value;  // the first of two equal names, as a lookup by name finds it
+    };
+    for (pugi::xml_attribute a = rFonts.first_attribute(); a; a = a.next_attribute()) {
+        const std::string_view n = a.name();
+        if (n == "w:ascii") keep(given[Ascii], a.value());
+        else if (n == "w:hAnsi") keep(given[HAnsi], a.value());
+        else if (n == "w:eastAsia") keep(given[EastAsia], a.value());
+        else if (n == "w:cs") keep(given[Cs], a.value());
+        else if (n == "w:asciiTheme") keep(themed[Ascii], a.value());
+        else if (n == "w:hAnsiTheme") keep(themed[HAnsi], a.value());
+        else if (n == "w:eastAsiaTheme") keep(themed[EastAsia], a.value());
+        else if (n == "w:csTheme") keep(themed[Cs], a.value());
+        else if (n == "w:cstheme") keep(csThemeLower, a.value());
     }
-    if (pugi::xml_attribute a = rFonts.attribute(explicitAttr)) {
-        if (*a.value()) return ctx.fonts.index(a.value());
-    }
-    return std::nullopt;
+    const auto fromTheme = [&](const char* value) -> Opt<int> {
+        if (value) {
+            if (const std::string* name = themeFont(value, ctx.theme)) return ctx.fonts.index(*name);
+        }
+        return std::nullopt;
+    };
+    const auto slot = [&](const char* theme, const char* explicitName) -> Opt<int> {
+        if (Opt<int> f = fromTheme(theme)) return f;
+        if (explicitName && *explicitName) return ctx.fonts.index(explicitName);
+        return std::nullopt;
+    };
+    r.fontAscii = slot(themed[Ascii], given[Ascii]);
+    r.fontHAnsi = slot(themed[HAnsi], given[HAnsi]);
+    r.fontEastAsia = slot(themed[EastAsia], given[EastAsia]);
+    r.fontCs = slot(csThemeLower, given[Cs]);
+    if (!r.fontCs) r.fontCs = fromTheme(themed[Cs]);
 }
 
 void readColor(pugi::xml_node n, Opt<Opt<Rgb>>& into) {
@@ -404,11 +434,7 @@ RunPr parseRunPr(pugi::xml_node rPr, ParseContext& ctx) {
             break;
         case 'r':
             if (name == "rFonts") {
-                r.fontAscii = fontSlot(n, "w:ascii", "w:asciiTheme", ctx);
-                r.fontHAnsi = fontSlot(n, "w:hAnsi", "w:hAnsiTheme", ctx);
-                r.fontEastAsia = fontSlot(n, "w:eastAsia", "w:eastAsiaTheme", ctx);
-                r.fontCs = fontSlot(n, "w:cs", "w:cstheme", ctx);
-                if (!r.fontCs) r.fontCs = fontSlot(n, "w:cs", "w:csTheme", ctx);
+                readFonts(n, ctx, r);
             } else if (name == "rStyle") {
                 r.style = attr(n, "w:val");
             } else if (name == "rtl") {

@@ -11,7 +11,14 @@
 
 namespace orvane::docx {
 
-inline bool is(const char* name, const char* expected) { return std::strcmp(name, expected) == 0; }
+// Element names are short and compared by the million: inline, not a libc call.
+inline bool is(const char* name, const char* expected) {
+    while (*name && *name == *expected) {
+        ++name;
+        ++expected;
+    }
+    return *name == *expected;
+}
 
 using encoding::appendUtf8;
 // Run text as the model wants it: valid UTF-8, tabs kept, line ends and other
