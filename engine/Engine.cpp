@@ -72,22 +72,34 @@ bool containsUtf16Name(std::string_view bytes, std::string_view name) {
     return false;
 }
 
-// Whether a compound file has a stream or storage named `name` (any letter
-// case): read from its directory, or, where the directory cannot be read,
-// looked for anywhere in the file.
-bool hasCompoundStream(std::string_view bytes, std::string_view name) {
-    cfb::CompoundFile file;
-    std::string error;
-    if (!file.open(bytes, 0, error)) return containsUtf16Name(bytes, name);
-    for (const cfb::Entry& entry : file.entries()) {
-        if (entry.type != cfb::EntryType::Empty && entry.name.size() == name.size() &&
-            std::equal(name.begin(), name.end(), entry.name.begin(), [](char a, char b) {
-                return std::tolower(static_cast<unsigned char>(a)) == std::tolower(static_cast<unsigned char>(b));
-            }))
-            return true;
+// The streams and storages of a compound file, asked for by name in any
+// letter case. They are read from the directory; where the directory cannot be
+// read, a name is looked for anywhere in the file.
+class CompoundNames {
+public:
+    explicit CompoundNames(std::string_view bytes) : m_bytes(bytes) {
+        std::string error;
+        m_directoryRead = m_file.open(bytes, 0, error);
     }
-    return false;
-}
+
+    bool has(std::string_view name) const {
+        if (!m_directoryRead) return containsUtf16Name(m_bytes, name);
+        const auto sameLetters = [](char a, char b) {
+            return std::tolower(static_cast<unsigned char>(a)) == std::tolower(static_cast<unsigned char>(b));
+        };
+        for (const cfb::Entry& entry : m_file.entries()) {
+            if (entry.type != cfb::EntryType::Empty && entry.name.size() == name.size() &&
+                std::equal(name.begin(), name.end(), entry.name.begin(), sameLetters))
+                return true;
+        }
+        return false;
+    }
+
+private:
+    std::string_view m_bytes;
+    cfb::CompoundFile m_file;
+    bool m_directoryRead = false;
+};
 
 std::uint32_t le16(std::string_view s, std::size_t at) {
     return static_cast<unsigned char>(s[at]) | static_cast<unsigned char>(s[at + 1]) << 8;
@@ -220,8 +232,9 @@ InputFormat detectFormat(std::string_view bytes) {
     if (bytes.starts_with(kOleMagic)) {
         // A password-protected .docx is a compound file holding the package
         // encrypted; a Word 97-2003 file has a WordDocument stream.
-        if (hasCompoundStream(bytes, "EncryptedPackage")) return InputFormat::Encrypted;
-        if (hasCompoundStream(bytes, "WordDocument")) return InputFormat::Doc;
+        const CompoundNames names(bytes);
+        if (names.has("EncryptedPackage")) return InputFormat::Encrypted;
+        if (names.has("WordDocument")) return InputFormat::Doc;
         return InputFormat::Unknown;
     }
     if (bytes.starts_with("\xFF\xFE"sv) || bytes.starts_with("\xFE\xFF"sv)) return InputFormat::Text;
@@ -256,9 +269,10 @@ ReadResult readDocument(std::string_view bytes, const ReadLimits& limits) {
         }
         if (bytes.starts_with(kOleMagic)) {
             // A compound file of another program: say which, where its streams tell.
-            if (containsUtf16Name(bytes, "Workbook"))
+            const CompoundNames names(bytes);
+            if (names.has("Workbook"))
                 return ReadResult::failure("The file is an Excel workbook, not a word-processing document.");
-            if (containsUtf16Name(bytes, "PowerPoint Document"))
+            if (names.has("PowerPoint Document"))
                 return ReadResult::failure("The file is a PowerPoint presentation, not a word-processing document.");
             return ReadResult::failure(
                 "The file is an Office compound file but holds no Word document (it has no WordDocument stream).");

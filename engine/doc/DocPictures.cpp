@@ -8,6 +8,7 @@
 #include <cstdlib>
 #include <cstdint>
 
+#define ZLIB_CONST  // input buffers are not written to
 #include <zlib.h>
 
 #include "doc/DocConverter.h"
@@ -41,7 +42,7 @@ bool inflateInto(std::string_view in, std::size_t limit, std::string& out) {
         }
         const std::size_t inChunk = std::min<std::size_t>(in.size() - consumed, UINT_MAX);
         const std::size_t outChunk = std::min<std::size_t>(out.size() - produced, UINT_MAX);
-        z.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(in.data() + consumed));
+        z.next_in = reinterpret_cast<const Bytef*>(in.data() + consumed);
         z.avail_in = static_cast<uInt>(inChunk);
         z.next_out = reinterpret_cast<Bytef*>(out.data() + produced);
         z.avail_out = static_cast<uInt>(outChunk);

@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "Engine.h"
 #include "doc/Cfb.h"
 
 namespace {
@@ -160,6 +161,19 @@ TEST(CompoundFile, ReadsBigAndSmallStreamsAndNestedStorages) {
     EXPECT_EQ(data, kItems[4].data);
     EXPECT_FALSE(file.has("Data"));
     EXPECT_FALSE(file.read("Data", data, error));
+}
+
+// What a compound file is comes from its directory: a stream's name in any
+// letter case counts, the same name written inside some stream's data does not.
+TEST(CompoundFile, FormatIsJudgedByTheDirectory) {
+    std::string utf16;
+    for (const char c : std::string("WordDocument")) utf16 += std::string{c, '\0'};
+    const Built lowerCase = build({{"worddocument", pattern(600, 4)}, {"1Table", pattern(200, 5)}});
+    EXPECT_EQ(orvane::detectFormat(lowerCase.bytes), orvane::InputFormat::Doc);
+    const Built nameInData = build({{"Contents", pattern(100, 6) + utf16 + pattern(100, 7)}});
+    EXPECT_EQ(orvane::detectFormat(nameInData.bytes), orvane::InputFormat::Unknown);
+    const Built encrypted = build({{"EncryptionInfo", pattern(300, 8)}, {"EncryptedPackage", pattern(5000, 9)}});
+    EXPECT_EQ(orvane::detectFormat(encrypted.bytes), orvane::InputFormat::Encrypted);
 }
 
 TEST(CompoundFile, RefusesWhatIsNotACompoundFile) {
