@@ -1,7 +1,6 @@
 // Small text helpers the conversion files share.
 #pragma once
 
-#include <cstring>
 #include <string>
 #include <string_view>
 #include <vector>
