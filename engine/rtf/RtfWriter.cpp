@@ -51,6 +51,7 @@ constexpr std::size_t kFlushBytes = 64 * 1024;  // hand output to the sink in pi
 constexpr std::size_t kSoftLineLength = 120;    // start a new line after this many characters
 constexpr std::size_t kHexBytesPerLine = 64;    // 128 hex digits per line of picture data
 constexpr int kMaxDepth = 1000;                 // deeper content is left out rather than overflow the stack
+constexpr int kMaxOpenFields = 20;              // spanning fields nested deeper are left out, their content kept
 constexpr Twips kCellGap = 108;                 // half the space between cells, Word's usual
 constexpr int kBorderWidth = 10;                // single cell borders, in twips
 
@@ -381,6 +382,7 @@ private:
     int m_itap = 0;                  // the table depth of the paragraph being written
     bool m_paragraphEmpty = true;    // nothing written yet into the paragraph being written
     int m_openFields = 0;            // FieldStart groups open in the blocks being written
+    int m_skippedFields = 0;         // FieldStarts inside those beyond kMaxOpenFields, not written
     const Note* m_noteMark = nullptr;  // a note whose mark opens the next paragraph
     int m_shapes = 0;                // shapes written so far, for their ids
     bool m_hasFootnotes = false;
@@ -1052,6 +1054,7 @@ void Writer::blocksToRtf(const std::vector<Block>& blocks, int itap, Ending last
     // open at their end, or when a table comes (a field group must not hold
     // rows and cells), is closed there.
     const int outerFields = std::exchange(m_openFields, 0);
+    const int outerSkipped = std::exchange(m_skippedFields, 0);
     for (std::size_t i = 0; i < blocks.size() && !m_failed; ++i) {
         if (std::holds_alternative<Table>(blocks[i].value) && m_openFields > 0) {
             closeFields();
@@ -1064,9 +1067,11 @@ void Writer::blocksToRtf(const std::vector<Block>& blocks, int itap, Ending last
     if (!endsInParagraph && last != Ending::Par && last != Ending::None) emptyParagraphToRtf(itap, last);
     closeFields();
     m_openFields = outerFields;
+    m_skippedFields = outerSkipped;
 }
 
 void Writer::closeFields() {
+    m_skippedFields = 0;
     for (; m_openFields > 0; --m_openFields) {
         close();  // \fldrslt
         close();  // \field
@@ -1155,6 +1160,10 @@ void Writer::paragraphToRtf(const Paragraph& paragraph, int itap, Ending ending,
     for (std::size_t i = 0; i < content.size() && !m_failed; ++i) {
         const Inline& item = content[i];
         if (std::holds_alternative<FieldEnd>(item.value)) {
+            if (m_skippedFields > 0) {
+                --m_skippedFields;
+                continue;
+            }
             if (m_openFields - endAfterMark <= 0) continue;  // nothing open to end
             if (i >= tail && endsAfterMark) {
                 ++endAfterMark;
@@ -1171,7 +1180,8 @@ void Writer::paragraphToRtf(const Paragraph& paragraph, int itap, Ending ending,
             stateLost = false;
         }
         if (const auto* start = std::get_if<FieldStart>(&item.value)) {
-            fieldStartToRtf(*start);
+            if (m_openFields >= kMaxOpenFields) ++m_skippedFields;
+            else fieldStartToRtf(*start);
             continue;
         }
         inlineToRtf(item, paraStyleChars, depth + 1);

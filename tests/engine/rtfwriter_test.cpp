@@ -1328,6 +1328,26 @@ TEST(RtfWriterFields, EndsWithoutStartsAndFieldsCutByTablesOrStoriesStayBalanced
     EXPECT_NE(dump.find("field \"TOC\"\n            run \" in a note\""), std::string::npos) << dump;
 }
 
+// Fields nested without end stay within what readers take: the deeper ones
+// are left out, their content and the ends of the others kept.
+TEST(RtfWriterFields, DeeplyNestedFieldsAreCapped) {
+    model::Document d;
+    model::Section s;
+    for (int i = 0; i < 60; ++i) s.blocks.push_back(paragraph({fieldStart("TOC"), run("in " + std::to_string(i))}));
+    for (int i = 0; i < 60; ++i) s.blocks.push_back(paragraph({run("out " + std::to_string(i)), fieldEnd()}));
+    d.sections = {s};
+    const std::string rtf = toRtf(d);
+    EXPECT_TRUE(balanced(rtf));
+    const ReadResult back = readRtf(rtf, ReadLimits{});
+    ASSERT_TRUE(back.ok()) << back.error;
+    const std::string dump = dumpModel(*back.document);
+    EXPECT_EQ(count(dump, "fieldstart"), 20u);
+    EXPECT_EQ(count(dump, "fieldend"), 20u);
+    EXPECT_EQ(count(dump, "run \"in "), 60u);
+    // The outermost ends with the last paragraph.
+    EXPECT_NE(dump.find("run \"out 59\"\n      fieldend\n"), std::string::npos);
+}
+
 // Fields ending after a mark, in the middle of a paragraph, nested, in a
 // cell, a note and a header read back as they were written.
 TEST(RtfRoundTrip, FieldsSpanningParagraphs) {
