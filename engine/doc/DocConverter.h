@@ -49,6 +49,7 @@ private:
         std::vector<model::Inline> result;
         bool inResult = false;
         bool dissolved = false;
+        bool spanning = false;  // dissolved after a FieldStart: its end is a FieldEnd
     };
     struct ResolvedStyle {
         bool done = false;

@@ -430,6 +430,10 @@ void DocConverter::closeField() {
     if (m_fields.empty()) return;
     FieldFrame frame = std::move(m_fields.back());
     m_fields.pop_back();
+    if (frame.spanning) {
+        if (std::vector<Inline>* out = target()) out->push_back(Inline{model::FieldEnd{}});
+        return;
+    }
     if (frame.dissolved) return;
     model::Field field;
     field.instruction = trimmed(frame.instruction);
@@ -450,10 +454,27 @@ void DocConverter::closeField() {
     if (std::vector<Inline>* out = target()) out->push_back(Inline{std::move(field)});
 }
 
+// Fields open at a paragraph mark. The outermost one at the paragraph's top
+// level (below it only fields already cut, in their results) goes on past
+// the mark: a FieldStart where it began, its result so far and what follows
+// up to its end is content. Fields nested in it, or cut in their
+// instruction, only leave their result so far as content.
 void DocConverter::dissolveFields(std::vector<Inline>& paragraph) {
+    bool topLevel = true;
     for (FieldFrame& f : m_fields) {
-        if (f.dissolved) continue;
+        if (f.dissolved) {
+            topLevel = topLevel && f.inResult;
+            continue;
+        }
         f.dissolved = true;
+        if (topLevel && f.inResult) {
+            std::string instruction = trimmed(f.instruction);
+            if (!instruction.empty()) {
+                paragraph.push_back(Inline{model::FieldStart{std::move(instruction)}});
+                f.spanning = true;
+            }
+        }
+        topLevel = false;
         for (Inline& i : f.result) paragraph.push_back(std::move(i));
         f.result.clear();
     }

@@ -179,7 +179,8 @@ void DocxConverter::convertParagraph(pugi::xml_node p, BlockOut out, bool body, 
     }
     convertInlines(p, depth + 1);
     // Fields still open at the paragraph's end (a table of contents, say)
-    // cannot hold paragraphs: what they showed so far stays here as content.
+    // cannot be one Field: what they showed so far stays here as content,
+    // after a FieldStart for the outermost one.
     dissolveOpenFields();
 
     m_content = savedContent;
@@ -445,6 +446,10 @@ void DocxConverter::endField() {
     if (m_fields.empty()) return;
     FieldFrame f = std::move(m_fields.back());
     m_fields.pop_back();
+    if (f.spanning) {
+        if (std::vector<Inline>* t = target()) t->push_back(Inline{model::FieldEnd{}});
+        return;
+    }
     if (f.dissolved) return;
     model::Field field;
     field.instruction = std::string(trimmed(f.instruction));
@@ -463,6 +468,15 @@ void DocxConverter::dissolveOpenFields() {
     while (live > 0 && !m_fields[live - 1].dissolved) --live;
     for (std::size_t i = live; i < m_fields.size(); ++i) {
         FieldFrame& f = m_fields[i];
+        // The field at the paragraph's top level (below it only dissolved
+        // ones) goes on past the paragraph: it starts where it began, its
+        // result so far and what follows is the content up to its end.
+        // Fields nested in its result or still in their instruction do not.
+        const std::string_view instruction = trimmed(f.instruction);
+        if (i == live && m_content && f.inResult && !f.structural && !instruction.empty()) {
+            m_content->push_back(Inline{model::FieldStart{std::string(instruction)}});
+            f.spanning = true;
+        }
         if (m_content) {
             for (Inline& in : f.result) m_content->push_back(std::move(in));
         }

@@ -75,6 +75,7 @@ private:
         std::vector<model::Inline> result;
         bool inResult = false;
         bool dissolved = false;   // its paragraph ended: the rest flows as plain content
+        bool spanning = false;    // dissolved after a FieldStart: its end is a FieldEnd
         bool structural = false;  // w:hyperlink / w:fldSimple, closed by the tree itself
     };
 

@@ -148,6 +148,20 @@ struct Field {
     std::vector<Inline> result;
 };
 
+// A field whose result runs over several paragraphs (a table of contents, an
+// index, a bibliography) cannot be one Field: its result is the content
+// between a FieldStart, where the field begins in its first paragraph, and
+// the FieldEnd in its last paragraph. The content in between is ordinary
+// (inner fields, e.g. a HYPERLINK and a PAGEREF per entry, stay Fields).
+// Pairs nest; only paragraph content at the top level holds them, never a
+// Field's result. A FieldEnd that is the last item of its paragraph ends
+// the field after the paragraph mark, as Word keeps it. A pair cut by a
+// table or left open at the end of the text is closed there by the writer.
+struct FieldStart {
+    std::string instruction;
+};
+struct FieldEnd {};
+
 // What a frame's position is measured from. Text: the column horizontally,
 // the anchoring paragraph vertically.
 enum class FrameRelative { Text, Margin, Page };
@@ -232,7 +246,7 @@ struct Frame {
 };
 
 struct Inline {
-    std::variant<TextRun, Break, Field, Image, Bookmark, Note, Comment, CommentRange, Frame> value;
+    std::variant<TextRun, Break, Field, FieldStart, FieldEnd, Image, Bookmark, Note, Comment, CommentRange, Frame> value;
 };
 
 // ---------------------------------------------------------------------------

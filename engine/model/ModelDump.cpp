@@ -418,6 +418,10 @@ void Dumper::inlines(const std::vector<Inline>& items, int indent) {
         } else if (const auto* field = std::get_if<Field>(&item.value)) {
             line(indent, "field " + quoted(field->instruction));
             inlines(field->result, indent + 1);
+        } else if (const auto* start = std::get_if<FieldStart>(&item.value)) {
+            line(indent, "fieldstart " + quoted(start->instruction));
+        } else if (std::holds_alternative<FieldEnd>(item.value)) {
+            line(indent, "fieldend");
         } else if (const auto* image = std::get_if<Image>(&item.value)) {
             std::string s = std::string("image ") + name(image->format) + " bytes=" +
                             std::to_string(image->data.size()) + " sum=" + checksum(image->data);

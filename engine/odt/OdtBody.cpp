@@ -203,6 +203,8 @@ void OdtConverter::convertBlock(pugi::xml_node child, BlockOut out, int depth) {
         convertTable(child, out, depth);
     } else if (named(child, "text:section")) {
         convertSection(child, out, depth);
+    } else if (named(child, "text:table-of-content")) {
+        convertTableOfContents(child, out, depth);
     } else if (isIndex(child)) {
         // An index keeps the text it showed when last updated.
         convertBlocks(child.child("text:index-body"), out, depth);
@@ -242,6 +244,31 @@ void OdtConverter::convertBlock(pugi::xml_node child, BlockOut out, int depth) {
         // region, a producer's own element): its paragraphs still count.
         convertBlocks(child, out, depth);
     }
+}
+
+// A table of contents keeps the text it showed when last updated, as a TOC
+// field over its entries' paragraphs (its title stays outside, as Word has
+// it), so that it can be updated again. Its levels become \o "1-N".
+void OdtConverter::convertTableOfContents(pugi::xml_node toc, BlockOut out, int depth) {
+    const pugi::xml_node body = toc.child("text:index-body");
+    const int section = m_sectionIndex;
+    std::optional<std::size_t> start;
+    for (pugi::xml_node child = body.first_child(); child; child = child.next_sibling()) {
+        if (child.type() != pugi::node_element) continue;
+        if (!start && !named(child, "text:index-title")) start = blocks(out).size();
+        convertBlock(child, out, depth + 1);
+    }
+    std::vector<Block>& converted = blocks(out);
+    if (!start || *start >= converted.size() || (!out && m_sectionIndex != section)) return;
+    auto* first = std::get_if<model::Paragraph>(&converted[*start].value);
+    auto* last = std::get_if<model::Paragraph>(&converted.back().value);
+    if (!first || !last) return;  // a table at either end: no field could hold it
+    long long levels = 10;
+    if (auto l = parseInteger(attr(toc.child("text:table-of-content-source"), "text:outline-level")); l && *l >= 1)
+        levels = *l;
+    const std::string instruction = "TOC \\o \"1-" + std::to_string(std::min(levels, 9LL)) + "\" \\h";
+    first->content.insert(first->content.begin(), Inline{model::FieldStart{instruction}});
+    last->content.push_back(Inline{model::FieldEnd{}});
 }
 
 bool OdtConverter::startsSectionHere(const std::string& masterPage, bool hasMasterPage, Opt<int> pageNumber) {

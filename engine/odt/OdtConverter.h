@@ -112,6 +112,7 @@ private:
     void convertNumberedParagraph(pugi::xml_node np, BlockOut out, int depth);
     void convertTable(pugi::xml_node table, BlockOut out, int depth);
     void convertSection(pugi::xml_node section, BlockOut out, int depth);
+    void convertTableOfContents(pugi::xml_node toc, BlockOut out, int depth);
     void convertInlines(pugi::xml_node parent, int depth);
     void convertInline(pugi::xml_node node, int depth);
     void convertFrame(pugi::xml_node frame, int depth, std::string_view anchor = {});

@@ -274,6 +274,7 @@ struct FieldFrame {
     std::string instruction;
     std::vector<Inline> result;
     bool broken = false;          // the result ran past a paragraph end
+    bool spanning = false;        // broken, and read as FieldStart ... FieldEnd
 };
 
 struct TableLevel {
@@ -300,6 +301,9 @@ struct TextContext {
     std::vector<TableLevel> tables;
     std::vector<Block> asides;    // notes and text boxes waiting for their paragraph to end
     bool paraStarted = false;     // a \pard since the last paragraph ended
+    // The last paragraph ended: its table level and place in its container.
+    int lastParaLevel = -1;
+    std::size_t lastParaIndex = 0;
     // A \chftn waiting for its \footnote, with its formatting.
     bool markPending = false;
     CharProps markProps;
@@ -547,6 +551,7 @@ private:
     }
     void flushRun(TextContext& ctx);
     std::vector<Inline>& inlineTarget(TextContext& ctx);
+    std::vector<Inline>* lastParagraphContent(TextContext& ctx);
     template <class T>
     void insertInline(TextContext& ctx, T&& item);
     void breakFields(TextContext& ctx);
@@ -2082,6 +2087,19 @@ bool Reader::handleSpecialChar(Kw k, GroupState& g) {
 // ---------------------------------------------------------------------------
 // Paragraphs, fields and tables
 
+std::vector<Inline>* Reader::lastParagraphContent(TextContext& ctx) {
+    const int level = ctx.lastParaLevel;
+    if (level < 0) return nullptr;
+    std::vector<Block>* container = &ctx.blocks;
+    if (level > 0) {
+        if (ctx.tables.size() < static_cast<std::size_t>(level)) return nullptr;
+        container = &ctx.tables[static_cast<std::size_t>(level) - 1].cellBlocks;
+    }
+    if (ctx.lastParaIndex >= container->size()) return nullptr;
+    auto* para = std::get_if<Paragraph>(&(*container)[ctx.lastParaIndex].value);
+    return para ? &para->content : nullptr;
+}
+
 std::vector<Inline>& Reader::inlineTarget(TextContext& ctx) {
     if (!ctx.fields.empty() && !ctx.fields.back().broken) return ctx.fields.back().result;
     return ctx.content;
@@ -2117,11 +2135,23 @@ void Reader::insertInline(TextContext& ctx, T&& item) {
 }
 
 void Reader::breakFields(TextContext& ctx) {
-    // A field result that runs on past the paragraph's end: the field stays in
-    // this paragraph with the result so far, the rest becomes plain text.
+    // A field result that runs on past the paragraph's end. At the top level
+    // of the paragraph it becomes a FieldStart where it began, its result
+    // flowing on as content up to the FieldEnd where its group closes.
+    // Inside another field's result it stays in this paragraph with the
+    // result so far, the rest becomes plain text.
     for (std::size_t i = ctx.fields.size(); i-- > 0;) {
         FieldFrame& frame = ctx.fields[i];
         if (frame.broken) break;
+        const bool topLevel = i == 0 || ctx.fields[i - 1].broken;
+        if (topLevel && !trimmed(frame.instruction).empty()) {
+            appendInline(ctx.content, FieldStart{frame.instruction});
+            for (Inline& item : frame.result) ctx.content.push_back(std::move(item));
+            frame.result.clear();
+            frame.broken = true;
+            frame.spanning = true;
+            break;
+        }
         Field field;
         field.instruction = frame.instruction;
         field.result = std::move(frame.result);
@@ -2151,6 +2181,8 @@ void Reader::endParagraph(TextContext& ctx, int level) {
     const int lvl = level >= 0 ? level : itapOf(g);
     std::vector<Block>& container = containerFor(ctx, lvl);
     container.push_back(Block{std::move(para)});
+    ctx.lastParaLevel = std::clamp(lvl, 0, m_limits.maxNesting);
+    ctx.lastParaIndex = container.size() - 1;
     for (Block& b : ctx.asides) container.push_back(std::move(b));
     ctx.asides.clear();
     m_lastWasShppict = false;
@@ -2254,6 +2286,7 @@ void Reader::finishRow(TableLevel& tl, int level) {
 }
 
 void Reader::closeTables(TextContext& ctx, std::size_t keep) {
+    if (ctx.tables.size() > keep && ctx.lastParaLevel > static_cast<int>(keep)) ctx.lastParaLevel = -1;
     while (ctx.tables.size() > keep) {
         TableLevel tl = std::move(ctx.tables.back());
         ctx.tables.pop_back();
@@ -2279,6 +2312,7 @@ void Reader::endCell(TextContext& ctx, int level) {
     cell.blocks = std::move(tl.cellBlocks);
     tl.cellBlocks.clear();
     tl.rowCells.push_back(std::move(cell));
+    ctx.lastParaLevel = -1;  // its paragraphs are out of reach now
 }
 
 void Reader::endRow(TextContext& ctx, int level) {
@@ -2299,6 +2333,7 @@ void Reader::endRow(TextContext& ctx, int level) {
         tl.rowCells.push_back(std::move(cell));
     }
     finishRow(tl, level);
+    ctx.lastParaLevel = -1;
 }
 
 void Reader::finishContextBlocks(TextContext& ctx) {
@@ -2314,6 +2349,14 @@ void Reader::finishField(GroupState& g) {
     flushRun(ctx);
     FieldFrame frame = std::move(ctx.fields.back());
     ctx.fields.pop_back();
+    if (frame.spanning) {
+        // Closed right after a paragraph mark, as Word ends a table of
+        // contents: the field ends with that paragraph.
+        std::vector<Inline>* target = nullptr;
+        if (ctx.content.empty() && !ctx.paraStarted) target = lastParagraphContent(ctx);
+        appendInline(target ? *target : inlineTarget(ctx), FieldEnd{});
+        return;
+    }
     if (frame.broken) return;
     Field field;
     field.instruction = std::move(frame.instruction);
@@ -2397,6 +2440,7 @@ void Reader::endSection(bool last) {
     if (m_pgnRestart) section.props.pageNumberStart = m_pgnStart;
     section.blocks = std::move(body.blocks);
     body.blocks.clear();
+    body.lastParaLevel = -1;
     // Only the headers this section defines: one without shows the previous
     // section's, and the model says so by leaving them empty.
     section.header = std::move(m_header);

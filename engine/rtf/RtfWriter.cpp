@@ -11,6 +11,7 @@
 #include <set>
 #include <string>
 #include <unordered_map>
+#include <utility>
 #include <vector>
 
 #include "rtf/RtfEscape.h"
@@ -50,6 +51,7 @@ constexpr std::size_t kFlushBytes = 64 * 1024;  // hand output to the sink in pi
 constexpr std::size_t kSoftLineLength = 120;    // start a new line after this many characters
 constexpr std::size_t kHexBytesPerLine = 64;    // 128 hex digits per line of picture data
 constexpr int kMaxDepth = 1000;                 // deeper content is left out rather than overflow the stack
+constexpr int kMaxOpenFields = 20;              // spanning fields nested deeper are left out, their content kept
 constexpr Twips kCellGap = 108;                 // half the space between cells, Word's usual
 constexpr int kBorderWidth = 10;                // single cell borders, in twips
 
@@ -328,6 +330,9 @@ private:
     void blocksToRtf(const std::vector<Block>& blocks, int itap, Ending last, int depth);
     void blockToRtf(const Block& block, int itap, Ending ending, int depth);
     void paragraphToRtf(const Paragraph& paragraph, int itap, Ending ending, int depth);
+    void paragraphStateToRtf(const Paragraph& paragraph, int itap);
+    void fieldStartToRtf(const FieldStart& start);
+    void closeFields();
     void emptyParagraphToRtf(int itap, Ending ending);
     void endingToRtf(Ending ending);
     void listTextToRtf(const Paragraph& paragraph);
@@ -376,6 +381,8 @@ private:
     bool m_inHeaderFooter = false;
     int m_itap = 0;                  // the table depth of the paragraph being written
     bool m_paragraphEmpty = true;    // nothing written yet into the paragraph being written
+    int m_openFields = 0;            // FieldStart groups open in the blocks being written
+    int m_skippedFields = 0;         // FieldStarts inside those beyond kMaxOpenFields, not written
     const Note* m_noteMark = nullptr;  // a note whose mark opens the next paragraph
     int m_shapes = 0;                // shapes written so far, for their ids
     bool m_hasFootnotes = false;
@@ -1043,12 +1050,41 @@ void Writer::storyToRtf(std::string_view destination, const std::vector<Block>& 
 
 void Writer::blocksToRtf(const std::vector<Block>& blocks, int itap, Ending last, int depth) {
     if (depth > kMaxDepth) return;
+    // Fields spanning paragraphs stay within these blocks: whatever is still
+    // open at their end, or when a table comes (a field group must not hold
+    // rows and cells), is closed there.
+    const int outerFields = std::exchange(m_openFields, 0);
+    const int outerSkipped = std::exchange(m_skippedFields, 0);
     for (std::size_t i = 0; i < blocks.size() && !m_failed; ++i) {
+        if (std::holds_alternative<Table>(blocks[i].value) && m_openFields > 0) {
+            closeFields();
+            endLine();
+        }
         blockToRtf(blocks[i], itap, i + 1 == blocks.size() ? last : Ending::Par, depth);
     }
     // A cell or a section needs a paragraph to end with; a table cannot end it.
     const bool endsInParagraph = !blocks.empty() && std::holds_alternative<Paragraph>(blocks.back().value);
     if (!endsInParagraph && last != Ending::Par && last != Ending::None) emptyParagraphToRtf(itap, last);
+    closeFields();
+    m_openFields = outerFields;
+    m_skippedFields = outerSkipped;
+}
+
+void Writer::closeFields() {
+    m_skippedFields = 0;
+    for (; m_openFields > 0; --m_openFields) {
+        close();  // \fldrslt
+        close();  // \field
+    }
+}
+
+void Writer::fieldStartToRtf(const FieldStart& start) {
+    group("field");
+    ignorableGroup("fldinst");
+    text(start.instruction);
+    close();
+    group("fldrslt");
+    ++m_openFields;
 }
 
 void Writer::blockToRtf(const Block& block, int itap, Ending ending, int depth) {
@@ -1084,7 +1120,7 @@ void Writer::emptyParagraphToRtf(int itap, Ending ending) {
     endLine();
 }
 
-void Writer::paragraphToRtf(const Paragraph& paragraph, int itap, Ending ending, int depth) {
+void Writer::paragraphStateToRtf(const Paragraph& paragraph, int itap) {
     const ParaProps& p = paragraph.props;
     const Style* paraStyle = style(p.style, StyleType::Paragraph);
     word("pard");
@@ -1094,6 +1130,12 @@ void Writer::paragraphToRtf(const Paragraph& paragraph, int itap, Ending ending,
     paraPropsToRtf(p, Baselines<ParaProps>(m_plainPara)
                           .add(&m_doc.defaultPara)
                           .add(paraStyle ? &paraStyle->para : nullptr));
+}
+
+void Writer::paragraphToRtf(const Paragraph& paragraph, int itap, Ending ending, int depth) {
+    const ParaProps& p = paragraph.props;
+    const Style* paraStyle = style(p.style, StyleType::Paragraph);
+    paragraphStateToRtf(paragraph, itap);
     if (p.list && listLevel(*p.list)) listTextToRtf(paragraph);
     m_itap = itap;
     m_paragraphEmpty = true;
@@ -1104,17 +1146,70 @@ void Writer::paragraphToRtf(const Paragraph& paragraph, int itap, Ending ending,
         noteMarkToRtf(*note, paraStyle ? &paraStyle->chars : nullptr);
         m_paragraphEmpty = false;
     }
-    inlinesToRtf(paragraph.content, paraStyle ? &paraStyle->chars : nullptr, depth + 1);
+    // Fields spanning paragraphs open and close here, at the paragraph's top
+    // level. Word ends such a field after the mark of its last paragraph;
+    // one ending inside a paragraph takes the paragraph's properties with
+    // its group, so they are written again.
+    const CharProps* paraStyleChars = paraStyle ? &paraStyle->chars : nullptr;
+    const std::vector<Inline>& content = paragraph.content;
+    std::size_t tail = content.size();
+    while (tail > 0 && std::holds_alternative<FieldEnd>(content[tail - 1].value)) --tail;
+    const bool endsAfterMark = ending == Ending::Par;
+    int endAfterMark = 0;
+    bool stateLost = false;
+    for (std::size_t i = 0; i < content.size() && !m_failed; ++i) {
+        const Inline& item = content[i];
+        if (std::holds_alternative<FieldEnd>(item.value)) {
+            if (m_skippedFields > 0) {
+                --m_skippedFields;
+                continue;
+            }
+            if (m_openFields - endAfterMark <= 0) continue;  // nothing open to end
+            if (i >= tail && endsAfterMark) {
+                ++endAfterMark;
+            } else {
+                close();
+                close();
+                --m_openFields;
+                stateLost = true;
+            }
+            continue;
+        }
+        if (stateLost) {
+            paragraphStateToRtf(paragraph, itap);
+            stateLost = false;
+        }
+        if (const auto* start = std::get_if<FieldStart>(&item.value)) {
+            if (m_openFields >= kMaxOpenFields) ++m_skippedFields;
+            else fieldStartToRtf(*start);
+            continue;
+        }
+        inlineToRtf(item, paraStyleChars, depth + 1);
+        if (!std::holds_alternative<Bookmark>(item.value) && !std::holds_alternative<CommentRange>(item.value)) {
+            m_paragraphEmpty = false;
+        }
+    }
     if (ending == Ending::None || ending == Ending::StoryEnd) {
         endLine();
         return;
     }
+    // Only a \par may stand inside a field's result: before a section's,
+    // a cell's or a row's end the fields still open are closed.
+    if (ending != Ending::Par && m_openFields > 0) {
+        closeFields();
+        stateLost = true;
+    }
+    if (stateLost) paragraphStateToRtf(paragraph, itap);
     // The paragraph mark takes the character properties in force at it.
     open();
-    runPropsToRtf(paragraph.markProps, paraStyle ? &paraStyle->chars : nullptr);
+    runPropsToRtf(paragraph.markProps, paraStyleChars);
     if (paragraph.markRevision) revisionToRtf(*paragraph.markRevision);
     endingToRtf(ending);
     close();
+    for (; endAfterMark > 0; --endAfterMark, --m_openFields) {
+        close();
+        close();
+    }
     endLine();
 }
 
@@ -1272,7 +1367,8 @@ void Writer::inlinesToRtf(const std::vector<Inline>& inlines, const CharProps* p
     for (const Inline& item : inlines) {
         if (m_failed) return;
         inlineToRtf(item, paraStyleChars, depth);
-        if (!std::holds_alternative<Bookmark>(item.value) && !std::holds_alternative<CommentRange>(item.value)) {
+        if (!std::holds_alternative<Bookmark>(item.value) && !std::holds_alternative<CommentRange>(item.value) &&
+            !std::holds_alternative<FieldStart>(item.value) && !std::holds_alternative<FieldEnd>(item.value)) {
             m_paragraphEmpty = false;
         }
     }

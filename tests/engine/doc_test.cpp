@@ -15,6 +15,7 @@
 #include "doc/Cfb.h"
 #include "doc/DocProps.h"
 #include "doc/DocReader.h"
+#include "rtf/RtfReader.h"
 
 namespace {
 
@@ -69,7 +70,8 @@ TEST_P(DocGolden, MatchesDump) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Fixtures, DocGolden,
-                         ::testing::Values("formatting", "lists", "tables", "links", "picture", "notes", "revisions"));
+                         ::testing::Values("formatting", "lists", "tables", "links", "picture", "notes", "revisions",
+                                           "toc"));
 
 // ---------------------------------------------------------------------------
 // Fixtures: what each must hold
@@ -191,6 +193,38 @@ TEST(DocReader, HyperlinksAndBookmarks) {
     EXPECT_EQ(instructions[1], "HYPERLINK \"mailto:someone@example.com\"");
     EXPECT_NE(instructions[2].find("\\l \"top\""), std::string::npos);
     EXPECT_TRUE(bookmarkStart);
+}
+
+// LibreOffice writes its table of contents as a TOC field over the entries'
+// paragraphs, ending at the start of the heading after them; each entry a
+// HYPERLINK of its own. The RTF keeps the field where it was.
+TEST(DocReader, TableOfContentsSpansItsEntries) {
+    const model::Document doc = readFixture("toc");
+    std::vector<std::string> marks;  // the field markers, paragraph by paragraph
+    for (const auto& b : body(doc)) {
+        const auto* p = std::get_if<model::Paragraph>(&b.value);
+        if (!p) continue;
+        std::string line;
+        for (const auto& i : p->content) {
+            if (const auto* s = std::get_if<model::FieldStart>(&i.value)) line += "[" + s->instruction.substr(0, 3);
+            if (std::holds_alternative<model::FieldEnd>(i.value)) line += "]";
+            if (const auto* f = std::get_if<model::Field>(&i.value)) line += "(" + text(f->result) + ")";
+        }
+        marks.push_back(line);
+    }
+    const std::vector<std::string> expected = {"", "[TOC(Introduction\t1)", "(Method\t1)", "(Results\t1)", "]", "", "", "", ""};
+    EXPECT_EQ(marks, expected);
+
+    orvane::StringSink sink;
+    ASSERT_TRUE(orvane::writeRtf(doc, sink));
+    const ReadResult back = orvane::readRtf(sink.text(), ReadLimits{});
+    ASSERT_TRUE(back.ok()) << back.error;
+    // The body alone: the styles' definitions come back in RTF's terms.
+    const auto bodyDump = [](const model::Document& d) {
+        const std::string dump = orvane::dumpModel(d);
+        return dump.substr(std::min(dump.find("\n  body\n"), dump.size()));
+    };
+    EXPECT_EQ(bodyDump(*back.document), bodyDump(doc));
 }
 
 TEST(DocReader, InlinePicture) {

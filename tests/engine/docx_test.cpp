@@ -324,6 +324,43 @@ TEST(DocxReader, FieldsHyperlinksAndBookmarks) {
     expectDump(b, "fields.txt");
 }
 
+// Fields whose result runs over paragraphs: the outermost one starts where it
+// began and ends where its end comes; one nested in its result, or cut in
+// its instruction, leaves its text as content. The RTF keeps them.
+DocxBuilder spanningFields() {
+    DocxBuilder b;
+    const std::string begin = R"(<w:r><w:fldChar w:fldCharType="begin"/></w:r>)";
+    const std::string separate = R"(<w:r><w:fldChar w:fldCharType="separate"/></w:r>)";
+    const std::string end = R"(<w:r><w:fldChar w:fldCharType="end"/></w:r>)";
+    const auto instr = [](const std::string& text) { return "<w:r><w:instrText>" + text + "</w:instrText></w:r>"; };
+    const auto t = [](const std::string& text) { return R"(<w:r><w:t xml:space="preserve">)" + text + "</w:t></w:r>"; };
+    b.body = "<w:p>" + t("Before ") + begin + instr(R"(TOC \o "1-3" \h)") + separate +
+             R"(<w:hyperlink w:anchor="_Toc1">)" + t("One") + "</w:hyperlink></w:p>" +
+             R"(<w:p><w:hyperlink w:anchor="_Toc2">)" + t("Two ") + begin + instr("PAGEREF _Toc2") + separate +
+             t("2") + "</w:hyperlink></w:p>" +
+             "<w:p>" + begin + instr(R"(HYPERLINK \l "_Toc3")") + separate + t("Three") + "</w:p>" +
+             "<w:p>" + t("continued") + end + "</w:p>" +
+             "<w:p>" + end + "</w:p>" +
+             "<w:p>" + begin + instr("INDEX") + "</w:p>" +
+             "<w:p>" + instr(R"( \e " ")") + separate + t("Apple 3") + end + t(" after") + "</w:p>" +
+             "<w:p>" + begin + instr("BIBLIOGRAPHY") + separate + t("Smith") + "</w:p>" +
+             "<w:p>" + t("Jones") + end + t(" on") + "</w:p>" +
+             "<w:p>" + begin + instr("QUOTE") + separate + begin + instr("REF x") + separate + t("inner") + "</w:p>" +
+             "<w:p>" + t("rest") + end + end + "</w:p>";
+    return b;
+}
+
+TEST(DocxReader, FieldsSpanningParagraphs) {
+    expectDump(spanningFields(), "spanning-fields.txt");
+    ReadResult r = read(spanningFields().build());
+    ASSERT_TRUE(r.ok()) << r.error;
+    orvane::StringSink sink;
+    ASSERT_TRUE(orvane::writeRtf(*r.document, sink));
+    ReadResult back = orvane::readRtf(sink.text(), ReadLimits{});
+    ASSERT_TRUE(back.ok()) << back.error;
+    EXPECT_EQ(orvane::dumpModel(*back.document), orvane::dumpModel(*r.document));
+}
+
 // ---------------------------------------------------------------------------
 // Tables
 

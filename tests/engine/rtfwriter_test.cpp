@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <functional>
+#include <iostream>
 #include <optional>
 #include <stdexcept>
 #include <regex>
@@ -159,24 +160,23 @@ TEST(RtfWriterGolden, EmptyModelStillGivesAValidDocument) {
     EXPECT_TRUE(rtf.ends_with("}\n"));
 }
 
-// Braces balance, escaped ones aside, and the document is one group.
-TEST(RtfWriterStructure, GroupsBalance) {
-    for (const model::Document& d : {sampleDocument(), sampleDocumentWithNotes()}) {
-        const std::string rtf = toRtf(d);
-        int depth = 0;
-        std::size_t end = std::string::npos;
-        for (std::size_t i = 0; i < rtf.size(); ++i) {
-            if (rtf[i] == '\\') {
-                ++i;  // the escaped character, whatever it is
-                continue;
-            }
-            if (rtf[i] == '{') ++depth;
-            if (rtf[i] == '}' && --depth == 0 && end == std::string::npos) end = i;
-            ASSERT_GE(depth, 0) << "at offset " << i;
+// Braces balance (escaped ones aside) and the document is one group, ending the file.
+bool balanced(const std::string& rtf) {
+    int depth = 0;
+    for (std::size_t i = 0; i < rtf.size(); ++i) {
+        if (rtf[i] == '\\') {
+            ++i;
+            continue;
         }
-        EXPECT_EQ(depth, 0);
-        EXPECT_EQ(end, rtf.size() - 2) << "the outermost group must end the file";
+        if (rtf[i] == '{') ++depth;
+        if (rtf[i] == '}' && --depth == 0 && i + 2 != rtf.size()) return false;
+        if (depth < 0) return false;
     }
+    return depth == 0;
+}
+
+TEST(RtfWriterStructure, GroupsBalance) {
+    for (const model::Document& d : {sampleDocument(), sampleDocumentWithNotes()}) EXPECT_TRUE(balanced(toRtf(d)));
 }
 
 model::Document largeDocument() {
@@ -1225,6 +1225,134 @@ TEST(RtfRoundTrip, PlainTextFile) {
     const ReadResult text = readText(testing::readFile(testing::goldenPath("text/mixed.txt")), ReadLimits{});
     ASSERT_TRUE(text.ok());
     expectRoundTrip(*text.document);
+}
+
+// ---------------------------------------------------------------------------
+// Fields whose result spans paragraphs
+
+model::Inline fieldStart(std::string instruction) { return model::Inline{model::FieldStart{std::move(instruction)}}; }
+model::Inline fieldEnd() { return model::Inline{model::FieldEnd{}}; }
+model::Inline field(std::string instruction, std::vector<model::Inline> result) {
+    return model::Inline{model::Field{std::move(instruction), std::move(result)}};
+}
+
+// A table of contents as Word keeps it: one entry per paragraph, each a
+// HYPERLINK with a PAGEREF inside, the field ending after the last mark.
+model::Document tableOfContents() {
+    model::Document d;
+    d.fonts = {{"Calibri", model::FontFamily::Swiss, 0, 2, ""}};
+    const auto entry = [](const std::string& text, const std::string& anchor, const std::string& page) {
+        return field("HYPERLINK \\l \"" + anchor + "\"",
+                     {run(text + "\t"), field("PAGEREF " + anchor + " \\h", {run(page)})});
+    };
+    model::Section s;
+    s.blocks = {
+        paragraph({run("Contents")}),
+        paragraph({fieldStart("TOC \\o \"1-3\" \\h \\z \\u"), entry("Introduction", "_Toc1", "1")}),
+        paragraph({entry("Method", "_Toc2", "2")}),
+        paragraph({entry("Results", "_Toc3", "4"), fieldEnd()}),
+        paragraph({run("Introduction")}),
+    };
+    d.sections = {s};
+    return d;
+}
+
+TEST(RtfWriterFields, TableOfContentsIsOneFieldOverItsParagraphs) {
+    const std::string rtf = toRtf(tableOfContents());
+    EXPECT_TRUE(balanced(rtf));
+    expectGolden("writer/toc.rtf", rtf);
+    // The field opens in the first entry's paragraph and closes after the
+    // last entry's mark; the entries' own fields stay whole inside it.
+    const std::string field = groupAt(rtf, rtf.find("{\\field{\\*\\fldinst TOC"));
+    EXPECT_EQ(count(field, "\\par}"), 3u);
+    EXPECT_TRUE(field.ends_with("\\par}}}")) << field;
+    EXPECT_EQ(count(field, "{\\field{\\*\\fldinst HYPERLINK"), 3u);
+    EXPECT_EQ(count(field, "{\\field{\\*\\fldinst PAGEREF"), 3u);
+    EXPECT_EQ(rtf.find("Introduction", rtf.find(field) + field.size()) != std::string::npos, true);
+}
+
+TEST(RtfWriterFields, EndsWithoutStartsAndFieldsCutByTablesOrStoriesStayBalanced) {
+    model::ParaProps centred;
+    centred.alignment = model::Alignment::Center;
+    model::Table table;
+    model::TableRow row;
+    // Opened in a cell and never closed there: closed before the cell's mark.
+    row.cells = {cell(2000, {paragraph({fieldStart("INDEX"), run("a")}), paragraph({run("b")})})};
+    table.rows = {row};
+    model::Document d;
+    model::Section s;
+    s.header = {paragraph({fieldStart("TOC"), run("header")})};
+    s.blocks = {
+        paragraph({fieldEnd(), run("nothing open")}),
+        paragraph({fieldStart("TOC \\o"), run("one")}),
+        // A table cuts the field: it closes before it, its end is ignored.
+        model::Block{table},
+        paragraph({run("two"), fieldEnd()}),
+        paragraph({fieldStart("BIBLIOGRAPHY"), run("three"),
+                   footnote({paragraph({fieldStart("TOC"), run(" in a note")})})}),
+        paragraph({run("four"), fieldEnd(), run(" centred on")}, centred),
+        paragraph({fieldStart("TOC"), run("never closed")}),
+    };
+    d.sections = {s};
+    const std::string rtf = toRtf(d);
+    EXPECT_TRUE(balanced(rtf));
+    EXPECT_NE(rtf.find("one}{\\f0\\fs24\\par}\n}}\n\\trowd"), std::string::npos) << "closed before the table";
+    EXPECT_NE(rtf.find("b}}}\\pard\\plain\\intbl\\widctlpar{\\f0\\fs24\\cell}"), std::string::npos)
+        << "closed before the cell's mark";
+    // Ended in the middle of a paragraph: its properties are said again.
+    EXPECT_NE(rtf.find("four}}}\\pard\\plain\\qc\\widctlpar{\\f0\\fs24  centred on}"), std::string::npos);
+
+    const ReadResult back = readRtf(rtf, ReadLimits{});
+    ASSERT_TRUE(back.ok()) << back.error;
+    const std::string dump = dumpModel(*back.document);
+    // Each open field closed once; the note's, closed within its only
+    // paragraph, reads back as a field of that paragraph.
+    EXPECT_EQ(count(dump, "fieldstart"), 5u);
+    EXPECT_EQ(count(dump, "fieldend"), 5u);
+    EXPECT_NE(dump.find("field \"TOC\"\n            run \" in a note\""), std::string::npos) << dump;
+}
+
+// Fields nested without end stay within what readers take: the deeper ones
+// are left out, their content and the ends of the others kept.
+TEST(RtfWriterFields, DeeplyNestedFieldsAreCapped) {
+    model::Document d;
+    model::Section s;
+    for (int i = 0; i < 60; ++i) s.blocks.push_back(paragraph({fieldStart("TOC"), run("in " + std::to_string(i))}));
+    for (int i = 0; i < 60; ++i) s.blocks.push_back(paragraph({run("out " + std::to_string(i)), fieldEnd()}));
+    d.sections = {s};
+    const std::string rtf = toRtf(d);
+    EXPECT_TRUE(balanced(rtf));
+    const ReadResult back = readRtf(rtf, ReadLimits{});
+    ASSERT_TRUE(back.ok()) << back.error;
+    const std::string dump = dumpModel(*back.document);
+    EXPECT_EQ(count(dump, "fieldstart"), 20u);
+    EXPECT_EQ(count(dump, "fieldend"), 20u);
+    EXPECT_EQ(count(dump, "run \"in "), 60u);
+    // The outermost ends with the last paragraph.
+    EXPECT_NE(dump.find("run \"out 59\"\n      fieldend\n"), std::string::npos);
+}
+
+// Fields ending after a mark, in the middle of a paragraph, nested, in a
+// cell, a note and a header read back as they were written.
+TEST(RtfRoundTrip, FieldsSpanningParagraphs) {
+    model::ParaProps centred;
+    centred.alignment = model::Alignment::Center;
+    model::Document d = tableOfContents();
+    model::Section& s = d.sections[0];
+    model::Table table;
+    model::TableRow row;
+    row.cells = {cell(3000, {paragraph({fieldStart("INDEX \\e \" \""), run("Apple\t3")}),
+                             paragraph({run("Pear\t5"), fieldEnd()}), paragraph({run("after")})})};
+    table.rows = {row};
+    s.header = {paragraph({fieldStart("TOC"), run("top")}), paragraph({fieldEnd()})};
+    s.blocks.push_back(model::Block{table});
+    s.blocks.push_back(paragraph({run("Text "), fieldStart("BIBLIOGRAPHY"), run("Smith, 2001")}, centred));
+    s.blocks.push_back(paragraph({fieldStart("TOC \\f"), run("inner"), footnote({paragraph({run(" noted")})})}));
+    s.blocks.push_back(paragraph({run("nested"), fieldEnd()}));
+    s.blocks.push_back(paragraph({run("Jones, 1999"), fieldEnd(), run(" after")}, centred));
+    s.blocks.push_back(paragraph({fieldStart("TOC"), run("x")}));
+    s.blocks.push_back(paragraph({fieldEnd()}));
+    expectRoundTrip(d);
 }
 
 }  // namespace
