@@ -1199,7 +1199,7 @@ TEST(RtfRoundTrip, TrackedChanges) {
         run("Plain, "),
         revised("inserted", Kind::Insertion, "Ann Example", "2016-03-31T20:14:00Z"),
         revised(" and bold", Kind::Insertion, "Ann Example", "2016-03-31T20:14:00Z", bold),
-        revised(" deleted", Kind::Deletion, "B\xC3\xA9a {x}; y", "2020-02-29T23:59:00Z"),
+        revised(" deleted", Kind::Deletion, "B\xC3\xA9" "a {x}; y", "2020-02-29T23:59:00Z"),
         revised(" by nobody", Kind::Deletion),
         revised(" undated", Kind::Insertion, "Unknown"),  // a real author of that name
         model::Inline{model::Field{"PAGE", {revised("7", Kind::Deletion, "Ann Example")}}},
