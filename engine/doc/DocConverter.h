@@ -19,6 +19,10 @@
 #include "doc/DocFormat.h"
 #include "doc/DocProps.h"
 
+namespace orvane::rtf {
+class CodePage;
+}
+
 namespace orvane::doc {
 
 class DocConverter {
@@ -101,8 +105,8 @@ private:
                      std::vector<model::Block>& out, int depth);
     model::TableRow buildRow(std::vector<std::vector<model::Block>> cells, const Tap& tap);
     std::string decode8(std::string_view bytes, const Chp& chp) const;
-    // Whether `b` opens a two-byte character in the code page of `chp`'s 8-bit text.
-    bool isLeadByte8(const Chp& chp, std::uint8_t b) const;
+    // The code page of `chp`'s 8-bit text when it has two-byte characters, else null.
+    const rtf::CodePage* twoBytePage8(const Chp& chp) const;
     // The code page number of `chp`'s 8-bit text; -1 for a symbol font.
     int codePage8(const Chp& chp) const;
     std::optional<model::ListRef> word6List(const Pap& pap);

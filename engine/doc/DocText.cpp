@@ -343,11 +343,11 @@ int DocConverter::codePage8(const Chp& chp) const {
     return codePageForLanguage(chp.lid != 0x0400 && chp.lid != 0 ? chp.lid : m_fib.lid);
 }
 
-bool DocConverter::isLeadByte8(const Chp& chp, std::uint8_t b) const {
+const rtf::CodePage* DocConverter::twoBytePage8(const Chp& chp) const {
     const int number = codePage8(chp);
-    if (number < 0 || number == 1252) return false;
+    if (number < 0 || number == 1252) return nullptr;
     const rtf::CodePage* page = rtf::CodePage::get(number);
-    return page && page->isDoubleByte() && page->isLeadByte(b);
+    return page && page->isDoubleByte() ? page : nullptr;
 }
 
 std::string DocConverter::decode8(std::string_view bytes, const Chp& chp) const {
@@ -535,6 +535,7 @@ void DocConverter::convertParagraph(std::uint32_t start, std::uint32_t mark, boo
         // they always follow what `text` holds.
         std::string raw;
         bool trailDue = false;  // raw ends with the first byte of a two-byte character
+        const rtf::CodePage* twoByte = m_fib.word6 ? twoBytePage8(chp) : nullptr;
         std::string text;
         const auto flush = [&] {
             if (!raw.empty()) {
@@ -583,7 +584,7 @@ void DocConverter::convertParagraph(std::uint32_t start, std::uint32_t mark, boo
             }
             if (m_fib.word6 && ch >= 0x80) {
                 raw.push_back(static_cast<char>(ch));
-                trailDue = !trailDue && isLeadByte8(chp, static_cast<std::uint8_t>(ch));
+                trailDue = !trailDue && twoByte && twoByte->isLeadByte(static_cast<std::uint8_t>(ch));
                 continue;
             }
             flush();
