@@ -5,7 +5,7 @@
 #include <string>
 #include <string_view>
 
-#include "doc/Cfb.h"
+#include "cfb/CompoundFile.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     orvane::cfb::CompoundFile file;

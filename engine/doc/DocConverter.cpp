@@ -7,8 +7,8 @@
 #include <array>
 #include <cstdio>
 
-#include "model/Encoding.h"
-#include "rtf/RtfCodePages.h"
+#include "encoding/Encoding.h"
+#include "encoding/CodePages.h"
 
 namespace orvane::doc {
 
@@ -547,7 +547,7 @@ void DocConverter::readSummary() {
             if (codePage == 1200) return utf16ToUtf8(raw.substr(0, raw.size() & ~std::size_t{1}));
             const std::string_view text = raw.substr(0, raw.find('\0'));
             if (codePage == 65001) return std::string(text);
-            const rtf::CodePage* page = codePage == 1252 ? nullptr : rtf::CodePage::get(codePage);
+            const encoding::CodePage* page = codePage == 1252 ? nullptr : encoding::CodePage::get(codePage);
             for (std::size_t i = 0; i < text.size(); ++i) {
                 const auto b = static_cast<std::uint8_t>(text[i]);
                 if (!page) {

@@ -14,12 +14,12 @@
 #include <unordered_map>
 #include <vector>
 
-#include "Engine.h"
-#include "doc/Cfb.h"
+#include "reader/Reader.h"
+#include "cfb/CompoundFile.h"
 #include "doc/DocFormat.h"
 #include "doc/DocProps.h"
 
-namespace orvane::rtf {
+namespace orvane::encoding {
 class CodePage;
 }
 
@@ -106,7 +106,7 @@ private:
     model::TableRow buildRow(std::vector<std::vector<model::Block>> cells, const Tap& tap);
     std::string decode8(std::string_view bytes, const Chp& chp) const;
     // The code page of `chp`'s 8-bit text when it has two-byte characters, else null.
-    const rtf::CodePage* twoBytePage8(const Chp& chp) const;
+    const encoding::CodePage* twoBytePage8(const Chp& chp) const;
     // The code page number of `chp`'s 8-bit text; -1 for a symbol font.
     int codePage8(const Chp& chp) const;
     std::optional<model::ListRef> word6List(const Pap& pap);

@@ -4,7 +4,7 @@
 #include <algorithm>
 
 #include "doc/DocFormat.h"
-#include "model/Encoding.h"
+#include "encoding/Encoding.h"
 
 namespace orvane::doc {
 

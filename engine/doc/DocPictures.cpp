@@ -12,7 +12,7 @@
 #include <zlib.h>
 
 #include "doc/DocConverter.h"
-#include "docx/ImageConvert.h"
+#include "picture/PictureConvert.h"
 
 namespace orvane::doc {
 
@@ -81,8 +81,8 @@ bool dibToPng(std::string_view dib, std::size_t maxPixels, model::Image& image) 
     putLe32(0);
     putLe32(14 + pixelsAt);
     bmp.append(dib);
-    docx::PngImage png;
-    if (!docx::bmpToPng(bmp, maxPixels, png)) return false;
+    picture::PngImage png;
+    if (!picture::bmpToPng(bmp, maxPixels, png)) return false;
     image.format = model::ImageFormat::Png;
     image.data = std::move(png.data);
     image.pixelWidth = png.width;

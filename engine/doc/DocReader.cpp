@@ -2,7 +2,7 @@
 
 #include <new>
 
-#include "doc/Cfb.h"
+#include "cfb/CompoundFile.h"
 #include "doc/DocConverter.h"
 
 namespace orvane {
@@ -39,5 +39,13 @@ ReadResult readDoc(std::string_view bytes, const ReadLimits& limits) {
         return ReadResult::failure("There was not enough memory to read the file.");
     }
 }
+
+namespace {
+bool recognisesDoc(const Probe& probe) {
+    return probe.container == Container::Compound && probe.holds("WordDocument");
+}
+}  // namespace
+
+const ReaderInfo kDocReader{InputFormat::Doc, &recognisesDoc, &readDoc};
 
 }  // namespace orvane

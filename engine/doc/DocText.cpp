@@ -5,8 +5,8 @@
 #include <cstdio>
 
 #include "doc/DocConverter.h"
-#include "model/Encoding.h"
-#include "rtf/RtfCodePages.h"
+#include "encoding/Encoding.h"
+#include "encoding/CodePages.h"
 
 namespace orvane::doc {
 
@@ -338,15 +338,15 @@ std::optional<model::ListRef> DocConverter::word6List(const Pap& pap) {
 int DocConverter::codePage8(const Chp& chp) const {
     int charset = 0;
     if (chp.ftcAscii >= 0 && static_cast<std::size_t>(chp.ftcAscii) < m_fonts.size()) charset = m_fonts[static_cast<std::size_t>(chp.ftcAscii)].charset;
-    const int number = rtf::codePageForCharset(charset);
+    const int number = encoding::codePageForCharset(charset);
     if (number != 0) return number;
     return codePageForLanguage(chp.lid != 0x0400 && chp.lid != 0 ? chp.lid : m_fib.lid);
 }
 
-const rtf::CodePage* DocConverter::twoBytePage8(const Chp& chp) const {
+const encoding::CodePage* DocConverter::twoBytePage8(const Chp& chp) const {
     const int number = codePage8(chp);
     if (number < 0 || number == 1252) return nullptr;
-    const rtf::CodePage* page = rtf::CodePage::get(number);
+    const encoding::CodePage* page = encoding::CodePage::get(number);
     return page && page->isDoubleByte() ? page : nullptr;
 }
 
@@ -357,7 +357,7 @@ std::string DocConverter::decode8(std::string_view bytes, const Chp& chp) const 
         for (const char c : bytes) encoding::appendUtf8(out, 0xF000 + static_cast<unsigned char>(c));
         return out;
     }
-    const rtf::CodePage* page = number == 1252 ? nullptr : rtf::CodePage::get(number);
+    const encoding::CodePage* page = number == 1252 ? nullptr : encoding::CodePage::get(number);
     for (std::size_t i = 0; i < bytes.size(); ++i) {
         const auto b = static_cast<std::uint8_t>(bytes[i]);
         if (!page) {
@@ -535,7 +535,7 @@ void DocConverter::convertParagraph(std::uint32_t start, std::uint32_t mark, boo
         // they always follow what `text` holds.
         std::string raw;
         bool trailDue = false;  // raw ends with the first byte of a two-byte character
-        const rtf::CodePage* twoByte = m_fib.word6 ? twoBytePage8(chp) : nullptr;
+        const encoding::CodePage* twoByte = m_fib.word6 ? twoBytePage8(chp) : nullptr;
         std::string text;
         const auto flush = [&] {
             if (!raw.empty()) {

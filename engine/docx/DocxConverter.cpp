@@ -32,12 +32,12 @@ void DocxConverter::checkDepth(int depth) const {
     }
 }
 
-std::unique_ptr<XmlPart> DocxConverter::readRelatedPart(const Relationships& rels,
+std::unique_ptr<xml::Part> DocxConverter::readRelatedPart(const Relationships& rels,
                                                         std::string_view kind) {
     const Relationship* rel = rels.byKind(kind);
     if (!rel || rel->external || !m_pkg.hasPart(rel->target)) return nullptr;
     std::string error;
-    std::unique_ptr<XmlPart> part = m_pkg.readXml(rel->target, error);
+    std::unique_ptr<xml::Part> part = m_pkg.readXml(rel->target, error);
     if (!part) {
         if (m_pkg.refused()) throw DocxError(error);
         warnOnce(error + "; it was left out");
@@ -60,7 +60,7 @@ void DocxConverter::loadDefinitions() {
     if (auto part = readRelatedPart(rels, "fontTable")) parseFontTable(*part, m_fonts);
 
     ParseContext ctx{m_fonts, m_theme};
-    std::unique_ptr<XmlPart> styles = readRelatedPart(rels, "styles");
+    std::unique_ptr<xml::Part> styles = readRelatedPart(rels, "styles");
     // The default font takes index 0, ahead of everything the styles name.
     std::string defaultFont;
     if (styles) {
@@ -446,7 +446,7 @@ std::vector<Block> DocxConverter::convertHeaderPart(const std::string& relId) {
     const Relationship* rel = m_scope.rels ? m_scope.rels->byId(relId) : nullptr;
     if (!rel || rel->external) return out;
     std::string error;
-    std::unique_ptr<XmlPart> part = m_pkg.readXml(rel->target, error);
+    std::unique_ptr<xml::Part> part = m_pkg.readXml(rel->target, error);
     if (!part) {
         if (m_pkg.refused()) throw DocxError(error);
         warnOnce(error + "; that header or footer was left out");
@@ -473,7 +473,7 @@ model::Document DocxConverter::convert() {
     buildStyles();
 
     std::string error;
-    std::unique_ptr<XmlPart> main = m_pkg.readXml(m_mainPart, error);
+    std::unique_ptr<xml::Part> main = m_pkg.readXml(m_mainPart, error);
     if (!main) throw DocxError(error);
     pugi::xml_node body = main->root().child("w:body");
     if (!body) {
@@ -519,7 +519,7 @@ model::Document DocxConverter::convert() {
     const Relationship* core = pkgRels.byKind("core-properties");
     const std::string corePart = core && !core->external ? core->target : "docProps/core.xml";
     if (m_pkg.hasPart(corePart)) {
-        std::unique_ptr<XmlPart> xml = m_pkg.readXml(corePart, error);
+        std::unique_ptr<xml::Part> xml = m_pkg.readXml(corePart, error);
         if (xml) m_doc.info = parseCoreProperties(*xml);
         else if (m_pkg.refused()) throw DocxError(error);
     }

@@ -95,7 +95,7 @@ private:
     // footnotes.xml, endnotes.xml or comments.xml, read when first needed.
     struct NotePart {
         bool loaded = false;
-        std::unique_ptr<XmlPart> xml;
+        std::unique_ptr<xml::Part> xml;
         const Relationships* rels = nullptr;
         std::unordered_map<std::string, pugi::xml_node> byId;
     };
@@ -142,7 +142,7 @@ private:
     const ResolvedStyle& resolvedStyle(int index, int depth = 0);
     Opt<int> styleIndex(const Opt<std::string>& id, Opt<int> fallback) const;
     Opt<int> modelStyle(Opt<int> styleIndex) const;
-    std::unique_ptr<XmlPart> readRelatedPart(const Relationships& rels, std::string_view kind);
+    std::unique_ptr<xml::Part> readRelatedPart(const Relationships& rels, std::string_view kind);
 
     // -- formatting
     void applyRunPr(CharState& s, const RunPr& r, bool toggle) const;

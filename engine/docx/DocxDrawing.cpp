@@ -8,7 +8,7 @@
 
 #include "docx/DocxConverter.h"
 #include "docx/DocxUtil.h"
-#include "docx/ImageConvert.h"
+#include "picture/PictureConvert.h"
 
 namespace orvane::docx {
 
@@ -563,10 +563,10 @@ void DocxConverter::emitImage(const std::string& relId, const CharProps& props, 
             }
             if (kind == Sniffed::Gif || kind == Sniffed::Bmp) {
                 // RTF has no place for these: they travel as PNG.
-                PngImage png;
+                picture::PngImage png;
                 const std::size_t maxPixels = std::min<std::size_t>(40u * 1000 * 1000, m_limits.maxEntryBytes);
-                const bool converted = kind == Sniffed::Gif ? gifToPng(bytes, maxPixels, png)
-                                                            : bmpToPng(bytes, maxPixels, png);
+                const bool converted = kind == Sniffed::Gif ? picture::gifToPng(bytes, maxPixels, png)
+                                                            : picture::bmpToPng(bytes, maxPixels, png);
                 if (converted) {
                     image = std::make_shared<model::Image>();
                     image->format = model::ImageFormat::Png;
@@ -582,7 +582,7 @@ void DocxConverter::emitImage(const std::string& relId, const CharProps& props, 
             } else {
                 image = std::make_shared<model::Image>();
                 image->format = *format;
-                pixelSize(bytes, *format, image->pixelWidth, image->pixelHeight);
+                picture::pixelSize(bytes, *format, image->pixelWidth, image->pixelHeight);
                 image->data = std::move(bytes);
             }
         }

@@ -110,11 +110,11 @@ std::unique_ptr<Package> Package::open(std::string_view bytes, const ReadLimits&
                                        std::string& error) {
     std::unique_ptr<Package> pkg(new Package);
     pkg->m_limits = limits;
-    pkg->m_zip = ZipArchive::open(bytes, limits, error);
+    pkg->m_zip = zip::ZipArchive::open(bytes, limits, error);
     if (!pkg->m_zip) return nullptr;
 
     if (pkg->m_zip->contains("[Content_Types].xml")) {
-        std::unique_ptr<XmlPart> types = pkg->readXml("[Content_Types].xml", error);
+        std::unique_ptr<xml::Part> types = pkg->readXml("[Content_Types].xml", error);
         if (!types) return nullptr;
         for (pugi::xml_node n : types->root().children()) {
             const std::string_view name = localName(n.name());
@@ -141,10 +141,10 @@ std::string Package::contentType(std::string_view partName) const {
     return {};
 }
 
-std::unique_ptr<XmlPart> Package::readXml(std::string_view partName, std::string& error) {
+std::unique_ptr<xml::Part> Package::readXml(std::string_view partName, std::string& error) {
     std::string bytes;
     if (!m_zip->read(partName, bytes, error)) return nullptr;
-    auto part = std::make_unique<XmlPart>();
+    auto part = std::make_unique<xml::Part>();
     bool refuse = false;
     if (!parseXmlPart(std::string(partName), std::move(bytes), m_limits, *part, error, &refuse)) {
         if (refuse) m_refused = true;
@@ -163,7 +163,7 @@ const Relationships& Package::relationships(std::string_view partName, std::stri
     const std::string relsName = relsPartFor(partName);
     if (!m_zip->contains(relsName)) return it->second;
     std::string error;
-    std::unique_ptr<XmlPart> xml = readXml(relsName, error);
+    std::unique_ptr<xml::Part> xml = readXml(relsName, error);
     if (!xml) {
         warning = error;
         return it->second;

@@ -9,8 +9,8 @@
 #include <unordered_map>
 #include <vector>
 
-#include "docx/Xml.h"
-#include "docx/Zip.h"
+#include "docx/DocxXml.h"
+#include "zip/ZipArchive.h"
 
 namespace orvane::docx {
 
@@ -51,7 +51,7 @@ public:
     static std::unique_ptr<Package> open(std::string_view bytes, const ReadLimits& limits,
                                          std::string& error);
 
-    ZipArchive& zip() { return *m_zip; }
+    zip::ZipArchive& zip() { return *m_zip; }
     const ReadLimits& limits() const { return m_limits; }
 
     // The content type of a part ("" when unknown).
@@ -59,7 +59,7 @@ public:
     bool hasPart(std::string_view partName) const { return m_zip->contains(partName); }
 
     // Reads and parses an XML part. Null with `error` set on failure.
-    std::unique_ptr<XmlPart> readXml(std::string_view partName, std::string& error);
+    std::unique_ptr<xml::Part> readXml(std::string_view partName, std::string& error);
     // Set once a failure means the whole file must be refused (size limits,
     // DOCTYPE, nesting), as opposed to one damaged part that can be skipped.
     bool refused() const { return m_refused || m_zip->limitHit(); }
@@ -75,7 +75,7 @@ public:
 private:
     Package() = default;
 
-    std::unique_ptr<ZipArchive> m_zip;
+    std::unique_ptr<zip::ZipArchive> m_zip;
     ReadLimits m_limits;
     std::map<std::string, std::string> m_defaults;   // extension (lower case) -> type
     std::map<std::string, std::string> m_overrides;  // part name (lower case, no '/') -> type

@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "docx/DocxFormat.h"
-#include "docx/Xml.h"
+#include "docx/DocxXml.h"
 
 namespace orvane::docx {
 
@@ -54,15 +54,13 @@ Opt<model::Rgb> parseShading(pugi::xml_node shd);
 // ("" when none).
 std::string latinFontName(pugi::xml_node rFonts, const ThemeFonts& theme);
 
-// Windows language id for a BCP 47 tag ("en-US" -> 0x0409), 0 unknown.
-int languageId(std::string_view tag);
 Opt<model::Rgb> highlightColor(std::string_view name);
 
-void parseStyles(const XmlPart& part, ParseContext& ctx, StylesDef& out);
-void parseNumbering(const XmlPart& part, ParseContext& ctx, NumberingDef& out);
-void parseFontTable(const XmlPart& part, FontRegistry& fonts);
-ThemeFonts parseTheme(const XmlPart& part, const Settings& settings);
-Settings parseSettings(const XmlPart& part);
-model::DocumentInfo parseCoreProperties(const XmlPart& part);
+void parseStyles(const xml::Part& part, ParseContext& ctx, StylesDef& out);
+void parseNumbering(const xml::Part& part, ParseContext& ctx, NumberingDef& out);
+void parseFontTable(const xml::Part& part, FontRegistry& fonts);
+ThemeFonts parseTheme(const xml::Part& part, const Settings& settings);
+Settings parseSettings(const xml::Part& part);
+model::DocumentInfo parseCoreProperties(const xml::Part& part);
 
 }  // namespace orvane::docx

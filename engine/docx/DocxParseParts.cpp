@@ -71,7 +71,7 @@ std::string childVal(pugi::xml_node parent, const char* child) {
 
 }  // namespace
 
-void parseStyles(const XmlPart& part, ParseContext& ctx, StylesDef& out) {
+void parseStyles(const xml::Part& part, ParseContext& ctx, StylesDef& out) {
     pugi::xml_node root = part.root();
     if (pugi::xml_node defaults = root.child("w:docDefaults")) {
         if (pugi::xml_node rPr = defaults.child("w:rPrDefault").child("w:rPr"))
@@ -141,7 +141,7 @@ void parseStyles(const XmlPart& part, ParseContext& ctx, StylesDef& out) {
     }
 }
 
-void parseNumbering(const XmlPart& part, ParseContext& ctx, NumberingDef& out) {
+void parseNumbering(const xml::Part& part, ParseContext& ctx, NumberingDef& out) {
     pugi::xml_node root = part.root();
     for (pugi::xml_node n = root.first_child(); n; n = n.next_sibling()) {
         const std::string_view name = wName(n);
@@ -178,7 +178,7 @@ void parseNumbering(const XmlPart& part, ParseContext& ctx, NumberingDef& out) {
     }
 }
 
-void parseFontTable(const XmlPart& part, FontRegistry& fonts) {
+void parseFontTable(const xml::Part& part, FontRegistry& fonts) {
     for (pugi::xml_node f = part.root().child("w:font"); f; f = f.next_sibling("w:font")) {
         model::Font font;
         font.name = attr(f, "w:name");
@@ -234,7 +234,7 @@ void readThemeFont(pugi::xml_node font, const Settings& settings, std::string& l
 
 }  // namespace
 
-ThemeFonts parseTheme(const XmlPart& part, const Settings& settings) {
+ThemeFonts parseTheme(const xml::Part& part, const Settings& settings) {
     ThemeFonts t;
     pugi::xml_node scheme = part.root().child("a:themeElements").child("a:fontScheme");
     readThemeFont(scheme.child("a:majorFont"), settings, t.majorLatin, t.majorEastAsia, t.majorBidi);
@@ -242,7 +242,7 @@ ThemeFonts parseTheme(const XmlPart& part, const Settings& settings) {
     return t;
 }
 
-Settings parseSettings(const XmlPart& part) {
+Settings parseSettings(const xml::Part& part) {
     Settings s;
     pugi::xml_node root = part.root();
     s.evenAndOddHeaders = onOff(root.child("w:evenAndOddHeaders")).value_or(false);
@@ -259,7 +259,7 @@ Settings parseSettings(const XmlPart& part) {
     return s;
 }
 
-model::DocumentInfo parseCoreProperties(const XmlPart& part) {
+model::DocumentInfo parseCoreProperties(const xml::Part& part) {
     model::DocumentInfo info;
     for (pugi::xml_node n = part.root().first_child(); n; n = n.next_sibling()) {
         const std::string_view name = n.name();

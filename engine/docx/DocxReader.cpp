@@ -89,4 +89,16 @@ ReadResult readDocx(std::string_view bytes, const ReadLimits& limits) {
     }
 }
 
+namespace {
+// A package that is not OpenDocument (whose first member, "mimetype", says
+// what it is) with a word/ folder or content types: the reader itself says
+// when it turns out to be a workbook or a slide show.
+bool recognisesDocx(const Probe& probe) {
+    return probe.container == Container::Zip && probe.firstMember != "mimetype" &&
+           (probe.holdsUnder("word/") || probe.holds("[Content_Types].xml"));
+}
+}  // namespace
+
+const ReaderInfo kDocxReader{InputFormat::Docx, &recognisesDocx, &readDocx};
+
 }  // namespace orvane

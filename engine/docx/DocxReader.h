@@ -33,10 +33,13 @@
 
 #include <string_view>
 
-#include "Engine.h"
+#include "reader/Reader.h"
 
 namespace orvane {
 
 ReadResult readDocx(std::string_view bytes, const ReadLimits& limits);
+
+// The entry in the engine's table of readers.
+extern const ReaderInfo kDocxReader;
 
 }  // namespace orvane

@@ -1,6 +1,6 @@
 #include "docx/DocxUtil.h"
 
-#include "model/Encoding.h"
+#include "encoding/Encoding.h"
 
 namespace orvane::docx {
 

@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "model/Document.h"
-#include "model/Encoding.h"
+#include "encoding/Encoding.h"
 
 namespace orvane::docx {
 

@@ -9,8 +9,8 @@
 #include <cstdio>
 #include <string>
 
-#include "Engine.h"
-#include "model/Encoding.h"
+#include "model/ModelDump.h"
+#include "encoding/Encoding.h"
 
 namespace orvane {
 

@@ -5,8 +5,8 @@
 #include <optional>
 #include <utility>
 
-#include "docx/ImageConvert.h"
-#include "model/Encoding.h"
+#include "picture/PictureConvert.h"
+#include "encoding/Encoding.h"
 #include "odt/OdtConverter.h"
 #include "odt/OdtXml.h"
 
@@ -1313,8 +1313,8 @@ bool OdtConverter::loadImage(pugi::xml_node image, model::Image& out, std::strin
     if (kind == Sniffed::Gif || kind == Sniffed::Bmp) {
         // RTF carries neither; as PNG they keep their place and look.
         const std::size_t maxPixels = std::min<std::size_t>(25'000'000, m_limits.maxEntryBytes / 4);
-        docx::PngImage png;
-        const bool converted = kind == Sniffed::Gif ? docx::gifToPng(data, maxPixels, png) : docx::bmpToPng(data, maxPixels, png);
+        picture::PngImage png;
+        const bool converted = kind == Sniffed::Gif ? picture::gifToPng(data, maxPixels, png) : picture::bmpToPng(data, maxPixels, png);
         if (converted) {
             data = std::move(png.data);
             kind = Sniffed::Png;
@@ -1332,7 +1332,7 @@ bool OdtConverter::loadImage(pugi::xml_node image, model::Image& out, std::strin
                                              : model::ImageFormat::Wmf;
         if (!spendImage(data.size(), problem)) return false;
         img.data = std::move(data);
-        docx::pixelSize(img.data, img.format, img.pixelWidth, img.pixelHeight);
+        picture::pixelSize(img.data, img.format, img.pixelWidth, img.pixelHeight);
         if (!key.empty()) m_images.emplace(key, img);
         out = std::move(img);
         return true;

@@ -16,7 +16,7 @@
 
 #include <pugixml.hpp>
 
-#include "Engine.h"
+#include "reader/Reader.h"
 #include "odt/OdtStyles.h"
 
 namespace orvane::odt {

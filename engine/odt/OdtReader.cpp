@@ -3,7 +3,7 @@
 #include <memory>
 #include <new>
 
-#include "docx/Zip.h"
+#include "zip/ZipArchive.h"
 #include "odt/OdtConverter.h"
 #include "odt/OdtXml.h"
 
@@ -12,7 +12,7 @@ namespace orvane {
 namespace {
 
 using odt::OdtError;
-using odt::XmlStream;
+
 
 bool contains(std::string_view haystack, std::string_view needle) { return haystack.find(needle) != std::string_view::npos; }
 
@@ -34,7 +34,7 @@ bool isTextType(std::string_view mimetype) {
 
 ReadResult readPackage(std::string_view bytes, const ReadLimits& limits) {
     std::string error;
-    std::unique_ptr<docx::ZipArchive> zip = docx::ZipArchive::open(bytes, limits, error);
+    std::unique_ptr<zip::ZipArchive> zip = zip::ZipArchive::open(bytes, limits, error);
     if (!zip) return ReadResult::failure(error);
 
     if (zip->contains("mimetype")) {
@@ -59,7 +59,7 @@ ReadResult readPackage(std::string_view bytes, const ReadLimits& limits) {
     }
 
     ReadResult result;
-    auto readStream = [&](const char* name, XmlStream& stream, bool required) -> bool {
+    auto readStream = [&](const char* name, xml::Part& stream, bool required) -> bool {
         std::string bytesOf;
         std::string why;
         if (!zip->read(name, bytesOf, why)) {
@@ -76,7 +76,7 @@ ReadResult readPackage(std::string_view bytes, const ReadLimits& limits) {
         return true;
     };
 
-    XmlStream content, styles, meta, settings;
+    xml::Part content, styles, meta, settings;
     readStream("content.xml", content, true);
     if (std::string_view(content.root().name()) != "office:document-content")
         return ReadResult::failure("The file is damaged: its content.xml is not OpenDocument content");
@@ -98,7 +98,7 @@ ReadResult readPackage(std::string_view bytes, const ReadLimits& limits) {
 }
 
 ReadResult readFlat(std::string_view bytes, const ReadLimits& limits) {
-    XmlStream stream;
+    xml::Part stream;
     std::string error;
     if (!odt::parseXml("flat XML", std::string(bytes), limits, stream, error)) return ReadResult::failure(error);
     if (std::string_view(stream.root().name()) != "office:document")
@@ -131,5 +131,23 @@ ReadResult readOdt(std::string_view bytes, const ReadLimits& limits) {
         return ReadResult::failure(std::string("The file could not be read: ") + e.what());
     }
 }
+
+namespace {
+// A package whose "mimetype" says text (or that holds content.xml without
+// one), or flat XML with the office namespace near its start.
+bool recognisesOdt(const Probe& probe) {
+    if (probe.container == Container::Zip) {
+        if (probe.firstMember == "mimetype")
+            return probe.firstContent.starts_with("application/vnd.oasis.opendocument.text");
+        return probe.holds("content.xml");
+    }
+    if (probe.container != Container::None || !probe.text.starts_with("<")) return false;
+    const std::string_view head = probe.text.substr(0, 4096);
+    return head.find("office:document") != std::string_view::npos ||
+           head.find("urn:oasis:names:tc:opendocument:xmlns:office:1.0") != std::string_view::npos;
+}
+}  // namespace
+
+const ReaderInfo kOdtReader{InputFormat::Odt, &recognisesOdt, &readOdt};
 
 }  // namespace orvane

@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <cstring>
 
-#include "docx/DocxParse.h"
+#include "encoding/Languages.h"
 #include "odt/OdtXml.h"
 
 namespace orvane::odt {
@@ -327,7 +327,7 @@ TextPr parseTextPr(pugi::xml_node p) {
             std::string tag(language);
             const std::string_view country = trim(attr(p, "fo:country"));
             if (!country.empty() && country != "none") tag += "-" + std::string(country);
-            t.lang = docx::languageId(tag);
+            t.lang = encoding::languageId(tag);
         }
     }
     return t;

@@ -1,6 +1,6 @@
 #include "odt/OdtXml.h"
 
-#include "model/Encoding.h"
+#include "encoding/Encoding.h"
 #include "xml/XmlNames.h"
 
 #include <algorithm>
@@ -43,36 +43,11 @@ constexpr std::array<xml::KnownNamespace, 22> kNamespaces{{
 
 }  // namespace
 
-bool parseXml(std::string name, std::string bytes, const ReadLimits& limits, XmlStream& out, std::string& error) {
-    out.name = std::move(name);
-    out.text = std::move(bytes);
-    const bool rewrite = xml::needsPrefixRewrite(out.text, kNamespaces);
+bool parseXml(std::string name, std::string bytes, const ReadLimits& limits, xml::Part& out, std::string& error) {
     // Whitespace-only text matters inside paragraphs (the space between two
     // spans), so it is kept everywhere; the reader skips it between blocks.
-    const unsigned flags = pugi::parse_default | pugi::parse_ws_pcdata | pugi::parse_doctype;
-    const pugi::xml_parse_result parsed =
-        out.doc.load_buffer_inplace(out.text.data(), out.text.size(), flags, pugi::encoding_auto);
-    if (!parsed) {
-        error = "The file's " + out.name + " is not well-formed XML (" + parsed.description() + " at byte " +
-                std::to_string(parsed.offset) + ")";
-        return false;
-    }
-    for (pugi::xml_node n = out.doc.first_child(); n; n = n.next_sibling()) {
-        if (n.type() == pugi::node_doctype) {
-            error = "The file declares XML entities (a DOCTYPE in " + out.name + "), which Orvane does not read";
-            return false;
-        }
-    }
-    if (!out.doc.document_element()) {
-        error = "The file's " + out.name + " holds no XML element";
-        return false;
-    }
-    if (!xml::walkTree(out.doc, kNamespaces, rewrite, limits.maxNesting)) {
-        error = "The file's " + out.name + " is nested more than " + std::to_string(limits.maxNesting) +
-                " levels deep";
-        return false;
-    }
-    return true;
+    const xml::ParseOptions options{kNamespaces, limits.maxNesting, true, "The file's "};
+    return xml::parse(out, std::move(name), std::move(bytes), options, error);
 }
 
 std::string_view trim(std::string_view s) { return xml::trimBlanks(s); }

@@ -13,26 +13,16 @@
 
 #include <pugixml.hpp>
 
-#include "Engine.h"
+#include "reader/Reader.h"
+#include "xml/XmlPart.h"
 #include "model/Document.h"
 
 namespace orvane::odt {
 
-// Not movable: pugixml points into `text`.
-struct XmlStream {
-    XmlStream() = default;
-    XmlStream(const XmlStream&) = delete;
-    XmlStream& operator=(const XmlStream&) = delete;
-
-    std::string name;  // the member name ("content.xml"), for messages
-    std::string text;  // the bytes; pugixml parses them in place
-    pugi::xml_document doc;
-    pugi::xml_node root() const { return doc.document_element(); }
-};
 
 // Parses `bytes` (taken over). On failure returns false with `error` set to a
 // message for the user.
-bool parseXml(std::string name, std::string bytes, const ReadLimits& limits, XmlStream& out,
+bool parseXml(std::string name, std::string bytes, const ReadLimits& limits, xml::Part& out,
               std::string& error);
 
 inline bool is(pugi::xml_node node, std::string_view qname) { return qname == node.name(); }

@@ -1,6 +1,6 @@
 #include "RtfReader.h"
 
-#include "model/Encoding.h"
+#include "encoding/Encoding.h"
 
 #include <algorithm>
 #include <array>
@@ -15,7 +15,7 @@
 #include <utility>
 #include <vector>
 
-#include "RtfCodePages.h"
+#include "encoding/CodePages.h"
 #include "RtfTokenizer.h"
 
 namespace orvane {
@@ -23,7 +23,7 @@ namespace orvane {
 namespace {
 
 using namespace model;
-using rtf::CodePage;
+using encoding::CodePage;
 using rtf::RtfToken;
 using rtf::RtfTokenizer;
 
@@ -2467,7 +2467,7 @@ void Reader::finishFontEntry() {
     Font font = std::move(m_fontEntry.font);
     font.name = trimmed(font.name);
     font.altName = trimmed(font.altName);
-    int page = m_fontEntry.hasCodePage ? m_fontEntry.codePage : rtf::codePageForCharset(font.charset);
+    int page = m_fontEntry.hasCodePage ? m_fontEntry.codePage : encoding::codePageForCharset(font.charset);
     if (page == 1252 && !m_fontEntry.hasCodePage) page = 0;
     const auto it = m_fontIndex.find(m_fontEntry.number);
     if (it != m_fontIndex.end()) {
@@ -2792,5 +2792,11 @@ ReadResult readRtf(std::string_view bytes, const ReadLimits& limits) {
         return ReadResult::failure(std::string("The file could not be read: ") + e.what());
     }
 }
+
+namespace {
+bool recognisesRtf(const Probe& probe) { return probe.text.starts_with("{\\rtf"); }
+}  // namespace
+
+const ReaderInfo kRtfReader{InputFormat::Rtf, &recognisesRtf, &readRtf};
 
 }  // namespace orvane

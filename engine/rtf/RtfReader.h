@@ -53,10 +53,13 @@
 
 #include <string_view>
 
-#include "Engine.h"
+#include "reader/Reader.h"
 
 namespace orvane {
 
 ReadResult readRtf(std::string_view bytes, const ReadLimits& limits);
+
+// The entry in the engine's table of readers.
+extern const ReaderInfo kRtfReader;
 
 }  // namespace orvane

@@ -1,6 +1,6 @@
 #include "text/TextReader.h"
 
-#include "model/Encoding.h"
+#include "encoding/Encoding.h"
 
 namespace orvane {
 
@@ -168,5 +168,33 @@ ReadResult readText(std::string_view bytes, const ReadLimits& /*limits*/) {
     result.document = std::move(doc);
     return result;
 }
+
+namespace {
+
+constexpr std::size_t kSniffBytes = 64 * 1024;  // how much of a file the text test looks at
+
+bool looksLikeText(std::string_view bytes) {
+    const std::string_view sample = bytes.substr(0, kSniffBytes);
+    std::size_t controls = 0;
+    for (const char ch : sample) {
+        const auto c = static_cast<unsigned char>(ch);
+        if (c == 0) return false;
+        if ((c < 0x20 && c != '\t' && c != '\n' && c != '\r' && c != '\f' && c != 0x1A) || c == 0x7F) ++controls;
+    }
+    // A stray control character or two is noise; binary data is full of them.
+    return controls * 100 <= sample.size();
+}
+
+// UTF-16 with its byte-order mark, or bytes without NUL and with hardly any
+// control characters. Asked last: anything more specific comes first.
+bool recognisesText(const Probe& probe) {
+    if (probe.container != Container::None) return false;
+    if (probe.bytes.starts_with("\xFF\xFE") || probe.bytes.starts_with("\xFE\xFF")) return true;
+    return looksLikeText(probe.bytes);
+}
+
+}  // namespace
+
+const ReaderInfo kTextReader{InputFormat::Text, &recognisesText, &readText};
 
 }  // namespace orvane

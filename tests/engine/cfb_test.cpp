@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "Engine.h"
-#include "doc/Cfb.h"
+#include "cfb/CompoundFile.h"
 
 namespace {
 

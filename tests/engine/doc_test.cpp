@@ -12,7 +12,7 @@
 
 #include "Engine.h"
 #include "Golden.h"
-#include "doc/Cfb.h"
+#include "cfb/CompoundFile.h"
 #include "doc/DocProps.h"
 #include "doc/DocReader.h"
 #include "rtf/RtfReader.h"

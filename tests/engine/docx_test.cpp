@@ -16,9 +16,9 @@
 #include "Golden.h"
 #include "docx/DocxPackage.h"
 #include "docx/DocxReader.h"
-#include "docx/ImageConvert.h"
-#include "docx/Xml.h"
-#include "docx/Zip.h"
+#include "picture/PictureConvert.h"
+#include "docx/DocxXml.h"
+#include "zip/ZipArchive.h"
 #include "rtf/RtfReader.h"
 
 namespace {
@@ -966,7 +966,7 @@ TEST(DocxZip, MembersByNameAndWithinTheLimits) {
     const std::string zip = makeZip({{"Word/Document.XML", "<a/>"}, {"big.bin", std::string(200000, 'x')}});
     ReadLimits limits;
     std::string error;
-    auto archive = orvane::docx::ZipArchive::open(zip, limits, error);
+    auto archive = orvane::zip::ZipArchive::open(zip, limits, error);
     ASSERT_TRUE(archive) << error;
     std::string out;
     EXPECT_TRUE(archive->read("word/document.xml", out, error)) << "part names ignore case";
@@ -976,7 +976,7 @@ TEST(DocxZip, MembersByNameAndWithinTheLimits) {
     EXPECT_FALSE(archive->limitHit());
 
     limits.maxEntryBytes = 100000;
-    archive = orvane::docx::ZipArchive::open(zip, limits, error);
+    archive = orvane::zip::ZipArchive::open(zip, limits, error);
     ASSERT_TRUE(archive);
     EXPECT_FALSE(archive->read("big.bin", out, error));
     EXPECT_TRUE(archive->limitHit());
@@ -985,7 +985,7 @@ TEST(DocxZip, MembersByNameAndWithinTheLimits) {
     // The total counts what earlier reads inflated.
     limits = ReadLimits{};
     limits.maxExpandedBytes = 250000;
-    archive = orvane::docx::ZipArchive::open(zip, limits, error);
+    archive = orvane::zip::ZipArchive::open(zip, limits, error);
     ASSERT_TRUE(archive);
     EXPECT_TRUE(archive->read("big.bin", out, error));
     EXPECT_FALSE(archive->read("big.bin", out, error));
@@ -993,8 +993,8 @@ TEST(DocxZip, MembersByNameAndWithinTheLimits) {
 
     limits = ReadLimits{};
     limits.maxArchiveEntries = 1;
-    EXPECT_FALSE(orvane::docx::ZipArchive::open(zip, limits, error));
-    EXPECT_FALSE(orvane::docx::ZipArchive::open("", ReadLimits{}, error));
+    EXPECT_FALSE(orvane::zip::ZipArchive::open(zip, limits, error));
+    EXPECT_FALSE(orvane::zip::ZipArchive::open("", ReadLimits{}, error));
 }
 
 TEST(DocxXml, ValuesAndLengths) {
@@ -1025,7 +1025,7 @@ TEST(DocxXml, PrefixesFollowTheirNamespacesAtEveryLevel) {
         R"(<doc xmlns="http://schemas.openxmlformats.org/wordprocessingml/2006/main">)"
         R"(<p xmlns:q="http://schemas.openxmlformats.org/drawingml/2006/main"><q:blip q:x="1"/></p>)"
         R"(<w:p xmlns:w="urn:something-else"/><inner xmlns="urn:unknown"><leaf/></inner><after/></doc>)";
-    XmlPart part;
+    orvane::xml::Part part;
     std::string error;
     ASSERT_TRUE(parseXmlPart("x.xml", xml, ReadLimits{}, part, error)) << error;
     pugi::xml_node root = part.root();
@@ -1049,13 +1049,13 @@ TEST(DocxXml, DepthLimitIsExact) {
     limits.maxNesting = 50;
     std::string error;
     bool refuse = false;
-    XmlPart ok;
+    orvane::xml::Part ok;
     EXPECT_TRUE(parseXmlPart("x.xml", nested(50), limits, ok, error, &refuse));
-    XmlPart deep;
+    orvane::xml::Part deep;
     EXPECT_FALSE(parseXmlPart("x.xml", nested(51), limits, deep, error, &refuse));
     EXPECT_TRUE(refuse);
     // A very deep document is refused without exhausting the stack.
-    XmlPart hostile;
+    orvane::xml::Part hostile;
     EXPECT_FALSE(parseXmlPart("x.xml", nested(200000), ReadLimits{}, hostile, error));
 }
 
@@ -1108,12 +1108,12 @@ bool pngPixelsAre(const std::string& png, const std::string& expectedRows) {
     zip += "PK\x05\x06";
     le(zip, 0, 4); le(zip, 1, 2); le(zip, 1, 2); le(zip, centralSize, 4); le(zip, central, 4); le(zip, 0, 2);
     std::string error, out;
-    auto archive = orvane::docx::ZipArchive::open(zip, ReadLimits{}, error);
+    auto archive = orvane::zip::ZipArchive::open(zip, ReadLimits{}, error);
     return archive && archive->read("p", out, error) && out == expectedRows;
 }
 
 TEST(DocxImages, GifAndBmpBecomePng) {
-    using namespace orvane::docx;
+    using namespace orvane::picture;
     PngImage png;
     ASSERT_TRUE(gifToPng(kGif, 1000, png));
     EXPECT_EQ(png.width, 2);

@@ -8,7 +8,7 @@
 #include "Engine.h"
 #include "Golden.h"
 #include "SampleDocument.h"
-#include "model/Encoding.h"
+#include "encoding/Encoding.h"
 
 namespace orvane {
 namespace {

@@ -15,9 +15,9 @@
 #include "Golden.h"
 #include "SampleDocument.h"
 #include "text/TextReader.h"
-#include "rtf/RtfEscape.h"
+#include "writer/RtfEscape.h"
 #include "rtf/RtfReader.h"
-#include "rtf/RtfWriter.h"
+#include "writer/RtfWriter.h"
 
 namespace orvane {
 namespace {

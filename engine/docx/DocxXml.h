@@ -1,11 +1,9 @@
-// Parsing one XML part of a package, plus the small attribute helpers the
-// format readers share.
+// Parsing one XML part of a package, plus the small attribute helpers of the
+// WordprocessingML reader.
 //
 // Every element and attribute name is rewritten to the conventional prefix of
-// its namespace ("w:", "a:", "wp:", ...), so the readers can compare plain names
+// its namespace ("w:", "a:", "wp:", ...), so the reader can compare plain names
 // even when a producer declared its own prefixes or a default namespace.
-// Documents with a DOCTYPE are refused (no entity expansion of any kind), and so
-// are documents nested deeper than the limits allow.
 #pragma once
 
 #include <optional>
@@ -14,27 +12,17 @@
 
 #include <pugixml.hpp>
 
-#include "Engine.h"
+#include "reader/Reader.h"
+#include "xml/XmlPart.h"
 
 namespace orvane::docx {
 
-// Not movable: pugixml points into `text`.
-struct XmlPart {
-    XmlPart() = default;
-    XmlPart(const XmlPart&) = delete;
-    XmlPart& operator=(const XmlPart&) = delete;
-
-    std::string name;          // the part name in the package
-    std::string text;          // the part's bytes; pugixml parses them in place
-    pugi::xml_document doc;
-    pugi::xml_node root() const { return doc.document_element(); }
-};
 
 // Parses `bytes` (taken over) as the XML of part `name`. On failure returns
 // false with `error` set to a message for the user; `refuse` is set when the
 // failure must stop the whole document (a DOCTYPE, excessive nesting), not
 // just this part.
-bool parseXmlPart(std::string name, std::string bytes, const ReadLimits& limits, XmlPart& out,
+bool parseXmlPart(std::string name, std::string bytes, const ReadLimits& limits, xml::Part& out,
                   std::string& error, bool* refuse = nullptr);
 
 // The local part of a qualified name ("w:p" -> "p").

@@ -1,8 +1,8 @@
-#include "rtf/RtfEscape.h"
+#include "writer/RtfEscape.h"
 
 #include <charconv>
 
-#include "model/Encoding.h"
+#include "encoding/Encoding.h"
 
 namespace orvane::rtf {
 

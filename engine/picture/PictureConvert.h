@@ -9,7 +9,7 @@
 
 #include "model/Document.h"
 
-namespace orvane::docx {
+namespace orvane::picture {
 
 struct PngImage {
     std::string data;
@@ -26,4 +26,4 @@ bool bmpToPng(std::string_view bmp, std::size_t maxPixels, PngImage& out);
 // `w` and `h` are left as they are when it cannot be found.
 void pixelSize(const std::string& data, model::ImageFormat format, int& w, int& h);
 
-}  // namespace orvane::docx
+}  // namespace orvane::picture

@@ -1,4 +1,4 @@
-#include "docx/Xml.h"
+#include "docx/DocxXml.h"
 
 #include "xml/XmlNames.h"
 
@@ -52,38 +52,10 @@ constexpr std::array<xml::KnownNamespace, 33> kNamespaces{{
 
 }  // namespace
 
-bool parseXmlPart(std::string name, std::string bytes, const ReadLimits& limits, XmlPart& out,
+bool parseXmlPart(std::string name, std::string bytes, const ReadLimits& limits, xml::Part& out,
                   std::string& error, bool* refuse) {
-    out.name = std::move(name);
-    out.text = std::move(bytes);
-    const bool rewrite = xml::needsPrefixRewrite(out.text, kNamespaces);
-    const unsigned flags = pugi::parse_default | pugi::parse_ws_pcdata_single | pugi::parse_doctype;
-    pugi::xml_parse_result parsed =
-        out.doc.load_buffer_inplace(out.text.data(), out.text.size(), flags, pugi::encoding_auto);
-    if (!parsed) {
-        error = "The package part " + out.name + " is not well-formed XML (" +
-                parsed.description() + " at byte " + std::to_string(parsed.offset) + ")";
-        return false;
-    }
-    for (pugi::xml_node n = out.doc.first_child(); n; n = n.next_sibling()) {
-        if (n.type() == pugi::node_doctype) {
-            error = "The file declares XML entities (a DOCTYPE in " + out.name +
-                    "), which Orvane does not read";
-            if (refuse) *refuse = true;
-            return false;
-        }
-    }
-    if (!out.doc.document_element()) {
-        error = "The package part " + out.name + " holds no XML element";
-        return false;
-    }
-    if (!xml::walkTree(out.doc, kNamespaces, rewrite, limits.maxNesting)) {
-        error = "The package part " + out.name + " is nested more than " +
-                std::to_string(limits.maxNesting) + " levels deep";
-        if (refuse) *refuse = true;
-        return false;
-    }
-    return true;
+    const xml::ParseOptions options{kNamespaces, limits.maxNesting, false, "The package part "};
+    return xml::parse(out, std::move(name), std::move(bytes), options, error, refuse);
 }
 
 std::optional<bool> parseOnOff(std::string_view v) {

@@ -1,9 +1,9 @@
-#include "doc/Cfb.h"
+#include "cfb/CompoundFile.h"
 
 #include <algorithm>
 #include <cctype>
 
-#include "model/Encoding.h"
+#include "encoding/Encoding.h"
 
 namespace orvane::cfb {
 

@@ -13,7 +13,7 @@
 #include <mutex>
 #include <vector>
 
-namespace orvane::rtf {
+namespace orvane::encoding {
 
 class CodePage {
 public:
@@ -69,4 +69,4 @@ extern const DoubleByteEntry kDoubleByte[];
 extern const std::size_t kDoubleByteCount;
 }  // namespace data
 
-}  // namespace orvane::rtf
+}  // namespace orvane::encoding

@@ -1,11 +1,11 @@
-#include "RtfCodePages.h"
+#include "encoding/CodePages.h"
 
 #include <memory>
 #include <mutex>
 #include <string>
 #include <vector>
 
-namespace orvane::rtf {
+namespace orvane::encoding {
 
 namespace {
 
@@ -159,4 +159,4 @@ int codePageForCharset(int charset) {
     }
 }
 
-}  // namespace orvane::rtf
+}  // namespace orvane::encoding

@@ -53,7 +53,37 @@
 // RTF has no word for that (a list it can: \ls0).
 #pragma once
 
-#include "Engine.h"
+#include <string>
+#include <string_view>
+
+#include "model/Document.h"
+
+namespace orvane {
+
+// One-method output sink, so tests write to memory and the server to a file.
+class Sink {
+public:
+    virtual ~Sink() = default;
+    // Returns false when the data could not be written; the writer then stops.
+    virtual bool write(std::string_view data) = 0;
+};
+
+class StringSink : public Sink {
+public:
+    bool write(std::string_view data) override {
+        m_text.append(data);
+        return true;
+    }
+    const std::string& text() const { return m_text; }
+
+private:
+    std::string m_text;
+};
+
+// Writes the document as RTF. Returns false when the sink failed.
+bool writeRtf(const model::Document& document, Sink& sink);
+
+}  // namespace orvane
 
 namespace orvane::rtf {
 

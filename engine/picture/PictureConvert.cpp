@@ -1,4 +1,4 @@
-#include "docx/ImageConvert.h"
+#include "picture/PictureConvert.h"
 
 #include <zip.h>
 
@@ -8,7 +8,7 @@
 #include <cstring>
 #include <vector>
 
-namespace orvane::docx {
+namespace orvane::picture {
 
 namespace {
 
@@ -400,4 +400,4 @@ void pixelSize(const std::string& data, model::ImageFormat format, int& w, int& 
     }
 }
 
-}  // namespace orvane::docx
+}  // namespace orvane::picture

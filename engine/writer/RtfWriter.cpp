@@ -1,4 +1,4 @@
-#include "rtf/RtfWriter.h"
+#include "writer/RtfWriter.h"
 
 #include <algorithm>
 #include <array>
@@ -14,7 +14,7 @@
 #include <utility>
 #include <vector>
 
-#include "rtf/RtfEscape.h"
+#include "writer/RtfEscape.h"
 
 namespace orvane {
 

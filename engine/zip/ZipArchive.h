@@ -13,11 +13,11 @@
 #include <unordered_map>
 #include <vector>
 
-#include "Engine.h"
+#include "reader/Reader.h"
 
 typedef struct zip zip_t;
 
-namespace orvane::docx {
+namespace orvane::zip {
 
 class ZipArchive {
 public:
@@ -57,4 +57,4 @@ private:
     bool m_limitHit = false;
 };
 
-}  // namespace orvane::docx
+}  // namespace orvane::zip

@@ -1,10 +1,10 @@
-#include "docx/Zip.h"
+#include "zip/ZipArchive.h"
 
 #include <zip.h>
 
 #include <algorithm>
 
-namespace orvane::docx {
+namespace orvane::zip {
 
 namespace {
 
@@ -194,4 +194,4 @@ bool ZipArchive::read(std::string_view name, std::string& out, std::string& erro
     return true;
 }
 
-}  // namespace orvane::docx
+}  // namespace orvane::zip
