@@ -33,6 +33,16 @@ void Writer::blocksToRtf(const std::vector<Block>& blocks, int itap, Ending last
     m_skippedFields = outerSkipped;
 }
 
+// The blocks of a note, comment or text box: never without a paragraph, the
+// last one without \par.
+void Writer::storyBlocksToRtf(const std::vector<Block>& blocks, int depth) {
+    if (blocks.empty()) {
+        paragraphToRtf(Paragraph{}, 0, Ending::StoryEnd, depth);
+        return;
+    }
+    blocksToRtf(blocks, 0, Ending::StoryEnd, depth);
+}
+
 void Writer::closeFields() {
     m_skippedFields = 0;
     for (; m_openFields > 0; --m_openFields) {

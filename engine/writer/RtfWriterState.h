@@ -205,6 +205,7 @@ private:
 
     // --- blocks, paragraphs and runs (RtfParagraphs.cpp) -------------------
     void blocksToRtf(const std::vector<Block>& blocks, int itap, Ending last, int depth);
+    void storyBlocksToRtf(const std::vector<Block>& blocks, int depth);
     void blockToRtf(const Block& block, int itap, Ending ending, int depth);
     void paragraphToRtf(const Paragraph& paragraph, int itap, Ending ending, int depth);
     void paragraphStateToRtf(const Paragraph& paragraph, int itap);
@@ -220,7 +221,6 @@ private:
     void rowDefinitionToRtf(const Table& table, const TableRow& row, Twips available);
 
     // --- notes and comments (RtfNotes.cpp) ---------------------------------
-    void storyBlocksToRtf(const std::vector<Block>& blocks, int depth);
     void noteMarkToRtf(const Note& note, const CharProps* paraStyleChars);
     void noteToRtf(const Note& note, const CharProps* paraStyleChars, int depth);
     void noteTextInPlace(const std::vector<Block>& blocks, const CharProps* paraStyleChars, int depth);
