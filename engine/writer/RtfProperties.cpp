@@ -1,0 +1,192 @@
+// Character and paragraph properties, for text, styles and the document
+// defaults: each one stated unless RTF's own default, the document default and
+// the styles in force all agree with it.
+
+#include "writer/RtfWriterState.h"
+
+#include <algorithm>
+#include <cstdlib>
+#include <utility>
+
+namespace orvane::rtf::writer {
+
+namespace {
+
+// True when `get` gives a value for `value` that some baseline does not share,
+// so leaving the property out could change it.
+template <class P, class Get>
+bool differs(const P& value, const Baselines<P>& base, Get get) {
+    const auto v = get(value);
+    for (int i = 0; i < base.count; ++i) {
+        if (!(get(*base.items[i]) == v)) return true;
+    }
+    return false;
+}
+
+}  // namespace
+
+void Writer::runPropsToRtf(const CharProps& c, const CharProps* paraStyleChars) {
+    const Style* charStyle = style(c.charStyle, StyleType::Character);
+    charPropsToRtf(c, Baselines<CharProps>(m_plainChars)
+                          .add(&m_doc.defaultChars)
+                          .add(paraStyleChars)
+                          .add(charStyle ? &charStyle->chars : nullptr));
+}
+
+void Writer::charPropsToRtf(const CharProps& c, const Baselines<CharProps>& base, bool inStyleSheet) {
+    const auto has = [&](auto get) { return differs(c, base, get); };
+    if (style(c.charStyle, StyleType::Character)) word("cs", *c.charStyle);
+    // Fonts for other scripts: \af after \rtlch names the complex-script font,
+    // \af after \dbch the East Asian one; \loch leaves \f for Latin text.
+    if (c.complexFont) {
+        word("rtlch");
+        word("fcs", 1);
+        word("af", fontIndex(*c.complexFont));
+        word("afs", c.sizeHalfPoints);
+        word("ltrch");
+        word("fcs", 0);
+    }
+    if (c.eastAsiaFont) {
+        word("hich");
+        word("af", fontIndex(c.font));
+        word("dbch");
+        word("af", fontIndex(*c.eastAsiaFont));
+        word("loch");
+    }
+    if (!inStyleSheet || has([](const CharProps& x) { return x.font; })) word("f", fontIndex(c.font));
+    if (!inStyleSheet || has([](const CharProps& x) { return x.sizeHalfPoints; })) word("fs", c.sizeHalfPoints);
+    if (c.bold || has([](const CharProps& x) { return x.bold; })) word(c.bold ? "b" : "b0");
+    if (c.italic || has([](const CharProps& x) { return x.italic; })) word(c.italic ? "i" : "i0");
+    if (c.underline != Underline::None || has([](const CharProps& x) { return x.underline; })) {
+        switch (c.underline) {
+        case Underline::None: word("ulnone"); break;
+        case Underline::Single: word("ul"); break;
+        case Underline::Words: word("ulw"); break;
+        case Underline::Double: word("uldb"); break;
+        case Underline::Dotted: word("uld"); break;
+        case Underline::Dash: word("uldash"); break;
+        case Underline::DotDash: word("uldashd"); break;
+        case Underline::DotDotDash: word("uldashdd"); break;
+        case Underline::Thick: word("ulth"); break;
+        case Underline::Wave: word("ulwave"); break;
+        }
+    }
+    if (c.strike || has([](const CharProps& x) { return x.strike; })) word(c.strike ? "strike" : "strike0");
+    if (c.doubleStrike || has([](const CharProps& x) { return x.doubleStrike; })) {
+        word("striked", c.doubleStrike ? 1 : 0);
+    }
+    if (c.color || has([](const CharProps& x) { return x.color; })) {
+        word("cf", c.color ? colorIndex(*c.color & 0xFFFFFF) : 0);
+    }
+    if (c.highlight || has([](const CharProps& x) { return x.highlight; })) {
+        word("highlight", c.highlight ? colorIndex(rtf::nearestHighlightColor(*c.highlight)) : 0);
+    }
+    if (c.shading || has([](const CharProps& x) { return x.shading; })) {
+        word("chshdng", 0);
+        word("chcbpat", c.shading ? colorIndex(*c.shading & 0xFFFFFF) : 0);
+    }
+    if (c.verticalAlign != VerticalAlign::Baseline || has([](const CharProps& x) { return x.verticalAlign; })) {
+        switch (c.verticalAlign) {
+        case VerticalAlign::Baseline: word("nosupersub"); break;
+        case VerticalAlign::Superscript: word("super"); break;
+        case VerticalAlign::Subscript: word("sub"); break;
+        }
+    }
+    if (c.caps || has([](const CharProps& x) { return x.caps; })) word(c.caps ? "caps" : "caps0");
+    if (c.smallCaps || has([](const CharProps& x) { return x.smallCaps; })) word(c.smallCaps ? "scaps" : "scaps0");
+    if (c.hidden || has([](const CharProps& x) { return x.hidden; })) word(c.hidden ? "v" : "v0");
+    if (c.spacing != 0 || has([](const CharProps& x) { return x.spacing; })) {
+        word("expnd", c.spacing / 5);  // quarter points, for older readers
+        word("expndtw", c.spacing);
+    }
+    if (c.lang > 0 && (!inStyleSheet || has([](const CharProps& x) { return x.lang; }))) word("lang", c.lang);
+    // The direction last, so it is the one in force for the text.
+    if (c.rtl) {
+        word("rtlch");
+    } else if (has([](const CharProps& x) { return x.rtl; })) {
+        word("ltrch");
+    }
+}
+
+void Writer::paraPropsToRtf(const ParaProps& p, const Baselines<ParaProps>& base) {
+    const auto has = [&](auto get) { return differs(p, base, get); };
+    if (style(p.style, StyleType::Paragraph)) word("s", *p.style);
+    if (p.alignment != Alignment::Left || has([](const ParaProps& x) { return x.alignment; })) {
+        switch (p.alignment) {
+        case Alignment::Left: word("ql"); break;
+        case Alignment::Center: word("qc"); break;
+        case Alignment::Right: word("qr"); break;
+        case Alignment::Justify: word("qj"); break;
+        case Alignment::Distribute: word("qd"); break;
+        }
+    }
+    if (p.rtl) {
+        word("rtlpar");
+    } else if (has([](const ParaProps& x) { return x.rtl; })) {
+        word("ltrpar");
+    }
+    if (p.leftIndent != 0 || has([](const ParaProps& x) { return x.leftIndent; })) word("li", p.leftIndent);
+    if (p.rightIndent != 0 || has([](const ParaProps& x) { return x.rightIndent; })) word("ri", p.rightIndent);
+    if (p.firstLineIndent != 0 || has([](const ParaProps& x) { return x.firstLineIndent; })) {
+        word("fi", p.firstLineIndent);
+    }
+    if (p.spaceBefore != 0 || has([](const ParaProps& x) { return x.spaceBefore; })) word("sb", p.spaceBefore);
+    if (p.spaceAfter != 0 || has([](const ParaProps& x) { return x.spaceAfter; })) word("sa", p.spaceAfter);
+    const bool singleSpaced = p.lineRule == LineRule::Auto && p.lineSpacing == 240;
+    if (!singleSpaced || has([](const ParaProps& x) { return std::pair(x.lineSpacing, x.lineRule); })) {
+        switch (p.lineRule) {
+        case LineRule::Auto:
+            word("sl", p.lineSpacing);
+            word("slmult", 1);
+            break;
+        case LineRule::AtLeast:
+            word("sl", std::abs(p.lineSpacing));
+            word("slmult", 0);
+            break;
+        case LineRule::Exact:
+            word("sl", -std::abs(p.lineSpacing));
+            word("slmult", 0);
+            break;
+        }
+    }
+    if (p.keepNext) word("keepn");
+    if (p.contextualSpacing) word("contextualspace");
+    if (p.keepLines) word("keep");
+    if (p.pageBreakBefore) word("pagebb");
+    word(p.widowControl ? "widctlpar" : "nowidctlpar");
+    if (p.outlineLevel) {
+        word("outlinelevel", std::clamp(*p.outlineLevel, 0, 8));
+    } else if (has([](const ParaProps& x) { return x.outlineLevel; })) {
+        word("outlinelevel", 9);  // body text
+    }
+    for (const TabStop& tab : p.tabs) {
+        switch (tab.kind) {
+        case TabKind::Left: break;
+        case TabKind::Center: word("tqc"); break;
+        case TabKind::Right: word("tqr"); break;
+        case TabKind::Decimal: word("tqdec"); break;
+        case TabKind::Bar: break;
+        }
+        switch (tab.leader) {
+        case TabLeader::None: break;
+        case TabLeader::Dots: word("tldot"); break;
+        case TabLeader::Hyphens: word("tlhyph"); break;
+        case TabLeader::Underline: word("tlul"); break;
+        case TabLeader::ThickLine: word("tlth"); break;
+        case TabLeader::Equals: word("tleq"); break;
+        case TabLeader::MiddleDots: word("tlmdot"); break;
+        }
+        word(tab.kind == TabKind::Bar ? "tb" : "tx", tab.position);
+    }
+    if (p.list && listLevel(*p.list)) {
+        word("ls", p.list->listId + 1);
+        word("ilvl", p.list->level);
+    } else if (has([](const ParaProps& x) { return x.list.has_value(); })) {
+        // Numbering the style brings is switched off here; readers that take
+        // the style's list would number the paragraph without this.
+        word("ls", 0);
+    }
+    if (p.shading) word("cbpat", colorIndex(*p.shading & 0xFFFFFF));
+}
+
+}  // namespace orvane::rtf::writer
