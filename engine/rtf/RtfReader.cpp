@@ -1,97 +1,29 @@
+// The RTF reader: its entry point, its main loop and its parts.
 #include "RtfReader.h"
 
-#include "encoding/Encoding.h"
-
 #include <algorithm>
-#include <array>
+#include <cstddef>
 #include <cstdint>
 #include <cstdio>
+#include <cstdlib>
 #include <exception>
 #include <memory>
 #include <new>
+#include <optional>
 #include <string>
+#include <string_view>
 #include <unordered_map>
-#include <unordered_set>
 #include <utility>
+#include <variant>
 #include <vector>
 
-#include "encoding/CodePages.h"
-#include "RtfTokenizer.h"
+#include "rtf/RtfReaderState.h"
 
 namespace orvane {
 
+namespace rtf::reader {
+
 namespace {
-
-using namespace model;
-using encoding::CodePage;
-using rtf::RtfToken;
-using rtf::RtfTokenizer;
-
-// ---------------------------------------------------------------------------
-// Control words this reader acts on. Anything else is ignored (or, after \*,
-// skipped with its group).
-
-#define ORVANE_RTF_KEYWORDS(X)                                                                      \
-    X(rtf) X(ansi) X(mac) X(pc) X(pca) X(ansicpg) X(deff) X(deflang) X(uc) X(u) X(upr) X(ud)       \
-    X(fonttbl) X(f) X(fnil) X(froman) X(fswiss) X(fmodern) X(fscript) X(fdecor) X(ftech) X(fbidi)  \
-    X(fcharset) X(fprq) X(cpg) X(falt)                                                              \
-    X(colortbl) X(red) X(green) X(blue)                                                             \
-    X(stylesheet) X(s) X(cs) X(ts) X(ds) X(sbasedon) X(snext)                                       \
-    X(listtable) X(list) X(listid) X(listlevel) X(levelnfc) X(levelnfcn) X(levelstartat)            \
-    X(leveltext) X(levelnumbers) X(listname) X(listoverridetable) X(listoverride) X(ls) X(ilvl)     \
-    X(listtext) X(pntext) X(listpicture)                                                            \
-    X(info) X(title) X(subject) X(author) X(keywords) X(doccomm) X(creatim) X(revtim)              \
-    X(yr) X(mo) X(dy) X(hr) X(min) X(sec)                                                           \
-    X(defchp) X(defpap)                                                                             \
-    X(paperw) X(paperh) X(margl) X(margr) X(margt) X(margb) X(landscape) X(facingp)                 \
-    X(sectd) X(sect) X(sbknone) X(sbkcol) X(sbkpage) X(sbkeven) X(sbkodd) X(cols) X(colsx)          \
-    X(pgndec) X(pgnucrm) X(pgnlcrm) X(pgnucltr) X(pgnlcltr) X(pgnstarts) X(pgnrestart) X(pgncont)  \
-    X(titlepg) X(headery) X(footery) X(pgwsxn) X(pghsxn) X(marglsxn) X(margrsxn) X(margtsxn)       \
-    X(margbsxn) X(lndscpsxn)                                                                        \
-    X(header) X(headerl) X(headerr) X(headerf) X(footer) X(footerl) X(footerr) X(footerf)         \
-    X(pard) X(plain) X(par) X(ql) X(qc) X(qr) X(qj) X(qd) X(li) X(ri) X(lin) X(rin) X(fi) X(sb)    \
-    X(contextualspace) X(sa) X(sl) X(slmult) X(keepn) X(keep) X(pagebb) X(widctlpar) X(nowidctlpar) X(rtlpar)         \
-    X(ltrpar) X(outlinelevel) X(tx) X(tb) X(tqr) X(tqc) X(tqdec) X(tldot) X(tlhyph) X(tlul)        \
-    X(tlth) X(tleq) X(tlmdot) X(cbpat)                                                              \
-    X(b) X(i) X(ul) X(ulw) X(uldb) X(uld) X(uldash) X(uldashd) X(uldashdd) X(ulth) X(ulwave)        \
-    X(ulhwave) X(ululdbwave) X(ulthd) X(ulthdash) X(ulldash) X(ulthldash) X(ulthdashd)              \
-    X(ulthdashdd) X(ulnone) X(strike) X(striked) X(cf) X(highlight) X(chcbpat) X(cb) X(super)      \
-    X(sub) X(nosupersub) X(caps) X(scaps) X(v) X(rtlch) X(ltrch) X(expnd) X(expndtw) X(lang)       \
-    X(af) X(dbch) X(hich) X(loch) X(fs)                                                             \
-    X(revised) X(deleted) X(revauth) X(revauthdel) X(revdttm) X(revdttmdel)                         \
-    X(tab) X(line) X(page) X(column) X(emdash) X(endash) X(bullet) X(lquote) X(rquote)             \
-    X(ldblquote) X(rdblquote) X(emspace) X(enspace) X(qmspace) X(zwj) X(zwnj) X(ltrmark)           \
-    X(rtlmark) X(zwbo) X(zwnbo) X(chpgn) X(chftn) X(chatn) X(lbr)                                   \
-    X(field) X(fldinst) X(fldrslt) X(bkmkstart) X(bkmkend)                                          \
-    X(pict) X(pngblip) X(jpegblip) X(emfblip) X(wmetafile) X(macpict) X(dibitmap) X(wbitmap)       \
-    X(pmmetafile) X(picw) X(pich) X(picwgoal) X(pichgoal) X(picscalex) X(picscaley) X(bin)         \
-    X(shppict) X(nonshppict)                                                                        \
-    X(trowd) X(cellx) X(clvmgf) X(clvmrg) X(clmgf) X(clmrg) X(clvertalt) X(clvertalc) X(clvertalb) \
-    X(clcbpat) X(clbrdrt) X(clbrdrb) X(clbrdrl) X(clbrdrr) X(brdrnone) X(brdrnil) X(brdrw)          \
-    X(brdrcf) X(brdrsp) X(brdrtbl) X(brdrt) X(brdrb) X(brdrl) X(brdrr) X(brdrbtw) X(brdrbar) X(box) \
-    X(trrh) X(trhdr) X(trleft) X(trql) X(trqc) X(trqr) X(intbl) X(itap) X(cell) X(row)             \
-    X(trgaph) X(trpaddl) X(trpaddr) X(trpaddt) X(trpaddb) X(trpaddfl) X(trpaddfr) X(trpaddft)      \
-    X(trpaddfb)                                                                                     \
-    X(nestcell) X(nestrow) X(nesttableprops) X(nonesttables)                                        \
-    X(footnote) X(annotation) X(shp) X(shpinst) X(shptxt) X(shprslt) X(sp) X(sn) X(sv) X(object)   \
-    X(result) X(objdata) X(objclass) X(objname) X(do) X(dptxbx) X(shpgrp)                           \
-    X(filetbl) X(revtbl) X(rsidtbl) X(xmlnstbl) X(themedata) X(colorschememapping) X(datastore)    \
-    X(latentstyles) X(generator) X(pgdsctbl) X(xe) X(tc) X(tcn) X(txe) X(rxe) X(bxe) X(ixe)        \
-    X(pn) X(pntxta) X(pntxtb) X(pnseclvl) X(template) X(userprops) X(docvar) X(nextfile)           \
-    X(ftnsep) X(ftnsepc) X(ftncn) X(aftnsep) X(aftnsepc) X(aftncn) X(background) X(atnid)          \
-    X(atnauthor) X(atntime) X(atnicn) X(atnref) X(atndate) X(atnparent) X(atrfstart) X(atrfend)     \
-    X(fldtype) X(formfield) X(datafield) X(wgrffmtfilter) X(mhtmltag) X(htmltag) X(operator)       \
-    X(comment) X(company) X(manager) X(category) X(hlinkbase) X(buptim) X(printim) X(keycode)       \
-    X(fontemb) X(fontfile) X(panose) X(fname) X(blipuid) X(picprop) X(oldcprops) X(oldpprops)      \
-    X(oldsprops) X(oldtprops) X(pgp) X(mmathPr) X(mmath) X(xmlopen) X(xmlclose) X(xmlattrname)      \
-    X(xmlattrvalue) X(factoidname) X(rsidroot) X(txfieldtext) X(ebcstart) X(ebcend)
-
-enum class Kw : std::uint16_t {
-    Unknown,
-#define ORVANE_RTF_ENUM(name) k_##name,
-    ORVANE_RTF_KEYWORDS(ORVANE_RTF_ENUM)
-#undef ORVANE_RTF_ENUM
-};
 
 const std::unordered_map<std::string_view, Kw>& keywordTable() {
     static const std::unordered_map<std::string_view, Kw> table = [] {
@@ -110,575 +42,7 @@ Kw lookup(std::string_view name) {
     return it == t.end() ? Kw::Unknown : it->second;
 }
 
-// Groups whose content is never text of the document, whether starred or not.
-bool isSkippedDestination(Kw k) {
-    switch (k) {
-    case Kw::k_filetbl: case Kw::k_rsidtbl: case Kw::k_xmlnstbl:
-    case Kw::k_themedata: case Kw::k_colorschememapping: case Kw::k_datastore:
-    case Kw::k_latentstyles: case Kw::k_generator: case Kw::k_pgdsctbl: case Kw::k_xe:
-    case Kw::k_tc: case Kw::k_tcn: case Kw::k_txe: case Kw::k_rxe: case Kw::k_bxe: case Kw::k_ixe:
-    case Kw::k_pn: case Kw::k_pntxta: case Kw::k_pntxtb: case Kw::k_pnseclvl: case Kw::k_template:
-    case Kw::k_userprops: case Kw::k_docvar: case Kw::k_nextfile: case Kw::k_ftnsep:
-    case Kw::k_ftnsepc: case Kw::k_ftncn: case Kw::k_aftnsep: case Kw::k_aftnsepc:
-    case Kw::k_aftncn: case Kw::k_background:
-    case Kw::k_atntime: case Kw::k_atnicn:
-    case Kw::k_atnparent: case Kw::k_fldtype:
-    case Kw::k_formfield: case Kw::k_datafield: case Kw::k_wgrffmtfilter: case Kw::k_mhtmltag:
-    case Kw::k_htmltag: case Kw::k_operator: case Kw::k_comment: case Kw::k_company:
-    case Kw::k_manager: case Kw::k_category: case Kw::k_hlinkbase: case Kw::k_buptim:
-    case Kw::k_printim: case Kw::k_keycode: case Kw::k_fontemb: case Kw::k_fontfile:
-    case Kw::k_panose: case Kw::k_fname: case Kw::k_blipuid: case Kw::k_picprop:
-    case Kw::k_oldcprops: case Kw::k_oldpprops: case Kw::k_oldsprops: case Kw::k_oldtprops:
-    case Kw::k_pgp: case Kw::k_mmathPr: case Kw::k_listtext: case Kw::k_listname:
-    case Kw::k_levelnumbers: case Kw::k_listpicture: case Kw::k_objdata: case Kw::k_objclass:
-    case Kw::k_objname: case Kw::k_nonesttables: case Kw::k_xmlattrname:
-    case Kw::k_xmlattrvalue: case Kw::k_factoidname: case Kw::k_txfieldtext:
-        return true;
-    default:
-        return false;
-    }
-}
-
-// Destinations this reader understands, so a \* in front of them does not
-// mean "skip".
-bool isKnownDestination(Kw k) {
-    switch (k) {
-    case Kw::k_fonttbl: case Kw::k_falt: case Kw::k_colortbl: case Kw::k_stylesheet:
-    case Kw::k_listtable: case Kw::k_listoverridetable: case Kw::k_list: case Kw::k_listlevel:
-    case Kw::k_listoverride: case Kw::k_leveltext: case Kw::k_info: case Kw::k_title:
-    case Kw::k_subject: case Kw::k_author: case Kw::k_keywords: case Kw::k_doccomm:
-    case Kw::k_creatim: case Kw::k_revtim: case Kw::k_defchp: case Kw::k_defpap:
-    case Kw::k_header: case Kw::k_headerl: case Kw::k_headerr: case Kw::k_headerf:
-    case Kw::k_footer: case Kw::k_footerl: case Kw::k_footerr: case Kw::k_footerf:
-    case Kw::k_field: case Kw::k_fldinst: case Kw::k_fldrslt: case Kw::k_bkmkstart:
-    case Kw::k_bkmkend: case Kw::k_pict: case Kw::k_shppict: case Kw::k_nonshppict:
-    case Kw::k_nesttableprops: case Kw::k_footnote: case Kw::k_annotation: case Kw::k_shp:
-    case Kw::k_shpinst: case Kw::k_shptxt: case Kw::k_shprslt: case Kw::k_sp: case Kw::k_sv:
-    case Kw::k_object: case Kw::k_result: case Kw::k_do: case Kw::k_dptxbx: case Kw::k_shpgrp:
-    case Kw::k_ud: case Kw::k_upr: case Kw::k_pntext: case Kw::k_atnid: case Kw::k_atnauthor:
-    case Kw::k_atnref: case Kw::k_atndate: case Kw::k_atrfstart: case Kw::k_atrfend: case Kw::k_sn:
-    case Kw::k_revtbl:
-        return true;
-    default:
-        return false;
-    }
-}
-
-// ---------------------------------------------------------------------------
-// Reader state
-
-enum class Dest : std::uint8_t {
-    Body,          // document text into the current text context
-    Skip,          // ignored along with every nested group
-    NoText,        // control words count, text does not (shape properties, objects)
-    FontTable,
-    FontAlt,
-    ColorTable,
-    StyleSheet,
-    StyleEntry,
-    ListTable,
-    List,
-    ListLevel,
-    LevelText,
-    ListOverrideTable,
-    ListOverride,
-    Info,
-    InfoText,
-    InfoTime,
-    FieldInst,
-    Bookmark,
-    Pict,
-    Defaults,      // {\*\defchp} / {\*\defpap}
-    Capture,       // short text kept for its group's end: comment details, shape properties
-    RevisionTable, // {\*\revtbl}: the authors of tracked changes
-};
-
-// What has to happen when a group ends.
-enum class Role : std::uint8_t {
-    None,
-    ShapePicture,
-    FontTable,
-    FontEntry,
-    StyleSheet,
-    StyleEntry,
-    List,
-    ListLevel,
-    LevelText,
-    ListOverride,
-    InfoTime,
-    Field,
-    Bookmark,
-    Pict,
-    Context,
-    DefChp,
-    DefPap,
-    Shppict,
-    Shape,
-    Capture,
-    RevisionEntry,
-};
-
-// What a Dest::Capture group holds.
-enum class Capture : std::uint8_t { Initials, Author, Ref, Date, RangeStart, RangeEnd, PropName, PropValue };
-
-enum class InfoField : std::uint8_t { Title, Subject, Author, Keywords, Comments };
-
-// Tracked-change marks as the character properties state them; turned into a
-// model::Revision when a run ends.
-struct RevisionMarks {
-    bool inserted = false;
-    bool deleted = false;
-    int author = 0;               // \revauth: entry of the revision table
-    int deleteAuthor = 0;         // \revauthdel
-    std::int64_t date = 0;        // \revdttm, Word's packed date; 0 unknown
-    std::int64_t deleteDate = 0;  // \revdttmdel
-    bool operator==(const RevisionMarks&) const = default;
-};
-
-// The state RTF saves and restores with every group.
-struct GroupState {
-    Dest dest = Dest::Body;
-    Role role = Role::None;
-    int roleData = 0;
-    int destData = 0;             // which info field, for Dest::InfoText
-    int ctx = 0;                  // index of the text context this group writes to
-    CharProps chars;
-    RevisionMarks revision;
-    ParaProps para;
-    int uc = 1;                   // fallback characters after \uN
-    int slValue = 0;              // \sl as written, to combine with \slmult
-    bool slMult = false;
-    int lsNum = 0;                // \ls and \ilvl as written; resolved when a paragraph ends
-    int ilvl = 0;
-    bool intbl = false;
-    int itap = 0;
-    TabKind tabKind = TabKind::Left;
-    TabLeader tabLeader = TabLeader::None;
-    std::uint8_t charClass = 0;   // 0 \loch, 1 \hich, 2 \dbch
-    bool rtlch = false;
-    bool fontSeen = false;        // a \f inside a list level
-    bool inNestProps = false;
-    bool fieldInInstruction = false;  // a \field nested in another field's instruction
-    // Not inherited by child groups:
-    bool starPending = false;
-    bool uprChild = false;
-    bool isUpr = false;
-    bool sawShapeInstance = false;
-    // The text context's size when the group opened: text since then right
-    // before a \footnote is the note's own mark.
-    std::size_t openRun = 0;
-    std::size_t openContent = 0;
-};
-
-struct FieldFrame {
-    std::string instruction;
-    std::vector<Inline> result;
-    bool broken = false;          // the result ran past a paragraph end
-    bool spanning = false;        // broken, and read as FieldStart ... FieldEnd
-};
-
-struct TableLevel {
-    Table table;
-    std::vector<TableCell> rowCells;
-    std::vector<Block> cellBlocks;
-    bool any = false;
-};
-
-enum class ContextKind : std::uint8_t {
-    Body, Header, HeaderFirst, HeaderEven, Footer, FooterFirst, FooterEven, Aside, Note, Comment, ShapeText
-};
-
-// Where text goes: the body, a header or footer, or the text of a note or
-// text box. Each keeps its own paragraph, fields and open tables.
-struct TextContext {
-    ContextKind kind = ContextKind::Body;
-    std::vector<Block> blocks;
-    std::vector<Inline> content;  // the paragraph being read
-    std::string runText;          // text not yet turned into a TextRun
-    CharProps runProps;
-    RevisionMarks runRevision;
-    std::vector<FieldFrame> fields;
-    std::vector<TableLevel> tables;
-    std::vector<Block> asides;    // notes and text boxes waiting for their paragraph to end
-    bool paraStarted = false;     // a \pard since the last paragraph ended
-    // The last paragraph ended: its table level and place in its container.
-    int lastParaLevel = -1;
-    std::size_t lastParaIndex = 0;
-    // A \chftn waiting for its \footnote, with its formatting.
-    bool markPending = false;
-    CharProps markProps;
-    // Of a note: its kind and mark; of a comment: what its group said.
-    bool endnote = false;
-    bool customMarkSet = false;
-    std::string customMark;
-    std::string commentRef;
-    std::string commentDate;
-    std::string initials;
-    std::string author;
-};
-
-// A \shp being read: what becomes of it is decided when its group ends.
-struct ShapeState {
-    std::int64_t left = 0, top = 0, right = 0, bottom = 0;
-    int bx = -1, by = -1;         // 0 margin, 1 page, 2 column or paragraph
-    int wrap = -1;                // \shpwr
-    bool belowText = false;
-    std::unordered_map<std::string, std::int64_t> props;
-    bool hasText = false;
-    bool hasPicture = false;      // a picture shape: its text, if any, is a copy of the picture
-    bool inPicture = false;       // inside its pib value: the picture read there is the shape's
-    std::optional<Image> picture;
-    std::vector<Block> text;
-    std::optional<std::int64_t> prop(const std::string& name) const {
-        const auto it = props.find(name);
-        if (it == props.end()) return std::nullopt;
-        return it->second;
-    }
-};
-
-struct CellDef {
-    Twips right = 0;
-    VMerge vmerge = VMerge::None;
-    CellVAlign valign = CellVAlign::Top;
-    std::optional<Rgb> shading;
-    bool border = false;
-    bool mergeFirst = false;
-    bool mergeContinue = false;
-};
-
-struct RowDef {
-    std::vector<CellDef> cells;
-    CellDef pending;
-    Twips left = 0;
-    Twips height = 0;
-    bool header = false;
-    Alignment alignment = Alignment::Left;
-    std::optional<Twips> gap;                    // \trgaph: left and right padding when no \trpadd says
-    std::array<std::optional<Twips>, 4> padding; // \trpaddl, \trpaddt, \trpaddr, \trpaddb
-    std::array<int, 4> paddingUnits{3, 3, 3, 3}; // \trpaddf*: 3 twips, 0 ignore the value
-
-    CellPadding cellPadding() const {
-        CellPadding pad;
-        auto side = [&](int i, Twips fallback) {
-            return padding[i] && paddingUnits[i] == 3 ? *padding[i] : fallback;
-        };
-        pad.left = side(0, gap.value_or(pad.left));
-        pad.top = side(1, pad.top);
-        pad.right = side(2, gap.value_or(pad.right));
-        pad.bottom = side(3, pad.bottom);
-        return pad;
-    }
-};
-
-struct FontEntry {
-    bool open = false;
-    int number = 0;
-    Font font;
-    int codePage = 0;
-    bool hasCodePage = false;
-};
-
-struct StyleEntry {
-    int number = 0;
-    StyleType type = StyleType::Paragraph;
-    std::optional<int> basedOn;
-    std::optional<int> next;
-    std::string name;
-    bool nameDone = false;
-    bool skip = false;
-};
-
-struct PendingStyle {
-    std::optional<int> basedOn;
-    std::optional<int> next;
-    int lsNum = 0;
-    int ilvl = 0;
-};
-
-struct PictState {
-    bool active = false;
-    int format = -1;              // -1 unknown, else ImageFormat, 100 a kind we cannot keep
-    std::string unsupportedKind;
-    std::string data;
-    int hexHigh = -1;
-    std::int64_t picw = 0, pich = 0, goalw = 0, goalh = 0, scalex = 100, scaley = 100;
-};
-
-struct TimeParts {
-    int yr = 0, mo = 0, dy = 0, hr = 0, min = 0, sec = 0;
-};
-
-constexpr int kMaxTabs = 64;
-constexpr std::size_t kMaxCellDefs = 1000;
-constexpr int kMaxListLevels = 9;
-constexpr std::size_t kMaxRevisionAuthors = 65536;
-
-// Word's packed date (DTTM): minutes, hours, day, month, years since 1900;
-// the weekday in the top bits is left out. Empty when it is no date.
-std::string isoFromPackedDate(std::int64_t v) {
-    const int mi = static_cast<int>(v & 63), h = static_cast<int>((v >> 6) & 31);
-    const int d = static_cast<int>((v >> 11) & 31), mo = static_cast<int>((v >> 16) & 15);
-    const int y = static_cast<int>((v >> 20) & 511) + 1900;
-    if (v <= 0 || mo < 1 || mo > 12 || d < 1 || h > 23 || mi > 59) return {};
-    char buf[40];
-    std::snprintf(buf, sizeof buf, "%04d-%02d-%02dT%02d:%02d:00Z", y, mo, d, h, mi);
-    return buf;
-}
-
-using encoding::appendUtf8;
-
-std::vector<char32_t> decodeUtf8(std::string_view s) {
-    std::vector<char32_t> out;
-    for (std::size_t i = 0; i < s.size();) {
-        const auto b = static_cast<unsigned char>(s[i]);
-        int len = b < 0x80 ? 1 : (b >> 5) == 6 ? 2 : (b >> 4) == 14 ? 3 : (b >> 3) == 30 ? 4 : 1;
-        if (i + len > s.size()) len = 1;
-        char32_t c = len == 1 ? b : len == 2 ? (b & 0x1F) : len == 3 ? (b & 0x0F) : (b & 0x07);
-        for (int k = 1; k < len; ++k) c = (c << 6) | (static_cast<unsigned char>(s[i + k]) & 0x3F);
-        out.push_back(c);
-        i += len;
-    }
-    return out;
-}
-
-// Builds the element in place: constructing a variant from a temporary makes
-// GCC 12 warn about members it believes uninitialised.
-template <class T>
-void appendInline(std::vector<Inline>& v, T&& x) {
-    v.emplace_back().value.template emplace<std::decay_t<T>>(std::forward<T>(x));
-}
-
-std::string trimmed(std::string_view s) {
-    std::size_t a = 0, b = s.size();
-    while (a < b && (s[a] == ' ' || s[a] == '\t')) ++a;
-    while (b > a && (s[b - 1] == ' ' || s[b - 1] == '\t')) --b;
-    return std::string(s.substr(a, b - a));
-}
-
-Twips clampTwips(std::int64_t v) {
-    constexpr std::int64_t kLimit = 31680 * 100;  // a hundred times the largest page Word allows
-    return static_cast<Twips>(std::clamp<std::int64_t>(v, -kLimit, kLimit));
-}
-
-int clampInt(std::int64_t v, int lo, int hi) { return static_cast<int>(std::clamp<std::int64_t>(v, lo, hi)); }
-
-std::uint32_t readBigEndian(std::string_view d, std::size_t at, int bytes) {
-    std::uint32_t v = 0;
-    for (int i = 0; i < bytes; ++i) v = (v << 8) | static_cast<unsigned char>(d[at + i]);
-    return v;
-}
-
-// The natural size written inside PNG and JPEG data, so the model does not
-// depend on how carefully the RTF's writer filled in \picw and \pich.
-bool pixelSize(ImageFormat format, std::string_view d, int& w, int& h) {
-    if (format == ImageFormat::Png) {
-        if (d.size() >= 24 && d.substr(1, 3) == "PNG" && d.substr(12, 4) == "IHDR") {
-            w = clampInt(readBigEndian(d, 16, 4), 0, 1 << 30);
-            h = clampInt(readBigEndian(d, 20, 4), 0, 1 << 30);
-            return true;
-        }
-        return false;
-    }
-    if (format == ImageFormat::Jpeg) {
-        std::size_t i = 2;
-        if (d.size() < 4 || static_cast<unsigned char>(d[0]) != 0xFF || static_cast<unsigned char>(d[1]) != 0xD8)
-            return false;
-        while (i + 9 < d.size()) {
-            if (static_cast<unsigned char>(d[i]) != 0xFF) return false;
-            const unsigned marker = static_cast<unsigned char>(d[i + 1]);
-            if (marker == 0xFF) { ++i; continue; }
-            const std::uint32_t len = readBigEndian(d, i + 2, 2);
-            const bool sof = marker >= 0xC0 && marker <= 0xCF && marker != 0xC4 && marker != 0xC8 && marker != 0xCC;
-            if (sof) {
-                h = static_cast<int>(readBigEndian(d, i + 5, 2));
-                w = static_cast<int>(readBigEndian(d, i + 7, 2));
-                return true;
-            }
-            if (len < 2) return false;
-            i += 2 + len;
-        }
-    }
-    return false;
-}
-
-// ---------------------------------------------------------------------------
-
-class Reader {
-public:
-    Reader(std::string_view bytes, const ReadLimits& limits) : m_tz(bytes), m_limits(limits) {}
-    ReadResult run();
-
-private:
-    GroupState& top() { return m_stack.back(); }
-    TextContext& ctxOf(const GroupState& g) { return *m_contexts[static_cast<std::size_t>(g.ctx)]; }
-    void fail(std::string message) {
-        if (!m_failed) m_error = std::move(message);
-        m_failed = true;
-    }
-    void warnOnce(const std::string& message) {
-        if (std::find(m_warnings.begin(), m_warnings.end(), message) == m_warnings.end())
-            m_warnings.push_back(message);
-    }
-
-    void handleToken(const RtfToken& t);
-    void openGroup();
-    void closeGroup();
-    void skipGroup();
-    void handleText(std::string_view text);
-    void handleByte(std::uint8_t byte, bool fromHex);
-    void handleSymbol(char symbol);
-    void handleWord(const RtfToken& t);
-    bool handleCharWord(Kw k, const RtfToken& t, GroupState& g);
-    bool handleParaWord(Kw k, const RtfToken& t, GroupState& g);
-    bool handleSectionWord(Kw k, const RtfToken& t);
-    bool handleTableWord(Kw k, const RtfToken& t, GroupState& g);
-    bool handleSpecialChar(Kw k, GroupState& g);
-
-    // Text
-    void emit(char32_t c);
-    void emitChar(char32_t c);
-    void appendBodyText(std::string_view utf8);
-    void flushPendingLead();
-    const CodePage* codePageFor(const GroupState& g, bool& symbol);
-    const CodePage* pageByNumber(int number);
-
-    // Paragraphs, fields, tables
-    // Whether the text since the last paragraph end makes a paragraph. An empty
-    // one counts only when a \pard began it: "\par\sect" ends one paragraph,
-    // "\par\pard\sect" two, as in Word.
-    bool hasPendingParagraph(const TextContext& ctx) const {
-        return !ctx.content.empty() || !ctx.runText.empty() || ctx.paraStarted;
-    }
-    void flushRun(TextContext& ctx);
-    std::vector<Inline>& inlineTarget(TextContext& ctx);
-    std::vector<Inline>* lastParagraphContent(TextContext& ctx);
-    template <class T>
-    void insertInline(TextContext& ctx, T&& item);
-    void breakFields(TextContext& ctx);
-    void endParagraph(TextContext& ctx, int level);
-    std::vector<Block>& containerFor(TextContext& ctx, int level);
-    void closeTables(TextContext& ctx, std::size_t keep);
-    void endCell(TextContext& ctx, int level);
-    void endRow(TextContext& ctx, int level);
-    void finishRow(TableLevel& tl, int level);
-    void finishContextBlocks(TextContext& ctx);
-    int itapOf(const GroupState& g) const { return g.intbl ? std::max(1, g.itap) : 0; }
-    RowDef& currentRowDef();
-
-    // Group endings
-    void finishFontEntry();
-    void orderFonts();
-    int fontIndexOf(int number) const;
-    void finishStyleEntry(GroupState& g);
-    void finishListLevel(GroupState& g);
-    void finishField(GroupState& g);
-    void finishPict(GroupState& g);
-    void finishContext(GroupState& g);
-    void endSection(bool last);
-    void resetChars(GroupState& g);
-    void resetPara(GroupState& g);
-    std::optional<Revision> revisionOf(const RevisionMarks& marks) const;
-    void applyLineSpacing(GroupState& g);
-    std::optional<Rgb> color(std::int32_t index) const;
-    void finishDocument();
-
-    RtfTokenizer m_tz;
-    const ReadLimits& m_limits;
-    bool m_failed = false;
-    std::string m_error;
-    std::vector<std::string> m_warnings;
-
-    std::vector<GroupState> m_stack;
-    std::vector<std::unique_ptr<TextContext>> m_contexts;
-    Document m_doc;
-
-    // Text decoding
-    int m_docCodePage = 1252;
-    int m_ucSkip = 0;
-    char32_t m_highSurrogate = 0;
-    int m_pendingLead = -1;
-    const CodePage* m_pendingLeadPage = nullptr;
-    bool m_propsDirty = true;
-
-    // Fonts and colours
-    int m_deffNumber = 0;
-    bool m_haveDeff = false;
-    bool m_fontsOrdered = false;
-    std::vector<int> m_fontNumbers;    // parallel to m_doc.fonts
-    std::vector<int> m_fontCodePages;  // parallel to m_doc.fonts: 0 document's, -1 symbol
-    std::unordered_map<int, int> m_fontIndex;
-    FontEntry m_fontEntry;
-    std::vector<std::optional<Rgb>> m_colors;
-    int m_red = 0, m_green = 0, m_blue = 0;
-    bool m_colorAny = false;
-
-    // Authors of tracked changes, by their number in \revtbl
-    std::vector<std::string> m_revisionAuthors;
-    std::string m_revisionEntry;
-
-    // Defaults and styles
-    CharProps m_defaultChars;
-    ParaProps m_defaultPara;
-    std::unordered_map<int, int> m_styleIndex;
-    std::vector<PendingStyle> m_pendingStyles;
-    StyleEntry m_styleEntry;
-
-    // Lists
-    bool m_haveListTable = false;
-    List m_list;
-    int m_listId = 0;
-    ListLevel m_level;
-    int m_levelNfc = 0;
-    std::string m_levelText;
-    std::unordered_map<int, int> m_listIdIndex;
-    std::unordered_map<int, int> m_lsIndex;
-    int m_overrideListId = 0;
-    int m_overrideLs = 0;
-
-    // Info
-    TimeParts m_time;
-
-    // Sections
-    SectionProps m_docSect;
-    SectionProps m_sect;
-    bool m_pgnRestart = false;
-    int m_pgnStart = 1;
-    std::vector<Block> m_header, m_headerFirst, m_headerEven, m_footer, m_footerFirst, m_footerEven;
-
-    // Tables
-    std::vector<RowDef> m_rowDefs;
-    std::size_t m_rowDefLevel = 0;
-    bool m_cellBorderTarget = false;
-
-    // Pictures, notes, bookmarks
-    PictState m_pict;
-    bool m_lastWasShppict = false;
-    int m_noteCounter = 0;
-    std::string m_bookmarkName;
-
-    // Notes, comments and shapes
-    std::string m_capture;
-    std::string m_atnInitials, m_atnAuthor;
-    std::unordered_map<std::string, int> m_rangeIds;
-    std::unordered_set<int> m_rangesSeen;
-    std::vector<ShapeState> m_shapes;
-    std::string m_shapePropName;
-    bool m_noteTypeEndnotesOnly = false;
-    int rangeId(const std::string& name) {
-        // Numbers stay as they are; other names get numbers of their own.
-        if (!name.empty() && name.size() <= 9 && name.find_first_not_of("0123456789") == std::string::npos)
-            return std::stoi(name);
-        const auto it = m_rangeIds.find(name);
-        if (it != m_rangeIds.end()) return it->second;
-        const int id = 1000000000 + static_cast<int>(m_rangeIds.size());
-        m_rangeIds.emplace(name, id);
-        return id;
-    }
-    void finishCapture(GroupState& g);
-    void finishShape(GroupState& g);
-    bool handleNoteSettingWord(std::string_view name, const RtfToken& t);
-    bool handleShapeWord(std::string_view name, const RtfToken& t);
-};
+}  // namespace
 
 // ---------------------------------------------------------------------------
 // The main loop
@@ -829,61 +193,25 @@ void Reader::closeGroup() {
         finishStyleEntry(g);
         break;
     case Role::List:
-        m_listIdIndex[m_listId] = static_cast<int>(m_doc.lists.size());
-        m_doc.lists.push_back(std::move(m_list));
-        m_list = List{};
+        finishList();
         break;
     case Role::ListLevel:
         finishListLevel(g);
         break;
-    case Role::LevelText: {
-        // The first character is the text's length; characters below 9 stand
-        // for the numbers of levels 1-9.
-        const std::vector<char32_t> cps = decodeUtf8(m_levelText);
-        std::size_t count = 0;
-        if (!cps.empty()) {
-            count = cps[0] < cps.size() ? cps[0] : cps.size() - 1;
-            if (cps[0] >= cps.size() && count > 0 && cps[count] == ';') --count;
-        }
-        std::string text;
-        for (std::size_t i = 1; i <= count && i < cps.size(); ++i) {
-            if (cps[i] < 9) {
-                text.push_back('%');
-                text.push_back(static_cast<char>('1' + cps[i]));
-            } else {
-                appendUtf8(text, cps[i]);
-            }
-        }
-        m_level.text = std::move(text);
+    case Role::LevelText:
+        finishLevelText();
         break;
-    }
     case Role::ListOverride:
-        if (m_overrideLs != 0) {
-            const auto it = m_listIdIndex.find(m_overrideListId);
-            if (it != m_listIdIndex.end()) m_lsIndex[m_overrideLs] = it->second;
-        }
+        finishListOverride();
         break;
-    case Role::InfoTime: {
-        if (m_time.yr > 0) {
-            char buf[40];
-            std::snprintf(buf, sizeof buf, "%04d-%02d-%02dT%02d:%02d:%02dZ", m_time.yr,
-                          std::clamp(m_time.mo, 1, 12), std::clamp(m_time.dy, 1, 31),
-                          std::clamp(m_time.hr, 0, 23), std::clamp(m_time.min, 0, 59),
-                          std::clamp(m_time.sec, 0, 59));
-            (g.roleData == 0 ? m_doc.info.created : m_doc.info.modified) = buf;
-        }
+    case Role::InfoTime:
+        finishInfoTime(g);
         break;
-    }
     case Role::Field:
         finishField(g);
         break;
     case Role::Bookmark:
-        if (g.roleData & 2) {
-            Bookmark b;
-            b.name = trimmed(m_bookmarkName);
-            b.start = (g.roleData & 1) != 0;
-            if (!b.name.empty()) insertInline(ctxOf(g), std::move(b));
-        }
+        finishBookmark(g);
         break;
     case Role::Pict:
         finishPict(g);
@@ -892,13 +220,10 @@ void Reader::closeGroup() {
         finishContext(g);
         break;
     case Role::DefChp:
-        m_defaultChars = g.chars;
-        m_defaultChars.charStyle.reset();
+        finishDefaultChars(g);
         break;
     case Role::DefPap:
-        m_defaultPara = g.para;
-        m_defaultPara.style.reset();
-        m_defaultPara.list.reset();
+        finishDefaultPara(g);
         break;
     case Role::Shppict:
         m_lastWasShppict = true;
@@ -913,23 +238,57 @@ void Reader::closeGroup() {
         finishCapture(g);
         break;
     case Role::RevisionEntry:
-        // "{Name;}": the name is everything before the entry's last ';'.
-        if (!m_revisionEntry.empty() && m_revisionEntry.back() == ';') m_revisionEntry.pop_back();
-        if (m_revisionAuthors.size() < kMaxRevisionAuthors) m_revisionAuthors.push_back(std::move(m_revisionEntry));
-        m_revisionEntry.clear();
+        finishRevisionEntry();
         break;
     }
-    if (g.dest == Dest::ColorTable && g.role == Role::None && m_stack.size() >= 2 &&
-        m_stack[m_stack.size() - 2].dest != Dest::ColorTable && m_colorAny) {
-        m_colors.push_back(Rgb((m_red << 16) | (m_green << 8) | m_blue));
-        m_colorAny = false;
-    }
+    if (g.dest == Dest::ColorTable) finishColorTableGroup(g);
     m_stack.pop_back();
     m_propsDirty = true;
 }
 
 // ---------------------------------------------------------------------------
-// Text
+// Control words
+
+void Reader::handleWord(const RtfToken& t) {
+    const Kw k = lookup(t.text);
+    GroupState& g = top();
+    if (g.starPending) {
+        g.starPending = false;
+        const bool styleWord = g.dest == Dest::StyleEntry && (k == Kw::k_cs || k == Kw::k_ts || k == Kw::k_ds);
+        if (!isKnownDestination(k) && !styleWord) {
+            skipGroup();
+            return;
+        }
+    }
+    if (isSkippedDestination(k)) {
+        skipGroup();
+        return;
+    }
+    if (k == Kw::Unknown) {
+        const std::string_view name = t.text;
+        if (handleNoteSettingWord(name, t) || handleShapeWord(name, t)) return;
+        handleBorderWord(name);
+        return;
+    }
+    const bool body = g.dest == Dest::Body;
+
+    if (handleCharWord(k, t, g)) return;
+    if (handleParaWord(k, t, g)) return;
+    if (handleSectionWord(k, t)) return;
+    if (body && handleTableWord(k, t, g)) return;
+    if (handleSpecialChar(k, g)) return;
+
+    // The other parts: each takes the words it knows, and no word is known to two.
+    if (handleTextWord(k, t, g)) return;
+    if (handleHeaderTableWord(k, t, g)) return;
+    if (handleListWord(k, t, g)) return;
+    if (handleDocumentWord(k, t, g)) return;
+    if (handleStoryWord(k, g)) return;
+    if (handleObjectWord(k, g)) return;
+    if (handleFieldWord(k, g)) return;
+    if (handlePictureWord(k, t, g)) return;
+    // Document text words outside the body mean nothing.
+}
 
 const CodePage* Reader::pageByNumber(int number) {
     if (const CodePage* page = CodePage::get(number)) return page;
@@ -1189,533 +548,85 @@ void Reader::handleSymbol(char symbol) {
     }
 }
 
-// ---------------------------------------------------------------------------
-// Control words
-
-void Reader::handleWord(const RtfToken& t) {
-    const Kw k = lookup(t.text);
-    GroupState& g = top();
-    const std::int32_t p = t.param;
-    if (g.starPending) {
-        g.starPending = false;
-        const bool styleWord = g.dest == Dest::StyleEntry && (k == Kw::k_cs || k == Kw::k_ts || k == Kw::k_ds);
-        if (!isKnownDestination(k) && !styleWord) {
-            skipGroup();
-            return;
-        }
-    }
-    if (isSkippedDestination(k)) {
-        skipGroup();
-        return;
-    }
-    if (k == Kw::Unknown) {
-        const std::string_view name = t.text;
-        if (handleNoteSettingWord(name, t) || handleShapeWord(name, t)) return;
-        // Border words: only whether a cell has a border at all is kept.
-        if (name.substr(0, 4) == "brdr") {
-            if (m_cellBorderTarget) currentRowDef().pending.border = true;
-        } else if (name.substr(0, 6) == "trbrdr" || name.substr(0, 6) == "pgbrdr" ||
-                   name.substr(0, 6) == "chbrdr" || name.substr(0, 6) == "tsbrdr") {
-            m_cellBorderTarget = false;
-        }
-        return;
-    }
-    const bool body = g.dest == Dest::Body;
-
-    if (handleCharWord(k, t, g)) return;
-    if (handleParaWord(k, t, g)) return;
-    if (handleSectionWord(k, t)) return;
-    if (body && handleTableWord(k, t, g)) return;
-    if (handleSpecialChar(k, g)) return;
-
+bool Reader::handleSpecialChar(Kw k, GroupState& g) {
+    char32_t c = 0;
     switch (k) {
-    // Document
-    case Kw::k_ansi: m_docCodePage = 1252; return;
-    case Kw::k_mac: m_docCodePage = 10000; return;
-    case Kw::k_pc: m_docCodePage = 437; return;
-    case Kw::k_pca: m_docCodePage = 850; return;
+    case Kw::k_par:
+        if (g.dest == Dest::Body) endParagraph(ctxOf(g), -1);
+        return true;
+    case Kw::k_page: case Kw::k_column:
+        if (g.dest == Dest::Body) {
+            Break b;
+            b.kind = k == Kw::k_page ? BreakKind::Page : BreakKind::Column;
+            b.props = g.chars;
+            insertInline(ctxOf(g), std::move(b));
+        }
+        return true;
+    case Kw::k_tab: c = '\t'; break;
+    case Kw::k_line: case Kw::k_lbr: c = '\n'; break;
+    case Kw::k_emdash: c = 0x2014; break;
+    case Kw::k_endash: c = 0x2013; break;
+    case Kw::k_bullet: c = 0x2022; break;
+    case Kw::k_lquote: c = 0x2018; break;
+    case Kw::k_rquote: c = 0x2019; break;
+    case Kw::k_ldblquote: c = 0x201C; break;
+    case Kw::k_rdblquote: c = 0x201D; break;
+    case Kw::k_emspace: c = 0x2003; break;
+    case Kw::k_enspace: c = 0x2002; break;
+    case Kw::k_qmspace: c = 0x2005; break;
+    case Kw::k_zwj: c = 0x200D; break;
+    case Kw::k_zwnj: c = 0x200C; break;
+    case Kw::k_ltrmark: c = 0x200E; break;
+    case Kw::k_rtlmark: c = 0x200F; break;
+    case Kw::k_zwbo: c = 0x200B; break;
+    case Kw::k_zwnbo: c = 0x2060; break;
+    default: return false;
+    }
+    emit(c);
+    return true;
+}
+
+// The document's code page (\ansi, \ansicpgN ...), and \uN with the number
+// of fallback characters after it (\ucN), or in \upr only its {\*\ud} copy.
+bool Reader::handleTextWord(Kw k, const RtfToken& t, GroupState& g) {
+    const std::int32_t p = t.param;
+    switch (k) {
+    case Kw::k_ansi: m_docCodePage = 1252; return true;
+    case Kw::k_mac: m_docCodePage = 10000; return true;
+    case Kw::k_pc: m_docCodePage = 437; return true;
+    case Kw::k_pca: m_docCodePage = 850; return true;
     case Kw::k_ansicpg:
         if (t.hasParam && p > 0) m_docCodePage = p;
-        return;
-    case Kw::k_deff:
-        m_deffNumber = p;
-        m_haveDeff = true;
-        return;
+        return true;
     case Kw::k_uc:
         g.uc = std::clamp(p, 0, 64);
-        return;
+        return true;
     case Kw::k_u: {
         const std::int64_t v = p < 0 ? std::int64_t(p) + 65536 : std::int64_t(p);
         emit(v < 0 || v > 0x10FFFF ? 0xFFFD : static_cast<char32_t>(v));
         m_ucSkip = g.uc;
-        return;
+        return true;
     }
     case Kw::k_upr:
         g.isUpr = true;
-        return;
-    case Kw::k_facingp:
-        m_doc.facingPages = true;
-        return;
-
-    // Font table
-    case Kw::k_fonttbl:
-        g.dest = Dest::FontTable;
-        if (g.role == Role::None) g.role = Role::FontTable;
-        return;
-    case Kw::k_fnil: case Kw::k_froman: case Kw::k_fswiss: case Kw::k_fmodern: case Kw::k_fscript:
-    case Kw::k_fdecor: case Kw::k_ftech: case Kw::k_fbidi:
-        if (g.dest == Dest::FontTable && m_fontEntry.open) {
-            static const FontFamily families[] = {FontFamily::Nil, FontFamily::Roman, FontFamily::Swiss,
-                                                  FontFamily::Modern, FontFamily::Script, FontFamily::Decor,
-                                                  FontFamily::Tech, FontFamily::Bidi};
-            m_fontEntry.font.family = families[static_cast<int>(k) - static_cast<int>(Kw::k_fnil)];
-        }
-        return;
-    case Kw::k_fcharset:
-        if (g.dest == Dest::FontTable && m_fontEntry.open) m_fontEntry.font.charset = p >= 0 && p <= 255 ? p : 0;
-        return;
-    case Kw::k_fprq:
-        if (g.dest == Dest::FontTable && m_fontEntry.open) m_fontEntry.font.pitch = std::clamp(p, 0, 2);
-        return;
-    case Kw::k_cpg:
-        if (g.dest == Dest::FontTable && m_fontEntry.open && p > 0) {
-            m_fontEntry.codePage = p;
-            m_fontEntry.hasCodePage = true;
-        }
-        return;
-    case Kw::k_falt:
-        if (g.dest == Dest::FontTable) g.dest = Dest::FontAlt;
-        else skipGroup();
-        return;
-
-    // Colour table
-    case Kw::k_colortbl:
-        g.dest = Dest::ColorTable;
-        m_colorAny = false;
-        m_red = m_green = m_blue = 0;
-        return;
-    case Kw::k_red: case Kw::k_green: case Kw::k_blue:
-        if (g.dest == Dest::ColorTable) {
-            const int v = std::clamp(p, 0, 255);
-            (k == Kw::k_red ? m_red : k == Kw::k_green ? m_green : m_blue) = v;
-            m_colorAny = true;
-        }
-        return;
-
-    // Style sheet
-    case Kw::k_stylesheet:
-        g.dest = Dest::StyleSheet;
-        return;
-    case Kw::k_s:
-        if (g.dest == Dest::StyleEntry) {
-            m_styleEntry.number = p;
-            m_styleEntry.type = StyleType::Paragraph;
-        } else {
-            const auto it = m_styleIndex.find(p);
-            if (it != m_styleIndex.end() && m_doc.styles[it->second].type == StyleType::Paragraph)
-                g.para.style = it->second;
-            else
-                g.para.style.reset();
-        }
-        return;
-    case Kw::k_cs:
-        if (g.dest == Dest::StyleEntry) {
-            m_styleEntry.number = p;
-            m_styleEntry.type = StyleType::Character;
-        } else {
-            const auto it = m_styleIndex.find(p);
-            if (it != m_styleIndex.end() && m_doc.styles[it->second].type == StyleType::Character)
-                g.chars.charStyle = it->second;
-            else
-                g.chars.charStyle.reset();
-            m_propsDirty = true;
-        }
-        return;
-    case Kw::k_ts:
-        if (g.dest == Dest::StyleEntry) {
-            m_styleEntry.number = p;
-            m_styleEntry.type = StyleType::Table;
-        }
-        return;
-    case Kw::k_ds:
-        if (g.dest == Dest::StyleEntry) m_styleEntry.skip = true;
-        return;
-    case Kw::k_sbasedon:
-        if (g.dest == Dest::StyleEntry) m_styleEntry.basedOn = p;
-        return;
-    case Kw::k_snext:
-        if (g.dest == Dest::StyleEntry) m_styleEntry.next = p;
-        return;
-
-    // Lists
-    case Kw::k_listtable:
-        g.dest = Dest::ListTable;
-        m_haveListTable = true;
-        return;
-    case Kw::k_list:
-        if (g.dest == Dest::ListTable && g.role == Role::None) {
-            g.dest = Dest::List;
-            g.role = Role::List;
-            m_list = List{};
-            m_listId = 0;
-        }
-        return;
-    case Kw::k_listid:
-        if (g.dest == Dest::List) m_listId = p;
-        else if (g.dest == Dest::ListOverride) m_overrideListId = p;
-        return;
-    case Kw::k_listlevel:
-        if (g.dest == Dest::List && g.role == Role::None) {
-            g.dest = Dest::ListLevel;
-            g.role = Role::ListLevel;
-            resetChars(g);
-            resetPara(g);
-            g.fontSeen = false;
-            m_level = ListLevel{};
-            m_levelNfc = 0;
-        } else {
-            skipGroup();
-        }
-        return;
-    case Kw::k_levelnfc: case Kw::k_levelnfcn:
-        if (g.dest == Dest::ListLevel) m_levelNfc = p;
-        return;
-    case Kw::k_levelstartat:
-        if (g.dest == Dest::ListLevel) m_level.start = p;
-        return;
-    case Kw::k_leveltext:
-        if (g.dest == Dest::ListLevel && g.role == Role::None) {
-            g.dest = Dest::LevelText;
-            g.role = Role::LevelText;
-            m_levelText.clear();
-        } else {
-            skipGroup();
-        }
-        return;
-    case Kw::k_listoverridetable:
-        g.dest = Dest::ListOverrideTable;
-        return;
-    case Kw::k_listoverride:
-        if (g.dest == Dest::ListOverrideTable && g.role == Role::None) {
-            g.dest = Dest::ListOverride;
-            g.role = Role::ListOverride;
-            m_overrideListId = 0;
-            m_overrideLs = 0;
-        }
-        return;
-    case Kw::k_ls:
-        if (g.dest == Dest::ListOverride) m_overrideLs = p;
-        else g.lsNum = p;
-        return;
-    case Kw::k_ilvl:
-        g.ilvl = std::clamp(p, 0, kMaxListLevels - 1);
-        return;
-    case Kw::k_pntext:
-        // Word 6 numbering: the number as text. With a list table the list
-        // itself is read, so the text would show the number twice.
-        if (m_haveListTable) skipGroup();
-        return;
-
-    // Revision authors
-    case Kw::k_revtbl:
-        if (g.role == Role::None && g.dest != Dest::RevisionTable) {
-            g.dest = Dest::RevisionTable;
-            m_revisionAuthors.clear();
-            m_revisionEntry.clear();
-        } else {
-            skipGroup();
-        }
-        return;
-
-    // Info
-    case Kw::k_info:
-        g.dest = Dest::Info;
-        return;
-    case Kw::k_title: case Kw::k_subject: case Kw::k_author: case Kw::k_keywords: case Kw::k_doccomm:
-        if (g.dest == Dest::Info) {
-            g.dest = Dest::InfoText;
-            const InfoField f = k == Kw::k_title ? InfoField::Title : k == Kw::k_subject ? InfoField::Subject
-                                : k == Kw::k_author ? InfoField::Author : k == Kw::k_keywords ? InfoField::Keywords
-                                : InfoField::Comments;
-            g.destData = static_cast<int>(f);
-            switch (f) {
-            case InfoField::Title: m_doc.info.title.clear(); break;
-            case InfoField::Subject: m_doc.info.subject.clear(); break;
-            case InfoField::Author: m_doc.info.author.clear(); break;
-            case InfoField::Keywords: m_doc.info.keywords.clear(); break;
-            case InfoField::Comments: m_doc.info.comments.clear(); break;
-            }
-        } else {
-            skipGroup();
-        }
-        return;
-    case Kw::k_creatim: case Kw::k_revtim:
-        if (g.dest == Dest::Info && g.role == Role::None) {
-            g.dest = Dest::InfoTime;
-            g.role = Role::InfoTime;
-            g.roleData = k == Kw::k_creatim ? 0 : 1;
-            m_time = TimeParts{};
-        } else {
-            skipGroup();
-        }
-        return;
-    case Kw::k_yr: case Kw::k_mo: case Kw::k_dy: case Kw::k_hr: case Kw::k_min: case Kw::k_sec:
-        if (g.dest == Dest::InfoTime) {
-            const int v = std::clamp(p, 0, 9999);
-            (k == Kw::k_yr ? m_time.yr : k == Kw::k_mo ? m_time.mo : k == Kw::k_dy ? m_time.dy
-             : k == Kw::k_hr ? m_time.hr : k == Kw::k_min ? m_time.min : m_time.sec) = v;
-        }
-        return;
-
-    // Document defaults
-    case Kw::k_defchp: case Kw::k_defpap:
-        if (g.role != Role::None) return;
-        g.dest = Dest::Defaults;
-        g.role = k == Kw::k_defchp ? Role::DefChp : Role::DefPap;
-        g.chars = CharProps{};
-        g.charClass = 0;
-        g.rtlch = false;
-        g.para = ParaProps{};
-        g.slValue = 0;
-        g.slMult = false;
-        return;
-
-    // Headers, footers, notes, text boxes
-    case Kw::k_header: case Kw::k_headerr: case Kw::k_headerl: case Kw::k_headerf:
-    case Kw::k_footer: case Kw::k_footerr: case Kw::k_footerl: case Kw::k_footerf:
-    case Kw::k_footnote: case Kw::k_annotation: case Kw::k_shptxt: case Kw::k_dptxbx: {
-        if ((g.dest != Dest::Body && g.dest != Dest::NoText) || g.role != Role::None) {
-            skipGroup();
-            return;
-        }
-        ContextKind kind = ContextKind::Aside;
-        switch (k) {
-        case Kw::k_header: case Kw::k_headerr: kind = ContextKind::Header; break;
-        case Kw::k_headerl: kind = ContextKind::HeaderEven; break;
-        case Kw::k_headerf: kind = ContextKind::HeaderFirst; break;
-        case Kw::k_footer: case Kw::k_footerr: kind = ContextKind::Footer; break;
-        case Kw::k_footerl: kind = ContextKind::FooterEven; break;
-        case Kw::k_footerf: kind = ContextKind::FooterFirst; break;
-        default: break;
-        }
-        if (kind != ContextKind::Aside && g.ctx != 0) {
-            skipGroup();  // a header inside a note or a header makes no sense
-            return;
-        }
-        if (k == Kw::k_footnote) kind = ContextKind::Note;
-        if (k == Kw::k_annotation) kind = ContextKind::Comment;
-        if (k == Kw::k_shptxt && !m_shapes.empty()) kind = ContextKind::ShapeText;
-        auto ctx = std::make_unique<TextContext>();
-        ctx->kind = kind;
-        TextContext& parent = ctxOf(g);
-        if (k == Kw::k_footnote) {
-            ++m_noteCounter;
-            if (parent.markPending) {
-                ctx->markProps = parent.markProps;
-            } else if (!parent.runText.empty() && m_stack.size() >= 4 &&
-                       parent.runProps.verticalAlign == VerticalAlign::Superscript) {
-                // (Superscript, as marks are, and not text of the document's
-                // own group: that is the text the note is about.)
-                // No \chftn: the text just before the note is its own mark,
-                // if short, as in "{\super *{\footnote ...}}".
-                const GroupState& outer = m_stack[m_stack.size() - 2];
-                const std::size_t now = inlineTarget(parent).size();
-                const std::size_t from = now == outer.openContent ? std::min(outer.openRun, parent.runText.size()) : 0;
-                if (parent.runText.size() - from <= 16) {
-                    ctx->customMark = parent.runText.substr(from);
-                    ctx->customMarkSet = true;
-                    ctx->markProps = parent.runProps;
-                    parent.runText.resize(from);
-                }
-            }
-            parent.markPending = false;
-        } else if (k == Kw::k_annotation) {
-            ctx->initials = std::move(m_atnInitials);
-            ctx->author = std::move(m_atnAuthor);
-            m_atnInitials.clear();
-            m_atnAuthor.clear();
-        }
-        flushRun(parent);
-        m_contexts.push_back(std::move(ctx));
-        g.ctx = static_cast<int>(m_contexts.size() - 1);
-        g.role = Role::Context;
-        g.dest = Dest::Body;
-        g.intbl = false;
-        g.itap = 0;
-        g.inNestProps = false;
-        return;
-    }
-    case Kw::k_chftn:
-        if (body) {
-            TextContext& ctx = ctxOf(g);
-            if (ctx.kind == ContextKind::Note || ctx.kind == ContextKind::Aside) {
-                // The mark opening a note's text is the writer's to put back;
-                // one further in is the note's number as text.
-                if (ctx.blocks.empty() && ctx.content.empty() && ctx.runText.empty()) return;
-                appendBodyText(std::to_string(std::max(m_noteCounter, 1)));
-                return;
-            }
-            ctx.markPending = true;
-            ctx.markProps = g.chars;
-        }
-        return;
-    case Kw::k_chatn:
-        return;
-    case Kw::k_atnid: case Kw::k_atnauthor: case Kw::k_atnref: case Kw::k_atndate:
-    case Kw::k_atrfstart: case Kw::k_atrfend: case Kw::k_sn:
-        if (g.role != Role::None || (g.dest != Dest::Body && g.dest != Dest::NoText)) {
-            skipGroup();
-            return;
-        }
-        g.role = Role::Capture;
-        g.roleData = static_cast<int>(k == Kw::k_atnid ? Capture::Initials : k == Kw::k_atnauthor ? Capture::Author
-                                      : k == Kw::k_atnref ? Capture::Ref : k == Kw::k_atndate ? Capture::Date
-                                      : k == Kw::k_atrfstart ? Capture::RangeStart : k == Kw::k_atrfend ? Capture::RangeEnd
-                                      : Capture::PropName);
-        g.destData = g.dest == Dest::Body ? 1 : 0;
-        g.dest = Dest::Capture;
-        m_capture.clear();
-        return;
-    case Kw::k_chpgn:
-        if (body) {
-            Field f;
-            f.instruction = "PAGE";
-            insertInline(ctxOf(g), std::move(f));
-        }
-        return;
-
-    // Shapes and objects
-    case Kw::k_shp:
-        if (g.role == Role::None && static_cast<int>(m_shapes.size()) < m_limits.maxNesting) {
-            g.role = Role::Shape;
-            m_shapes.emplace_back();
-        }
-        return;
-    case Kw::k_shpinst:
-        if (m_stack.size() >= 2) m_stack[m_stack.size() - 2].sawShapeInstance = true;
-        g.dest = Dest::NoText;
-        return;
-    case Kw::k_shprslt:
-        // The result is an older writer's copy of the shape read above.
-        if (m_stack.size() >= 2 && m_stack[m_stack.size() - 2].sawShapeInstance) skipGroup();
-        return;
-    case Kw::k_object: case Kw::k_do:
-        if (g.dest == Dest::Body) g.dest = Dest::NoText;
-        return;
-    case Kw::k_result:
-        if (g.dest == Dest::NoText) g.dest = Dest::Body;
-        return;
-    case Kw::k_sv:
-        // A shape's picture (pib) is read as the picture it holds; other
-        // values are numbers kept for the shape.
-        if (m_shapePropName == "pib" && !m_shapes.empty()) {
-            m_shapes.back().hasPicture = true;
-            if (g.role == Role::None) {
-                g.role = Role::ShapePicture;
-                m_shapes.back().inPicture = true;
-            }
-        }
-        if (g.role == Role::None && g.dest == Dest::NoText && m_shapePropName != "pib") {
-            g.role = Role::Capture;
-            g.roleData = static_cast<int>(Capture::PropValue);
-            g.dest = Dest::Capture;
-            m_capture.clear();
-        }
-        return;
-    case Kw::k_sp: case Kw::k_shpgrp: case Kw::k_ud:
-        return;
-
-    // Fields and bookmarks
-    case Kw::k_field:
-        if (g.dest == Dest::FieldInst) {
-            g.fieldInInstruction = true;
-        } else if (body && g.role == Role::None) {
-            TextContext& ctx = ctxOf(g);
-            flushRun(ctx);
-            if (static_cast<int>(ctx.fields.size()) >= m_limits.maxNesting) {
-                skipGroup();
-                return;
-            }
-            ctx.fields.emplace_back();
-            g.role = Role::Field;
-            g.fieldInInstruction = false;
-        }
-        return;
-    case Kw::k_fldinst:
-        if (g.dest == Dest::FieldInst) {
-            if (g.fieldInInstruction) skipGroup();  // a nested field's own instruction
-            return;
-        }
-        if (!body || ctxOf(g).fields.empty()) {
-            skipGroup();
-            return;
-        }
-        g.dest = Dest::FieldInst;
-        return;
-    case Kw::k_fldrslt:
-        return;
-    case Kw::k_bkmkstart: case Kw::k_bkmkend:
-        if (g.role != Role::None) {
-            skipGroup();
-            return;
-        }
-        g.role = Role::Bookmark;
-        g.roleData = (k == Kw::k_bkmkstart ? 1 : 0) | (body ? 2 : 0);
-        g.dest = Dest::Bookmark;
-        m_bookmarkName.clear();
-        return;
-
-    // Pictures
-    case Kw::k_pict:
-        if (m_pict.active || g.role != Role::None) {
-            skipGroup();
-            return;
-        }
-        g.roleData = (g.dest == Dest::Body || g.dest == Dest::NoText) ? 1 : 0;
-        g.role = Role::Pict;
-        g.dest = Dest::Pict;
-        m_pict = PictState{};
-        m_pict.active = true;
-        return;
-    case Kw::k_pngblip: case Kw::k_jpegblip: case Kw::k_emfblip: case Kw::k_wmetafile:
-        if (g.dest == Dest::Pict)
-            m_pict.format = static_cast<int>(k == Kw::k_pngblip ? ImageFormat::Png : k == Kw::k_jpegblip ? ImageFormat::Jpeg
-                                             : k == Kw::k_emfblip ? ImageFormat::Emf : ImageFormat::Wmf);
-        return;
-    case Kw::k_macpict: case Kw::k_dibitmap: case Kw::k_wbitmap: case Kw::k_pmmetafile:
-        if (g.dest == Dest::Pict) {
-            m_pict.format = 100;
-            m_pict.unsupportedKind = k == Kw::k_macpict ? "Mac PICT" : k == Kw::k_pmmetafile ? "OS/2 metafile" : "device-dependent bitmap";
-        }
-        return;
-    case Kw::k_picw: if (g.dest == Dest::Pict) m_pict.picw = p; return;
-    case Kw::k_pich: if (g.dest == Dest::Pict) m_pict.pich = p; return;
-    case Kw::k_picwgoal: if (g.dest == Dest::Pict) m_pict.goalw = p; return;
-    case Kw::k_pichgoal: if (g.dest == Dest::Pict) m_pict.goalh = p; return;
-    case Kw::k_picscalex: if (g.dest == Dest::Pict) m_pict.scalex = p; return;
-    case Kw::k_picscaley: if (g.dest == Dest::Pict) m_pict.scaley = p; return;
-    case Kw::k_bin: {
-        // Raw bytes follow; never read them as RTF, wherever they are.
-        const std::string_view data = m_tz.takeBinary(t.hasParam ? p : 0);
-        if (g.dest == Dest::Pict && m_pict.active) m_pict.data.append(data);
-        return;
-    }
-    case Kw::k_shppict:
-        if (g.role == Role::None) g.role = Role::Shppict;
-        return;
-    case Kw::k_nonshppict:
-        if (m_lastWasShppict) skipGroup();
-        return;
-
-    // Document text words outside the body mean nothing
+        return true;
+    case Kw::k_ud:
+        return true;
     default:
-        return;
+        return false;
     }
 }
 
-std::optional<Rgb> Reader::color(std::int32_t index) const {
-    if (index < 0 || static_cast<std::size_t>(index) >= m_colors.size()) return std::nullopt;
-    return m_colors[static_cast<std::size_t>(index)];
+// Word's packed date (DTTM): minutes, hours, day, month, years since 1900;
+// the weekday in the top bits is left out. Empty when it is no date.
+std::string isoFromPackedDate(std::int64_t v) {
+    const int mi = static_cast<int>(v & 63), h = static_cast<int>((v >> 6) & 31);
+    const int d = static_cast<int>((v >> 11) & 31), mo = static_cast<int>((v >> 16) & 15);
+    const int y = static_cast<int>((v >> 20) & 511) + 1900;
+    if (v <= 0 || mo < 1 || mo > 12 || d < 1 || h > 23 || mi > 59) return {};
+    char buf[40];
+    std::snprintf(buf, sizeof buf, "%04d-%02d-%02dT%02d:%02d:00Z", y, mo, d, h, mi);
+    return buf;
 }
 
 // Deleted wins: text inserted and then deleted is shown as deleted. Authors
@@ -1739,40 +650,6 @@ void Reader::resetChars(GroupState& g) {
     g.charClass = 0;
     g.rtlch = false;
     m_propsDirty = true;
-}
-
-void Reader::resetPara(GroupState& g) {
-    g.para = m_defaultPara;
-    g.intbl = false;
-    g.itap = 0;
-    g.lsNum = 0;
-    g.ilvl = 0;
-    g.tabKind = TabKind::Left;
-    g.tabLeader = TabLeader::None;
-    if (g.para.lineRule == LineRule::Auto) {
-        g.slValue = g.para.lineSpacing == 240 ? 0 : g.para.lineSpacing;
-        g.slMult = g.slValue != 0;
-    } else {
-        g.slValue = g.para.lineRule == LineRule::Exact ? -g.para.lineSpacing : g.para.lineSpacing;
-        g.slMult = false;
-    }
-}
-
-void Reader::applyLineSpacing(GroupState& g) {
-    // \slN alone is "at least N" (or exactly -N); with \slmult1 it is N/240 lines.
-    if (g.slValue == 0) {
-        g.para.lineSpacing = 240;
-        g.para.lineRule = LineRule::Auto;
-    } else if (g.slMult) {
-        g.para.lineSpacing = std::abs(g.slValue);
-        g.para.lineRule = LineRule::Auto;
-    } else if (g.slValue > 0) {
-        g.para.lineSpacing = g.slValue;
-        g.para.lineRule = LineRule::AtLeast;
-    } else {
-        g.para.lineSpacing = -g.slValue;
-        g.para.lineRule = LineRule::Exact;
-    }
 }
 
 bool Reader::handleCharWord(Kw k, const RtfToken& t, GroupState& g) {
@@ -1854,6 +731,40 @@ bool Reader::handleCharWord(Kw k, const RtfToken& t, GroupState& g) {
     return true;
 }
 
+void Reader::resetPara(GroupState& g) {
+    g.para = m_defaultPara;
+    g.intbl = false;
+    g.itap = 0;
+    g.lsNum = 0;
+    g.ilvl = 0;
+    g.tabKind = TabKind::Left;
+    g.tabLeader = TabLeader::None;
+    if (g.para.lineRule == LineRule::Auto) {
+        g.slValue = g.para.lineSpacing == 240 ? 0 : g.para.lineSpacing;
+        g.slMult = g.slValue != 0;
+    } else {
+        g.slValue = g.para.lineRule == LineRule::Exact ? -g.para.lineSpacing : g.para.lineSpacing;
+        g.slMult = false;
+    }
+}
+
+void Reader::applyLineSpacing(GroupState& g) {
+    // \slN alone is "at least N" (or exactly -N); with \slmult1 it is N/240 lines.
+    if (g.slValue == 0) {
+        g.para.lineSpacing = 240;
+        g.para.lineRule = LineRule::Auto;
+    } else if (g.slMult) {
+        g.para.lineSpacing = std::abs(g.slValue);
+        g.para.lineRule = LineRule::Auto;
+    } else if (g.slValue > 0) {
+        g.para.lineSpacing = g.slValue;
+        g.para.lineRule = LineRule::AtLeast;
+    } else {
+        g.para.lineSpacing = -g.slValue;
+        g.para.lineRule = LineRule::Exact;
+    }
+}
+
 bool Reader::handleParaWord(Kw k, const RtfToken& t, GroupState& g) {
     const std::int32_t p = t.param;
     const bool on = !t.hasParam || p != 0;
@@ -1926,52 +837,200 @@ bool Reader::handleParaWord(Kw k, const RtfToken& t, GroupState& g) {
     }
 }
 
-bool Reader::handleSectionWord(Kw k, const RtfToken& t) {
-    const Twips v = clampTwips(t.param);
-    SectionProps& s = m_sect;
+// ---------------------------------------------------------------------------
+// Runs and paragraphs
+
+std::vector<Inline>* Reader::lastParagraphContent(TextContext& ctx) {
+    const int level = ctx.lastParaLevel;
+    if (level < 0) return nullptr;
+    std::vector<Block>* container = &ctx.blocks;
+    if (level > 0) {
+        if (ctx.tables.size() < static_cast<std::size_t>(level)) return nullptr;
+        container = &ctx.tables[static_cast<std::size_t>(level) - 1].cellBlocks;
+    }
+    if (ctx.lastParaIndex >= container->size()) return nullptr;
+    auto* para = std::get_if<Paragraph>(&(*container)[ctx.lastParaIndex].value);
+    return para ? &para->content : nullptr;
+}
+
+std::vector<Inline>& Reader::inlineTarget(TextContext& ctx) {
+    if (!ctx.fields.empty() && !ctx.fields.back().broken) return ctx.fields.back().result;
+    return ctx.content;
+}
+
+void Reader::flushRun(TextContext& ctx) {
+    if (ctx.runText.empty()) return;
+    std::vector<Inline>& target = inlineTarget(ctx);
+    std::optional<Revision> revision = revisionOf(ctx.runRevision);
+    if (!target.empty()) {
+        if (auto* last = std::get_if<TextRun>(&target.back().value);
+            last && last->props == ctx.runProps && last->revision == revision) {
+            last->text.append(ctx.runText);
+            ctx.runText.clear();
+            return;
+        }
+    }
+    // Copied, not moved: the buffer keeps its capacity for the next run, so a
+    // run costs one allocation of its exact size.
+    TextRun run;
+    run.text = ctx.runText;
+    run.props = ctx.runProps;
+    run.revision = std::move(revision);
+    appendInline(target, std::move(run));
+    ctx.runText.clear();
+}
+
+void Reader::endParagraph(TextContext& ctx, int level) {
+    GroupState& g = top();
+    flushRun(ctx);
+    breakFields(ctx);
+    Paragraph para;
+    para.props = g.para;
+    para.props.list.reset();
+    if (g.lsNum != 0) {
+        const auto it = m_lsIndex.find(g.lsNum);
+        if (it != m_lsIndex.end()) para.props.list = ListRef{it->second, g.ilvl};
+    }
+    para.markProps = g.chars;
+    para.markRevision = revisionOf(g.revision);
+    para.content = std::move(ctx.content);
+    ctx.content.clear();
+    ctx.paraStarted = false;
+    const int lvl = level >= 0 ? level : itapOf(g);
+    std::vector<Block>& container = containerFor(ctx, lvl);
+    container.push_back(Block{std::move(para)});
+    ctx.lastParaLevel = std::clamp(lvl, 0, m_limits.maxNesting);
+    ctx.lastParaIndex = container.size() - 1;
+    for (Block& b : ctx.asides) container.push_back(std::move(b));
+    ctx.asides.clear();
+    m_lastWasShppict = false;
+}
+
+std::vector<Block>& Reader::containerFor(TextContext& ctx, int level) {
+    const std::size_t lvl = static_cast<std::size_t>(std::clamp(level, 0, m_limits.maxNesting));
+    closeTables(ctx, lvl);
+    if (lvl == 0) return ctx.blocks;
+    while (ctx.tables.size() < lvl) ctx.tables.emplace_back();
+    return ctx.tables[lvl - 1].cellBlocks;
+}
+
+void Reader::finishContextBlocks(TextContext& ctx) {
+    if (hasPendingParagraph(ctx)) endParagraph(ctx, -1);
+    closeTables(ctx, 0);
+    for (Block& b : ctx.asides) ctx.blocks.push_back(std::move(b));
+    ctx.asides.clear();
+}
+
+bool Reader::handleFieldWord(Kw k, GroupState& g) {
+    const bool body = g.dest == Dest::Body;
     switch (k) {
-    // Document-wide page setup is also the first section's, until \sectd says otherwise.
-    case Kw::k_paperw: m_docSect.pageWidth = s.pageWidth = std::max<Twips>(v, 1); return true;
-    case Kw::k_paperh: m_docSect.pageHeight = s.pageHeight = std::max<Twips>(v, 1); return true;
-    case Kw::k_margl: m_docSect.marginLeft = s.marginLeft = v; return true;
-    case Kw::k_margr: m_docSect.marginRight = s.marginRight = v; return true;
-    case Kw::k_margt: m_docSect.marginTop = s.marginTop = v; return true;
-    case Kw::k_margb: m_docSect.marginBottom = s.marginBottom = v; return true;
-    case Kw::k_landscape: m_docSect.landscape = s.landscape = true; return true;
-    case Kw::k_sectd:
-        m_sect = m_docSect;
-        m_pgnRestart = false;
-        m_pgnStart = 1;
+    // Fields and bookmarks
+    case Kw::k_field:
+        if (g.dest == Dest::FieldInst) {
+            g.fieldInInstruction = true;
+        } else if (body && g.role == Role::None) {
+            TextContext& ctx = ctxOf(g);
+            flushRun(ctx);
+            if (static_cast<int>(ctx.fields.size()) >= m_limits.maxNesting) {
+                skipGroup();
+                return true;
+            }
+            ctx.fields.emplace_back();
+            g.role = Role::Field;
+            g.fieldInInstruction = false;
+        }
         return true;
-    case Kw::k_sect:
-        if (top().dest == Dest::Body && top().ctx == 0) endSection(false);
+    case Kw::k_fldinst:
+        if (g.dest == Dest::FieldInst) {
+            if (g.fieldInInstruction) skipGroup();  // a nested field's own instruction
+            return true;
+        }
+        if (!body || ctxOf(g).fields.empty()) {
+            skipGroup();
+            return true;
+        }
+        g.dest = Dest::FieldInst;
         return true;
-    case Kw::k_sbknone: s.breakKind = SectionBreak::Continuous; return true;
-    case Kw::k_sbkcol: s.breakKind = SectionBreak::Column; return true;
-    case Kw::k_sbkpage: s.breakKind = SectionBreak::NextPage; return true;
-    case Kw::k_sbkeven: s.breakKind = SectionBreak::EvenPage; return true;
-    case Kw::k_sbkodd: s.breakKind = SectionBreak::OddPage; return true;
-    case Kw::k_cols: s.columns = std::clamp(t.param, 1, 100); return true;
-    case Kw::k_colsx: s.columnSpacing = std::max<Twips>(0, v); return true;
-    case Kw::k_pgndec: s.pageNumberFormat = PageNumberFormat::Decimal; return true;
-    case Kw::k_pgnucrm: s.pageNumberFormat = PageNumberFormat::UpperRoman; return true;
-    case Kw::k_pgnlcrm: s.pageNumberFormat = PageNumberFormat::LowerRoman; return true;
-    case Kw::k_pgnucltr: s.pageNumberFormat = PageNumberFormat::UpperLetter; return true;
-    case Kw::k_pgnlcltr: s.pageNumberFormat = PageNumberFormat::LowerLetter; return true;
-    case Kw::k_pgnstarts: m_pgnStart = std::clamp(t.param, 0, 1 << 20); return true;
-    case Kw::k_pgnrestart: m_pgnRestart = true; return true;
-    case Kw::k_pgncont: m_pgnRestart = false; return true;
-    case Kw::k_titlepg: s.titlePage = true; return true;
-    case Kw::k_headery: s.headerDistance = std::max<Twips>(0, v); return true;
-    case Kw::k_footery: s.footerDistance = std::max<Twips>(0, v); return true;
-    case Kw::k_pgwsxn: s.pageWidth = std::max<Twips>(v, 1); return true;
-    case Kw::k_pghsxn: s.pageHeight = std::max<Twips>(v, 1); return true;
-    case Kw::k_marglsxn: s.marginLeft = v; return true;
-    case Kw::k_margrsxn: s.marginRight = v; return true;
-    case Kw::k_margtsxn: s.marginTop = v; return true;
-    case Kw::k_margbsxn: s.marginBottom = v; return true;
-    case Kw::k_lndscpsxn: s.landscape = true; return true;
-    default: return false;
+    case Kw::k_fldrslt:
+        return true;
+    case Kw::k_bkmkstart: case Kw::k_bkmkend:
+        if (g.role != Role::None) {
+            skipGroup();
+            return true;
+        }
+        g.role = Role::Bookmark;
+        g.roleData = (k == Kw::k_bkmkstart ? 1 : 0) | (body ? 2 : 0);
+        g.dest = Dest::Bookmark;
+        m_bookmarkName.clear();
+        return true;
+
+    case Kw::k_chpgn:
+        if (body) {
+            Field f;
+            f.instruction = "PAGE";
+            insertInline(ctxOf(g), std::move(f));
+        }
+        return true;
+    default:
+        return false;
+    }
+}
+
+void Reader::breakFields(TextContext& ctx) {
+    // A field result that runs on past the paragraph's end. At the top level
+    // of the paragraph it becomes a FieldStart where it began, its result
+    // flowing on as content up to the FieldEnd where its group closes.
+    // Inside another field's result it stays in this paragraph with the
+    // result so far, the rest becomes plain text.
+    for (std::size_t i = ctx.fields.size(); i-- > 0;) {
+        FieldFrame& frame = ctx.fields[i];
+        if (frame.broken) break;
+        const bool topLevel = i == 0 || ctx.fields[i - 1].broken;
+        if (topLevel && !trimmed(frame.instruction).empty()) {
+            appendInline(ctx.content, FieldStart{frame.instruction});
+            for (Inline& item : frame.result) ctx.content.push_back(std::move(item));
+            frame.result.clear();
+            frame.broken = true;
+            frame.spanning = true;
+            break;
+        }
+        Field field;
+        field.instruction = frame.instruction;
+        field.result = std::move(frame.result);
+        frame.result.clear();
+        frame.broken = true;
+        std::vector<Inline>& target = (i > 0 && !ctx.fields[i - 1].broken) ? ctx.fields[i - 1].result : ctx.content;
+        appendInline(target, std::move(field));
+    }
+}
+
+void Reader::finishField(GroupState& g) {
+    TextContext& ctx = ctxOf(g);
+    if (ctx.fields.empty()) return;
+    flushRun(ctx);
+    FieldFrame frame = std::move(ctx.fields.back());
+    ctx.fields.pop_back();
+    if (frame.spanning) {
+        // Closed right after a paragraph mark, as Word ends a table of
+        // contents: the field ends with that paragraph.
+        std::vector<Inline>* target = nullptr;
+        if (ctx.content.empty() && !ctx.paraStarted) target = lastParagraphContent(ctx);
+        appendInline(target ? *target : inlineTarget(ctx), FieldEnd{});
+        return;
+    }
+    if (frame.broken) return;
+    Field field;
+    field.instruction = std::move(frame.instruction);
+    field.result = std::move(frame.result);
+    appendInline(inlineTarget(ctx), std::move(field));
+}
+
+void Reader::finishBookmark(GroupState& g) {
+    if (g.roleData & 2) {
+        Bookmark b;
+        b.name = trimmed(m_bookmarkName);
+        b.start = (g.roleData & 1) != 0;
+        if (!b.name.empty()) insertInline(ctxOf(g), std::move(b));
     }
 }
 
@@ -2046,154 +1105,14 @@ bool Reader::handleTableWord(Kw k, const RtfToken& t, GroupState& g) {
     }
 }
 
-bool Reader::handleSpecialChar(Kw k, GroupState& g) {
-    char32_t c = 0;
-    switch (k) {
-    case Kw::k_par:
-        if (g.dest == Dest::Body) endParagraph(ctxOf(g), -1);
-        return true;
-    case Kw::k_page: case Kw::k_column:
-        if (g.dest == Dest::Body) {
-            Break b;
-            b.kind = k == Kw::k_page ? BreakKind::Page : BreakKind::Column;
-            b.props = g.chars;
-            insertInline(ctxOf(g), std::move(b));
-        }
-        return true;
-    case Kw::k_tab: c = '\t'; break;
-    case Kw::k_line: case Kw::k_lbr: c = '\n'; break;
-    case Kw::k_emdash: c = 0x2014; break;
-    case Kw::k_endash: c = 0x2013; break;
-    case Kw::k_bullet: c = 0x2022; break;
-    case Kw::k_lquote: c = 0x2018; break;
-    case Kw::k_rquote: c = 0x2019; break;
-    case Kw::k_ldblquote: c = 0x201C; break;
-    case Kw::k_rdblquote: c = 0x201D; break;
-    case Kw::k_emspace: c = 0x2003; break;
-    case Kw::k_enspace: c = 0x2002; break;
-    case Kw::k_qmspace: c = 0x2005; break;
-    case Kw::k_zwj: c = 0x200D; break;
-    case Kw::k_zwnj: c = 0x200C; break;
-    case Kw::k_ltrmark: c = 0x200E; break;
-    case Kw::k_rtlmark: c = 0x200F; break;
-    case Kw::k_zwbo: c = 0x200B; break;
-    case Kw::k_zwnbo: c = 0x2060; break;
-    default: return false;
+void Reader::handleBorderWord(std::string_view name) {
+    // Border words: only whether a cell has a border at all is kept.
+    if (name.substr(0, 4) == "brdr") {
+        if (m_cellBorderTarget) currentRowDef().pending.border = true;
+    } else if (name.substr(0, 6) == "trbrdr" || name.substr(0, 6) == "pgbrdr" ||
+               name.substr(0, 6) == "chbrdr" || name.substr(0, 6) == "tsbrdr") {
+        m_cellBorderTarget = false;
     }
-    emit(c);
-    return true;
-}
-
-// ---------------------------------------------------------------------------
-// Paragraphs, fields and tables
-
-std::vector<Inline>* Reader::lastParagraphContent(TextContext& ctx) {
-    const int level = ctx.lastParaLevel;
-    if (level < 0) return nullptr;
-    std::vector<Block>* container = &ctx.blocks;
-    if (level > 0) {
-        if (ctx.tables.size() < static_cast<std::size_t>(level)) return nullptr;
-        container = &ctx.tables[static_cast<std::size_t>(level) - 1].cellBlocks;
-    }
-    if (ctx.lastParaIndex >= container->size()) return nullptr;
-    auto* para = std::get_if<Paragraph>(&(*container)[ctx.lastParaIndex].value);
-    return para ? &para->content : nullptr;
-}
-
-std::vector<Inline>& Reader::inlineTarget(TextContext& ctx) {
-    if (!ctx.fields.empty() && !ctx.fields.back().broken) return ctx.fields.back().result;
-    return ctx.content;
-}
-
-void Reader::flushRun(TextContext& ctx) {
-    if (ctx.runText.empty()) return;
-    std::vector<Inline>& target = inlineTarget(ctx);
-    std::optional<Revision> revision = revisionOf(ctx.runRevision);
-    if (!target.empty()) {
-        if (auto* last = std::get_if<TextRun>(&target.back().value);
-            last && last->props == ctx.runProps && last->revision == revision) {
-            last->text.append(ctx.runText);
-            ctx.runText.clear();
-            return;
-        }
-    }
-    // Copied, not moved: the buffer keeps its capacity for the next run, so a
-    // run costs one allocation of its exact size.
-    TextRun run;
-    run.text = ctx.runText;
-    run.props = ctx.runProps;
-    run.revision = std::move(revision);
-    appendInline(target, std::move(run));
-    ctx.runText.clear();
-}
-
-template <class T>
-void Reader::insertInline(TextContext& ctx, T&& item) {
-    flushRun(ctx);
-    m_lastWasShppict = false;
-    appendInline(inlineTarget(ctx), std::forward<T>(item));
-}
-
-void Reader::breakFields(TextContext& ctx) {
-    // A field result that runs on past the paragraph's end. At the top level
-    // of the paragraph it becomes a FieldStart where it began, its result
-    // flowing on as content up to the FieldEnd where its group closes.
-    // Inside another field's result it stays in this paragraph with the
-    // result so far, the rest becomes plain text.
-    for (std::size_t i = ctx.fields.size(); i-- > 0;) {
-        FieldFrame& frame = ctx.fields[i];
-        if (frame.broken) break;
-        const bool topLevel = i == 0 || ctx.fields[i - 1].broken;
-        if (topLevel && !trimmed(frame.instruction).empty()) {
-            appendInline(ctx.content, FieldStart{frame.instruction});
-            for (Inline& item : frame.result) ctx.content.push_back(std::move(item));
-            frame.result.clear();
-            frame.broken = true;
-            frame.spanning = true;
-            break;
-        }
-        Field field;
-        field.instruction = frame.instruction;
-        field.result = std::move(frame.result);
-        frame.result.clear();
-        frame.broken = true;
-        std::vector<Inline>& target = (i > 0 && !ctx.fields[i - 1].broken) ? ctx.fields[i - 1].result : ctx.content;
-        appendInline(target, std::move(field));
-    }
-}
-
-void Reader::endParagraph(TextContext& ctx, int level) {
-    GroupState& g = top();
-    flushRun(ctx);
-    breakFields(ctx);
-    Paragraph para;
-    para.props = g.para;
-    para.props.list.reset();
-    if (g.lsNum != 0) {
-        const auto it = m_lsIndex.find(g.lsNum);
-        if (it != m_lsIndex.end()) para.props.list = ListRef{it->second, g.ilvl};
-    }
-    para.markProps = g.chars;
-    para.markRevision = revisionOf(g.revision);
-    para.content = std::move(ctx.content);
-    ctx.content.clear();
-    ctx.paraStarted = false;
-    const int lvl = level >= 0 ? level : itapOf(g);
-    std::vector<Block>& container = containerFor(ctx, lvl);
-    container.push_back(Block{std::move(para)});
-    ctx.lastParaLevel = std::clamp(lvl, 0, m_limits.maxNesting);
-    ctx.lastParaIndex = container.size() - 1;
-    for (Block& b : ctx.asides) container.push_back(std::move(b));
-    ctx.asides.clear();
-    m_lastWasShppict = false;
-}
-
-std::vector<Block>& Reader::containerFor(TextContext& ctx, int level) {
-    const std::size_t lvl = static_cast<std::size_t>(std::clamp(level, 0, m_limits.maxNesting));
-    closeTables(ctx, lvl);
-    if (lvl == 0) return ctx.blocks;
-    while (ctx.tables.size() < lvl) ctx.tables.emplace_back();
-    return ctx.tables[lvl - 1].cellBlocks;
 }
 
 namespace {
@@ -2336,32 +1255,513 @@ void Reader::endRow(TextContext& ctx, int level) {
     ctx.lastParaLevel = -1;
 }
 
-void Reader::finishContextBlocks(TextContext& ctx) {
-    if (hasPendingParagraph(ctx)) endParagraph(ctx, -1);
-    closeTables(ctx, 0);
-    for (Block& b : ctx.asides) ctx.blocks.push_back(std::move(b));
-    ctx.asides.clear();
+bool Reader::handleHeaderTableWord(Kw k, const RtfToken& t, GroupState& g) {
+    const std::int32_t p = t.param;
+    switch (k) {
+    // Font table
+    case Kw::k_fonttbl:
+        g.dest = Dest::FontTable;
+        if (g.role == Role::None) g.role = Role::FontTable;
+        return true;
+    case Kw::k_fnil: case Kw::k_froman: case Kw::k_fswiss: case Kw::k_fmodern: case Kw::k_fscript:
+    case Kw::k_fdecor: case Kw::k_ftech: case Kw::k_fbidi:
+        if (g.dest == Dest::FontTable && m_fontEntry.open) {
+            static const FontFamily families[] = {FontFamily::Nil, FontFamily::Roman, FontFamily::Swiss,
+                                                  FontFamily::Modern, FontFamily::Script, FontFamily::Decor,
+                                                  FontFamily::Tech, FontFamily::Bidi};
+            m_fontEntry.font.family = families[static_cast<int>(k) - static_cast<int>(Kw::k_fnil)];
+        }
+        return true;
+    case Kw::k_fcharset:
+        if (g.dest == Dest::FontTable && m_fontEntry.open) m_fontEntry.font.charset = p >= 0 && p <= 255 ? p : 0;
+        return true;
+    case Kw::k_fprq:
+        if (g.dest == Dest::FontTable && m_fontEntry.open) m_fontEntry.font.pitch = std::clamp(p, 0, 2);
+        return true;
+    case Kw::k_cpg:
+        if (g.dest == Dest::FontTable && m_fontEntry.open && p > 0) {
+            m_fontEntry.codePage = p;
+            m_fontEntry.hasCodePage = true;
+        }
+        return true;
+    case Kw::k_falt:
+        if (g.dest == Dest::FontTable) g.dest = Dest::FontAlt;
+        else skipGroup();
+        return true;
+    case Kw::k_deff:
+        m_deffNumber = p;
+        m_haveDeff = true;
+        return true;
+
+    // Colour table
+    case Kw::k_colortbl:
+        g.dest = Dest::ColorTable;
+        m_colorAny = false;
+        m_red = m_green = m_blue = 0;
+        return true;
+    case Kw::k_red: case Kw::k_green: case Kw::k_blue:
+        if (g.dest == Dest::ColorTable) {
+            const int v = std::clamp(p, 0, 255);
+            (k == Kw::k_red ? m_red : k == Kw::k_green ? m_green : m_blue) = v;
+            m_colorAny = true;
+        }
+        return true;
+
+    // Style sheet
+    case Kw::k_stylesheet:
+        g.dest = Dest::StyleSheet;
+        return true;
+    case Kw::k_s:
+        if (g.dest == Dest::StyleEntry) {
+            m_styleEntry.number = p;
+            m_styleEntry.type = StyleType::Paragraph;
+        } else {
+            const auto it = m_styleIndex.find(p);
+            if (it != m_styleIndex.end() && m_doc.styles[it->second].type == StyleType::Paragraph)
+                g.para.style = it->second;
+            else
+                g.para.style.reset();
+        }
+        return true;
+    case Kw::k_cs:
+        if (g.dest == Dest::StyleEntry) {
+            m_styleEntry.number = p;
+            m_styleEntry.type = StyleType::Character;
+        } else {
+            const auto it = m_styleIndex.find(p);
+            if (it != m_styleIndex.end() && m_doc.styles[it->second].type == StyleType::Character)
+                g.chars.charStyle = it->second;
+            else
+                g.chars.charStyle.reset();
+            m_propsDirty = true;
+        }
+        return true;
+    case Kw::k_ts:
+        if (g.dest == Dest::StyleEntry) {
+            m_styleEntry.number = p;
+            m_styleEntry.type = StyleType::Table;
+        }
+        return true;
+    case Kw::k_ds:
+        if (g.dest == Dest::StyleEntry) m_styleEntry.skip = true;
+        return true;
+    case Kw::k_sbasedon:
+        if (g.dest == Dest::StyleEntry) m_styleEntry.basedOn = p;
+        return true;
+    case Kw::k_snext:
+        if (g.dest == Dest::StyleEntry) m_styleEntry.next = p;
+        return true;
+
+    // Revision authors
+    case Kw::k_revtbl:
+        if (g.role == Role::None && g.dest != Dest::RevisionTable) {
+            g.dest = Dest::RevisionTable;
+            m_revisionAuthors.clear();
+            m_revisionEntry.clear();
+        } else {
+            skipGroup();
+        }
+        return true;
+    default:
+        return false;
+    }
 }
 
-void Reader::finishField(GroupState& g) {
-    TextContext& ctx = ctxOf(g);
-    if (ctx.fields.empty()) return;
-    flushRun(ctx);
-    FieldFrame frame = std::move(ctx.fields.back());
-    ctx.fields.pop_back();
-    if (frame.spanning) {
-        // Closed right after a paragraph mark, as Word ends a table of
-        // contents: the field ends with that paragraph.
-        std::vector<Inline>* target = nullptr;
-        if (ctx.content.empty() && !ctx.paraStarted) target = lastParagraphContent(ctx);
-        appendInline(target ? *target : inlineTarget(ctx), FieldEnd{});
+int Reader::fontIndexOf(int number) const {
+    const auto it = m_fontIndex.find(number);
+    return it == m_fontIndex.end() ? 0 : it->second;
+}
+
+void Reader::finishFontEntry() {
+    if (!m_fontEntry.open) return;
+    m_fontEntry.open = false;
+    Font font = std::move(m_fontEntry.font);
+    font.name = trimmed(font.name);
+    font.altName = trimmed(font.altName);
+    int page = m_fontEntry.hasCodePage ? m_fontEntry.codePage : encoding::codePageForCharset(font.charset);
+    if (page == 1252 && !m_fontEntry.hasCodePage) page = 0;
+    const auto it = m_fontIndex.find(m_fontEntry.number);
+    if (it != m_fontIndex.end()) {
+        m_doc.fonts[it->second] = std::move(font);
+        m_fontCodePages[it->second] = page;
         return;
     }
-    if (frame.broken) return;
-    Field field;
-    field.instruction = std::move(frame.instruction);
-    field.result = std::move(frame.result);
-    appendInline(inlineTarget(ctx), std::move(field));
+    m_fontIndex[m_fontEntry.number] = static_cast<int>(m_doc.fonts.size());
+    m_doc.fonts.push_back(std::move(font));
+    m_fontNumbers.push_back(m_fontEntry.number);
+    m_fontCodePages.push_back(page);
+}
+
+void Reader::orderFonts() {
+    // The model keeps the default font at index 0.
+    if (m_fontsOrdered) return;
+    m_fontsOrdered = true;
+    if (!m_haveDeff) return;
+    const auto it = m_fontIndex.find(m_deffNumber);
+    if (it == m_fontIndex.end() || it->second == 0) return;
+    const std::size_t from = static_cast<std::size_t>(it->second);
+    std::rotate(m_doc.fonts.begin(), m_doc.fonts.begin() + from, m_doc.fonts.begin() + from + 1);
+    std::rotate(m_fontNumbers.begin(), m_fontNumbers.begin() + from, m_fontNumbers.begin() + from + 1);
+    std::rotate(m_fontCodePages.begin(), m_fontCodePages.begin() + from, m_fontCodePages.begin() + from + 1);
+    m_fontIndex.clear();
+    for (std::size_t i = 0; i < m_fontNumbers.size(); ++i) m_fontIndex[m_fontNumbers[i]] = static_cast<int>(i);
+}
+
+std::optional<Rgb> Reader::color(std::int32_t index) const {
+    if (index < 0 || static_cast<std::size_t>(index) >= m_colors.size()) return std::nullopt;
+    return m_colors[static_cast<std::size_t>(index)];
+}
+
+// A group of the colour table ends: when it is the table's own group, a last
+// colour without its ';' still counts.
+void Reader::finishColorTableGroup(const GroupState& g) {
+    if (g.role == Role::None && m_stack.size() >= 2 && m_stack[m_stack.size() - 2].dest != Dest::ColorTable &&
+        m_colorAny) {
+        m_colors.push_back(Rgb((m_red << 16) | (m_green << 8) | m_blue));
+        m_colorAny = false;
+    }
+}
+
+void Reader::finishStyleEntry(GroupState& g) {
+    if (m_styleEntry.skip) return;
+    Style style;
+    style.name = trimmed(m_styleEntry.name);
+    // A style needs a name to be listed or chosen; one without gets the name
+    // other programs show for it (and this program's writer gives it).
+    if (style.name.empty()) style.name = "Style " + std::to_string(m_doc.styles.size());
+    style.type = m_styleEntry.type;
+    style.para = g.para;
+    style.para.style.reset();
+    style.para.list.reset();
+    style.chars = g.chars;
+    style.chars.charStyle.reset();
+    m_styleIndex[m_styleEntry.number] = static_cast<int>(m_doc.styles.size());
+    m_doc.styles.push_back(std::move(style));
+    m_pendingStyles.push_back(PendingStyle{m_styleEntry.basedOn, m_styleEntry.next, g.lsNum, g.ilvl});
+}
+
+// At the document's end: a style's \sbasedon and \snext become the indices
+// of those styles, and its \ls the list, now that all of them are known.
+void Reader::resolveStyles() {
+    for (std::size_t i = 0; i < m_pendingStyles.size() && i < m_doc.styles.size(); ++i) {
+        const PendingStyle& ps = m_pendingStyles[i];
+        Style& style = m_doc.styles[i];
+        const auto find = [this](std::optional<int> number) -> std::optional<int> {
+            if (!number) return std::nullopt;
+            const auto it = m_styleIndex.find(*number);
+            if (it == m_styleIndex.end()) return std::nullopt;
+            return it->second;
+        };
+        style.basedOn = find(ps.basedOn);
+        if (style.basedOn == static_cast<int>(i)) style.basedOn.reset();
+        // "The style after this one" only means something for paragraph styles.
+        if (style.type == StyleType::Paragraph) style.next = find(ps.next);
+        if (ps.lsNum != 0) {
+            // The style sheet comes before the list table, so a style's list is
+            // only known now.
+            const auto it = m_lsIndex.find(ps.lsNum);
+            if (it != m_lsIndex.end()) style.para.list = ListRef{it->second, ps.ilvl};
+        }
+    }
+}
+
+void Reader::finishRevisionEntry() {
+    // "{Name;}": the name is everything before the entry's last ';'.
+    if (!m_revisionEntry.empty() && m_revisionEntry.back() == ';') m_revisionEntry.pop_back();
+    if (m_revisionAuthors.size() < kMaxRevisionAuthors) m_revisionAuthors.push_back(std::move(m_revisionEntry));
+    m_revisionEntry.clear();
+}
+
+namespace {
+
+std::vector<char32_t> decodeUtf8(std::string_view s) {
+    std::vector<char32_t> out;
+    for (std::size_t i = 0; i < s.size();) {
+        const auto b = static_cast<unsigned char>(s[i]);
+        int len = b < 0x80 ? 1 : (b >> 5) == 6 ? 2 : (b >> 4) == 14 ? 3 : (b >> 3) == 30 ? 4 : 1;
+        if (i + len > s.size()) len = 1;
+        char32_t c = len == 1 ? b : len == 2 ? (b & 0x1F) : len == 3 ? (b & 0x0F) : (b & 0x07);
+        for (int k = 1; k < len; ++k) c = (c << 6) | (static_cast<unsigned char>(s[i + k]) & 0x3F);
+        out.push_back(c);
+        i += len;
+    }
+    return out;
+}
+
+}  // namespace
+
+bool Reader::handleListWord(Kw k, const RtfToken& t, GroupState& g) {
+    const std::int32_t p = t.param;
+    switch (k) {
+    case Kw::k_listtable:
+        g.dest = Dest::ListTable;
+        m_haveListTable = true;
+        return true;
+    case Kw::k_list:
+        if (g.dest == Dest::ListTable && g.role == Role::None) {
+            g.dest = Dest::List;
+            g.role = Role::List;
+            m_list = List{};
+            m_listId = 0;
+        }
+        return true;
+    case Kw::k_listid:
+        if (g.dest == Dest::List) m_listId = p;
+        else if (g.dest == Dest::ListOverride) m_overrideListId = p;
+        return true;
+    case Kw::k_listlevel:
+        if (g.dest == Dest::List && g.role == Role::None) {
+            g.dest = Dest::ListLevel;
+            g.role = Role::ListLevel;
+            resetChars(g);
+            resetPara(g);
+            g.fontSeen = false;
+            m_level = ListLevel{};
+            m_levelNfc = 0;
+        } else {
+            skipGroup();
+        }
+        return true;
+    case Kw::k_levelnfc: case Kw::k_levelnfcn:
+        if (g.dest == Dest::ListLevel) m_levelNfc = p;
+        return true;
+    case Kw::k_levelstartat:
+        if (g.dest == Dest::ListLevel) m_level.start = p;
+        return true;
+    case Kw::k_leveltext:
+        if (g.dest == Dest::ListLevel && g.role == Role::None) {
+            g.dest = Dest::LevelText;
+            g.role = Role::LevelText;
+            m_levelText.clear();
+        } else {
+            skipGroup();
+        }
+        return true;
+    case Kw::k_listoverridetable:
+        g.dest = Dest::ListOverrideTable;
+        return true;
+    case Kw::k_listoverride:
+        if (g.dest == Dest::ListOverrideTable && g.role == Role::None) {
+            g.dest = Dest::ListOverride;
+            g.role = Role::ListOverride;
+            m_overrideListId = 0;
+            m_overrideLs = 0;
+        }
+        return true;
+    case Kw::k_ls:
+        if (g.dest == Dest::ListOverride) m_overrideLs = p;
+        else g.lsNum = p;
+        return true;
+    case Kw::k_ilvl:
+        g.ilvl = std::clamp(p, 0, kMaxListLevels - 1);
+        return true;
+    case Kw::k_pntext:
+        // Word 6 numbering: the number as text. With a list table the list
+        // itself is read, so the text would show the number twice.
+        if (m_haveListTable) skipGroup();
+        return true;
+    default:
+        return false;
+    }
+}
+
+void Reader::finishList() {
+    m_listIdIndex[m_listId] = static_cast<int>(m_doc.lists.size());
+    m_doc.lists.push_back(std::move(m_list));
+    m_list = List{};
+}
+
+void Reader::finishListLevel(GroupState& g) {
+    if (m_list.levels.size() >= static_cast<std::size_t>(kMaxListLevels)) return;
+    switch (m_levelNfc) {
+    case 1: m_level.format = NumberFormat::UpperRoman; break;
+    case 2: m_level.format = NumberFormat::LowerRoman; break;
+    case 3: m_level.format = NumberFormat::UpperLetter; break;
+    case 4: m_level.format = NumberFormat::LowerLetter; break;
+    case 5: m_level.format = NumberFormat::Ordinal; break;
+    case 23: m_level.format = NumberFormat::Bullet; break;
+    case 255: m_level.format = NumberFormat::None; break;
+    default: m_level.format = NumberFormat::Decimal; break;
+    }
+    m_level.leftIndent = g.para.leftIndent;
+    m_level.firstLineIndent = g.para.firstLineIndent;
+    if (g.fontSeen) m_level.font = g.chars.font;
+    m_list.levels.push_back(std::move(m_level));
+    m_level = ListLevel{};
+}
+
+void Reader::finishLevelText() {
+    // The first character is the text's length; characters below 9 stand
+    // for the numbers of levels 1-9.
+    const std::vector<char32_t> cps = decodeUtf8(m_levelText);
+    std::size_t count = 0;
+    if (!cps.empty()) {
+        count = cps[0] < cps.size() ? cps[0] : cps.size() - 1;
+        if (cps[0] >= cps.size() && count > 0 && cps[count] == ';') --count;
+    }
+    std::string text;
+    for (std::size_t i = 1; i <= count && i < cps.size(); ++i) {
+        if (cps[i] < 9) {
+            text.push_back('%');
+            text.push_back(static_cast<char>('1' + cps[i]));
+        } else {
+            appendUtf8(text, cps[i]);
+        }
+    }
+    m_level.text = std::move(text);
+}
+
+void Reader::finishListOverride() {
+    if (m_overrideLs != 0) {
+        const auto it = m_listIdIndex.find(m_overrideListId);
+        if (it != m_listIdIndex.end()) m_lsIndex[m_overrideLs] = it->second;
+    }
+}
+
+bool Reader::handleStoryWord(Kw k, GroupState& g) {
+    const bool body = g.dest == Dest::Body;
+    switch (k) {
+    // Headers, footers, notes, text boxes
+    case Kw::k_header: case Kw::k_headerr: case Kw::k_headerl: case Kw::k_headerf:
+    case Kw::k_footer: case Kw::k_footerr: case Kw::k_footerl: case Kw::k_footerf:
+    case Kw::k_footnote: case Kw::k_annotation: case Kw::k_shptxt: case Kw::k_dptxbx: {
+        if ((g.dest != Dest::Body && g.dest != Dest::NoText) || g.role != Role::None) {
+            skipGroup();
+            return true;
+        }
+        ContextKind kind = ContextKind::Aside;
+        switch (k) {
+        case Kw::k_header: case Kw::k_headerr: kind = ContextKind::Header; break;
+        case Kw::k_headerl: kind = ContextKind::HeaderEven; break;
+        case Kw::k_headerf: kind = ContextKind::HeaderFirst; break;
+        case Kw::k_footer: case Kw::k_footerr: kind = ContextKind::Footer; break;
+        case Kw::k_footerl: kind = ContextKind::FooterEven; break;
+        case Kw::k_footerf: kind = ContextKind::FooterFirst; break;
+        default: break;
+        }
+        if (kind != ContextKind::Aside && g.ctx != 0) {
+            skipGroup();  // a header inside a note or a header makes no sense
+            return true;
+        }
+        if (k == Kw::k_footnote) kind = ContextKind::Note;
+        if (k == Kw::k_annotation) kind = ContextKind::Comment;
+        if (k == Kw::k_shptxt && !m_shapes.empty()) kind = ContextKind::ShapeText;
+        auto ctx = std::make_unique<TextContext>();
+        ctx->kind = kind;
+        TextContext& parent = ctxOf(g);
+        if (k == Kw::k_footnote) {
+            ++m_noteCounter;
+            if (parent.markPending) {
+                ctx->markProps = parent.markProps;
+            } else if (!parent.runText.empty() && m_stack.size() >= 4 &&
+                       parent.runProps.verticalAlign == VerticalAlign::Superscript) {
+                // (Superscript, as marks are, and not text of the document's
+                // own group: that is the text the note is about.)
+                // No \chftn: the text just before the note is its own mark,
+                // if short, as in "{\super *{\footnote ...}}".
+                const GroupState& outer = m_stack[m_stack.size() - 2];
+                const std::size_t now = inlineTarget(parent).size();
+                const std::size_t from = now == outer.openContent ? std::min(outer.openRun, parent.runText.size()) : 0;
+                if (parent.runText.size() - from <= 16) {
+                    ctx->customMark = parent.runText.substr(from);
+                    ctx->customMarkSet = true;
+                    ctx->markProps = parent.runProps;
+                    parent.runText.resize(from);
+                }
+            }
+            parent.markPending = false;
+        } else if (k == Kw::k_annotation) {
+            ctx->initials = std::move(m_atnInitials);
+            ctx->author = std::move(m_atnAuthor);
+            m_atnInitials.clear();
+            m_atnAuthor.clear();
+        }
+        flushRun(parent);
+        m_contexts.push_back(std::move(ctx));
+        g.ctx = static_cast<int>(m_contexts.size() - 1);
+        g.role = Role::Context;
+        g.dest = Dest::Body;
+        g.intbl = false;
+        g.itap = 0;
+        g.inNestProps = false;
+        return true;
+    }
+    case Kw::k_chftn:
+        if (body) {
+            TextContext& ctx = ctxOf(g);
+            if (ctx.kind == ContextKind::Note || ctx.kind == ContextKind::Aside) {
+                // The mark opening a note's text is the writer's to put back;
+                // one further in is the note's number as text.
+                if (ctx.blocks.empty() && ctx.content.empty() && ctx.runText.empty()) return true;
+                appendBodyText(std::to_string(std::max(m_noteCounter, 1)));
+                return true;
+            }
+            ctx.markPending = true;
+            ctx.markProps = g.chars;
+        }
+        return true;
+    case Kw::k_chatn:
+        return true;
+    case Kw::k_atnid: beginCapture(g, Capture::Initials); return true;
+    case Kw::k_atnauthor: beginCapture(g, Capture::Author); return true;
+    case Kw::k_atnref: beginCapture(g, Capture::Ref); return true;
+    case Kw::k_atndate: beginCapture(g, Capture::Date); return true;
+    case Kw::k_atrfstart: beginCapture(g, Capture::RangeStart); return true;
+    case Kw::k_atrfend: beginCapture(g, Capture::RangeEnd); return true;
+    default:
+        return false;
+    }
+}
+
+// A comment's details ({\*\atnid}, {\*\atnauthor} ...) and a shape's property
+// names and values: short text kept until its group ends.
+void Reader::beginCapture(GroupState& g, Capture what) {
+    if (g.role != Role::None || (g.dest != Dest::Body && g.dest != Dest::NoText)) {
+        skipGroup();
+        return;
+    }
+    g.role = Role::Capture;
+    g.roleData = static_cast<int>(what);
+    g.destData = g.dest == Dest::Body ? 1 : 0;
+    g.dest = Dest::Capture;
+    m_capture.clear();
+}
+
+void Reader::finishCapture(GroupState& g) {
+    std::string text = trimmed(m_capture);
+    m_capture.clear();
+    TextContext& ctx = ctxOf(g);
+    switch (static_cast<Capture>(g.roleData)) {
+    case Capture::Initials: m_atnInitials = std::move(text); break;
+    case Capture::Author: m_atnAuthor = std::move(text); break;
+    case Capture::Ref: if (ctx.kind == ContextKind::Comment) ctx.commentRef = std::move(text); break;
+    case Capture::Date: if (ctx.kind == ContextKind::Comment) ctx.commentDate = std::move(text); break;
+    case Capture::RangeStart:
+    case Capture::RangeEnd:
+        if (g.destData == 1 && !text.empty()) {
+            CommentRange range;
+            range.id = rangeId(text);
+            m_rangesSeen.insert(range.id);
+            range.start = static_cast<Capture>(g.roleData) == Capture::RangeStart;
+            insertInline(ctx, range);
+        }
+        break;
+    case Capture::PropName:
+    case Capture::PropValue:
+        finishShapeCapture(static_cast<Capture>(g.roleData), std::move(text));
+        break;
+    }
+}
+
+int Reader::rangeId(const std::string& name) {
+    // Numbers stay as they are; other names get numbers of their own.
+    if (!name.empty() && name.size() <= 9 && name.find_first_not_of("0123456789") == std::string::npos)
+        return std::stoi(name);
+    const auto it = m_rangeIds.find(name);
+    if (it != m_rangeIds.end()) return it->second;
+    const int id = 1000000000 + static_cast<int>(m_rangeIds.size());
+    m_rangeIds.emplace(name, id);
+    return id;
 }
 
 void Reader::finishContext(GroupState& g) {
@@ -2431,106 +1831,97 @@ void Reader::finishContext(GroupState& g) {
     }
 }
 
-void Reader::endSection(bool last) {
-    TextContext& body = *m_contexts[0];
-    finishContextBlocks(body);
-    if (last && body.blocks.empty() && !m_doc.sections.empty()) return;  // a trailing \sect
-    Section section;
-    section.props = m_sect;
-    if (m_pgnRestart) section.props.pageNumberStart = m_pgnStart;
-    section.blocks = std::move(body.blocks);
-    body.blocks.clear();
-    body.lastParaLevel = -1;
-    // Only the headers this section defines: one without shows the previous
-    // section's, and the model says so by leaving them empty.
-    section.header = std::move(m_header);
-    section.headerFirst = std::move(m_headerFirst);
-    section.headerEven = std::move(m_headerEven);
-    section.footer = std::move(m_footer);
-    section.footerFirst = std::move(m_footerFirst);
-    section.footerEven = std::move(m_footerEven);
-    for (auto* h : {&m_header, &m_headerFirst, &m_headerEven, &m_footer, &m_footerFirst, &m_footerEven}) h->clear();
-    m_doc.sections.push_back(std::move(section));
+namespace {
+
+int clampInt(std::int64_t v, int lo, int hi) { return static_cast<int>(std::clamp<std::int64_t>(v, lo, hi)); }
+
+std::uint32_t readBigEndian(std::string_view d, std::size_t at, int bytes) {
+    std::uint32_t v = 0;
+    for (int i = 0; i < bytes; ++i) v = (v << 8) | static_cast<unsigned char>(d[at + i]);
+    return v;
 }
 
-// ---------------------------------------------------------------------------
-// Tables of the header
-
-int Reader::fontIndexOf(int number) const {
-    const auto it = m_fontIndex.find(number);
-    return it == m_fontIndex.end() ? 0 : it->second;
-}
-
-void Reader::finishFontEntry() {
-    if (!m_fontEntry.open) return;
-    m_fontEntry.open = false;
-    Font font = std::move(m_fontEntry.font);
-    font.name = trimmed(font.name);
-    font.altName = trimmed(font.altName);
-    int page = m_fontEntry.hasCodePage ? m_fontEntry.codePage : encoding::codePageForCharset(font.charset);
-    if (page == 1252 && !m_fontEntry.hasCodePage) page = 0;
-    const auto it = m_fontIndex.find(m_fontEntry.number);
-    if (it != m_fontIndex.end()) {
-        m_doc.fonts[it->second] = std::move(font);
-        m_fontCodePages[it->second] = page;
-        return;
+// The natural size written inside PNG and JPEG data, so the model does not
+// depend on how carefully the RTF's writer filled in \picw and \pich.
+bool pixelSize(ImageFormat format, std::string_view d, int& w, int& h) {
+    if (format == ImageFormat::Png) {
+        if (d.size() >= 24 && d.substr(1, 3) == "PNG" && d.substr(12, 4) == "IHDR") {
+            w = clampInt(readBigEndian(d, 16, 4), 0, 1 << 30);
+            h = clampInt(readBigEndian(d, 20, 4), 0, 1 << 30);
+            return true;
+        }
+        return false;
     }
-    m_fontIndex[m_fontEntry.number] = static_cast<int>(m_doc.fonts.size());
-    m_doc.fonts.push_back(std::move(font));
-    m_fontNumbers.push_back(m_fontEntry.number);
-    m_fontCodePages.push_back(page);
-}
-
-void Reader::orderFonts() {
-    // The model keeps the default font at index 0.
-    if (m_fontsOrdered) return;
-    m_fontsOrdered = true;
-    if (!m_haveDeff) return;
-    const auto it = m_fontIndex.find(m_deffNumber);
-    if (it == m_fontIndex.end() || it->second == 0) return;
-    const std::size_t from = static_cast<std::size_t>(it->second);
-    std::rotate(m_doc.fonts.begin(), m_doc.fonts.begin() + from, m_doc.fonts.begin() + from + 1);
-    std::rotate(m_fontNumbers.begin(), m_fontNumbers.begin() + from, m_fontNumbers.begin() + from + 1);
-    std::rotate(m_fontCodePages.begin(), m_fontCodePages.begin() + from, m_fontCodePages.begin() + from + 1);
-    m_fontIndex.clear();
-    for (std::size_t i = 0; i < m_fontNumbers.size(); ++i) m_fontIndex[m_fontNumbers[i]] = static_cast<int>(i);
-}
-
-void Reader::finishStyleEntry(GroupState& g) {
-    if (m_styleEntry.skip) return;
-    Style style;
-    style.name = trimmed(m_styleEntry.name);
-    // A style needs a name to be listed or chosen; one without gets the name
-    // other programs show for it (and this program's writer gives it).
-    if (style.name.empty()) style.name = "Style " + std::to_string(m_doc.styles.size());
-    style.type = m_styleEntry.type;
-    style.para = g.para;
-    style.para.style.reset();
-    style.para.list.reset();
-    style.chars = g.chars;
-    style.chars.charStyle.reset();
-    m_styleIndex[m_styleEntry.number] = static_cast<int>(m_doc.styles.size());
-    m_doc.styles.push_back(std::move(style));
-    m_pendingStyles.push_back(PendingStyle{m_styleEntry.basedOn, m_styleEntry.next, g.lsNum, g.ilvl});
-}
-
-void Reader::finishListLevel(GroupState& g) {
-    if (m_list.levels.size() >= static_cast<std::size_t>(kMaxListLevels)) return;
-    switch (m_levelNfc) {
-    case 1: m_level.format = NumberFormat::UpperRoman; break;
-    case 2: m_level.format = NumberFormat::LowerRoman; break;
-    case 3: m_level.format = NumberFormat::UpperLetter; break;
-    case 4: m_level.format = NumberFormat::LowerLetter; break;
-    case 5: m_level.format = NumberFormat::Ordinal; break;
-    case 23: m_level.format = NumberFormat::Bullet; break;
-    case 255: m_level.format = NumberFormat::None; break;
-    default: m_level.format = NumberFormat::Decimal; break;
+    if (format == ImageFormat::Jpeg) {
+        std::size_t i = 2;
+        if (d.size() < 4 || static_cast<unsigned char>(d[0]) != 0xFF || static_cast<unsigned char>(d[1]) != 0xD8)
+            return false;
+        while (i + 9 < d.size()) {
+            if (static_cast<unsigned char>(d[i]) != 0xFF) return false;
+            const unsigned marker = static_cast<unsigned char>(d[i + 1]);
+            if (marker == 0xFF) { ++i; continue; }
+            const std::uint32_t len = readBigEndian(d, i + 2, 2);
+            const bool sof = marker >= 0xC0 && marker <= 0xCF && marker != 0xC4 && marker != 0xC8 && marker != 0xCC;
+            if (sof) {
+                h = static_cast<int>(readBigEndian(d, i + 5, 2));
+                w = static_cast<int>(readBigEndian(d, i + 7, 2));
+                return true;
+            }
+            if (len < 2) return false;
+            i += 2 + len;
+        }
     }
-    m_level.leftIndent = g.para.leftIndent;
-    m_level.firstLineIndent = g.para.firstLineIndent;
-    if (g.fontSeen) m_level.font = g.chars.font;
-    m_list.levels.push_back(std::move(m_level));
-    m_level = ListLevel{};
+    return false;
+}
+
+}  // namespace
+
+bool Reader::handlePictureWord(Kw k, const RtfToken& t, GroupState& g) {
+    const std::int32_t p = t.param;
+    switch (k) {
+    case Kw::k_pict:
+        if (m_pict.active || g.role != Role::None) {
+            skipGroup();
+            return true;
+        }
+        g.roleData = (g.dest == Dest::Body || g.dest == Dest::NoText) ? 1 : 0;
+        g.role = Role::Pict;
+        g.dest = Dest::Pict;
+        m_pict = PictState{};
+        m_pict.active = true;
+        return true;
+    case Kw::k_pngblip: case Kw::k_jpegblip: case Kw::k_emfblip: case Kw::k_wmetafile:
+        if (g.dest == Dest::Pict)
+            m_pict.format = static_cast<int>(k == Kw::k_pngblip ? ImageFormat::Png : k == Kw::k_jpegblip ? ImageFormat::Jpeg
+                                             : k == Kw::k_emfblip ? ImageFormat::Emf : ImageFormat::Wmf);
+        return true;
+    case Kw::k_macpict: case Kw::k_dibitmap: case Kw::k_wbitmap: case Kw::k_pmmetafile:
+        if (g.dest == Dest::Pict) {
+            m_pict.format = 100;
+            m_pict.unsupportedKind = k == Kw::k_macpict ? "Mac PICT" : k == Kw::k_pmmetafile ? "OS/2 metafile" : "device-dependent bitmap";
+        }
+        return true;
+    case Kw::k_picw: if (g.dest == Dest::Pict) m_pict.picw = p; return true;
+    case Kw::k_pich: if (g.dest == Dest::Pict) m_pict.pich = p; return true;
+    case Kw::k_picwgoal: if (g.dest == Dest::Pict) m_pict.goalw = p; return true;
+    case Kw::k_pichgoal: if (g.dest == Dest::Pict) m_pict.goalh = p; return true;
+    case Kw::k_picscalex: if (g.dest == Dest::Pict) m_pict.scalex = p; return true;
+    case Kw::k_picscaley: if (g.dest == Dest::Pict) m_pict.scaley = p; return true;
+    case Kw::k_bin: {
+        // Raw bytes follow; never read them as RTF, wherever they are.
+        const std::string_view data = m_tz.takeBinary(t.hasParam ? p : 0);
+        if (g.dest == Dest::Pict && m_pict.active) m_pict.data.append(data);
+        return true;
+    }
+    case Kw::k_shppict:
+        if (g.role == Role::None) g.role = Role::Shppict;
+        return true;
+    case Kw::k_nonshppict:
+        if (m_lastWasShppict) skipGroup();
+        return true;
+    default:
+        return false;
+    }
 }
 
 void Reader::finishPict(GroupState& g) {
@@ -2579,25 +1970,58 @@ void Reader::finishPict(GroupState& g) {
     insertInline(ctxOf(g), std::move(image));
 }
 
-void Reader::finishCapture(GroupState& g) {
-    std::string text = trimmed(m_capture);
-    m_capture.clear();
-    TextContext& ctx = ctxOf(g);
-    switch (static_cast<Capture>(g.roleData)) {
-    case Capture::Initials: m_atnInitials = std::move(text); break;
-    case Capture::Author: m_atnAuthor = std::move(text); break;
-    case Capture::Ref: if (ctx.kind == ContextKind::Comment) ctx.commentRef = std::move(text); break;
-    case Capture::Date: if (ctx.kind == ContextKind::Comment) ctx.commentDate = std::move(text); break;
-    case Capture::RangeStart:
-    case Capture::RangeEnd:
-        if (g.destData == 1 && !text.empty()) {
-            CommentRange range;
-            range.id = rangeId(text);
-            m_rangesSeen.insert(range.id);
-            range.start = static_cast<Capture>(g.roleData) == Capture::RangeStart;
-            insertInline(ctx, range);
+bool Reader::handleObjectWord(Kw k, GroupState& g) {
+    switch (k) {
+    case Kw::k_shp:
+        if (g.role == Role::None && static_cast<int>(m_shapes.size()) < m_limits.maxNesting) {
+            g.role = Role::Shape;
+            m_shapes.emplace_back();
         }
-        break;
+        return true;
+    case Kw::k_shpinst:
+        if (m_stack.size() >= 2) m_stack[m_stack.size() - 2].sawShapeInstance = true;
+        g.dest = Dest::NoText;
+        return true;
+    case Kw::k_shprslt:
+        // The result is an older writer's copy of the shape read above.
+        if (m_stack.size() >= 2 && m_stack[m_stack.size() - 2].sawShapeInstance) skipGroup();
+        return true;
+    case Kw::k_object: case Kw::k_do:
+        if (g.dest == Dest::Body) g.dest = Dest::NoText;
+        return true;
+    case Kw::k_result:
+        if (g.dest == Dest::NoText) g.dest = Dest::Body;
+        return true;
+    case Kw::k_sv:
+        // A shape's picture (pib) is read as the picture it holds; other
+        // values are numbers kept for the shape.
+        if (m_shapePropName == "pib" && !m_shapes.empty()) {
+            m_shapes.back().hasPicture = true;
+            if (g.role == Role::None) {
+                g.role = Role::ShapePicture;
+                m_shapes.back().inPicture = true;
+            }
+        }
+        if (g.role == Role::None && g.dest == Dest::NoText && m_shapePropName != "pib") {
+            g.role = Role::Capture;
+            g.roleData = static_cast<int>(Capture::PropValue);
+            g.dest = Dest::Capture;
+            m_capture.clear();
+        }
+        return true;
+    case Kw::k_sn:
+        beginCapture(g, Capture::PropName);
+        return true;
+    case Kw::k_sp: case Kw::k_shpgrp:
+        return true;
+    default:
+        return false;
+    }
+}
+
+// A shape property's name ({\sn}) or value ({\sv}), as its group ends.
+void Reader::finishShapeCapture(Capture what, std::string text) {
+    switch (what) {
     case Capture::PropName: m_shapePropName = std::move(text); break;
     case Capture::PropValue:
         if (!m_shapes.empty() && !m_shapePropName.empty()) {
@@ -2606,61 +2030,9 @@ void Reader::finishCapture(GroupState& g) {
             if (end && end != text.c_str()) m_shapes.back().props[m_shapePropName] = v;
         }
         break;
+    default:
+        break;
     }
-}
-
-// Words of the document's note settings (\fet, \ftn..., \aftn...) and of a
-// section's (\sftn..., \saftn...).
-bool Reader::handleNoteSettingWord(std::string_view name, const RtfToken& t) {
-    NoteSettings& notes = m_doc.notes;
-    if (name == "fet") {
-        m_noteTypeEndnotesOnly = t.param == 1;
-        return true;
-    }
-    if (name == "ftntj") { notes.footnotesBeneathText = true; return true; }
-    if (name == "ftnbj") { notes.footnotesBeneathText = false; return true; }
-    if (name == "aendnotes") { notes.endnotesPerSection = true; return true; }
-    if (name == "aenddoc") { notes.endnotesPerSection = false; return true; }
-    // With endnotes only, the footnote words say where the endnotes go.
-    if (name == "endnotes" || name == "enddoc") {
-        if (m_noteTypeEndnotesOnly) notes.endnotesPerSection = name == "endnotes";
-        return true;
-    }
-    NoteNumbering* target = nullptr;
-    std::string_view rest;
-    const auto starts = [&](std::string_view prefix) {
-        if (name.substr(0, prefix.size()) != prefix) return false;
-        rest = name.substr(prefix.size());
-        return true;
-    };
-    if (starts("saftn")) {
-        if (!m_sect.endnoteNumbering) m_sect.endnoteNumbering = notes.endnotes;
-        target = &*m_sect.endnoteNumbering;
-    } else if (starts("sftn")) {
-        if (!m_sect.footnoteNumbering) m_sect.footnoteNumbering = notes.footnotes;
-        target = &*m_sect.footnoteNumbering;
-    } else if (starts("aftn")) {
-        target = &notes.endnotes;
-    } else if (starts("ftn")) {
-        target = &notes.footnotes;
-    } else {
-        return false;
-    }
-    if (rest == "start") target->start = std::clamp(t.hasParam ? t.param : 1, 0, 1 << 20);
-    else if (rest == "rstcont") target->restart = NoteRestart::Continuous;
-    else if (rest == "restart") target->restart = NoteRestart::EachSection;
-    else if (rest == "rstpg") target->restart = NoteRestart::EachPage;
-    else if (rest == "nar") target->format = NoteNumberFormat::Decimal;
-    else if (rest == "nalc") target->format = NoteNumberFormat::LowerLetter;
-    else if (rest == "nauc") target->format = NoteNumberFormat::UpperLetter;
-    else if (rest == "nrlc") target->format = NoteNumberFormat::LowerRoman;
-    else if (rest == "nruc") target->format = NoteNumberFormat::UpperRoman;
-    else if (rest == "nchi") target->format = NoteNumberFormat::Chicago;
-    else if (rest == "alt") {
-        TextContext& ctx = ctxOf(top());
-        if (ctx.kind == ContextKind::Note) ctx.endnote = true;
-    }
-    return true;
 }
 
 // A shape's place, size and wrapping (\shpleft, \shpbxpage, \shpwr, ...).
@@ -2742,6 +2114,217 @@ void Reader::finishShape(GroupState& g) {
     insertInline(ctxOf(g), std::move(frame));
 }
 
+bool Reader::handleDocumentWord(Kw k, const RtfToken& t, GroupState& g) {
+    const std::int32_t p = t.param;
+    switch (k) {
+    case Kw::k_facingp:
+        m_doc.facingPages = true;
+        return true;
+
+    // Info
+    case Kw::k_info:
+        g.dest = Dest::Info;
+        return true;
+    case Kw::k_title: case Kw::k_subject: case Kw::k_author: case Kw::k_keywords: case Kw::k_doccomm:
+        if (g.dest == Dest::Info) {
+            g.dest = Dest::InfoText;
+            const InfoField f = k == Kw::k_title ? InfoField::Title : k == Kw::k_subject ? InfoField::Subject
+                                : k == Kw::k_author ? InfoField::Author : k == Kw::k_keywords ? InfoField::Keywords
+                                : InfoField::Comments;
+            g.destData = static_cast<int>(f);
+            switch (f) {
+            case InfoField::Title: m_doc.info.title.clear(); break;
+            case InfoField::Subject: m_doc.info.subject.clear(); break;
+            case InfoField::Author: m_doc.info.author.clear(); break;
+            case InfoField::Keywords: m_doc.info.keywords.clear(); break;
+            case InfoField::Comments: m_doc.info.comments.clear(); break;
+            }
+        } else {
+            skipGroup();
+        }
+        return true;
+    case Kw::k_creatim: case Kw::k_revtim:
+        if (g.dest == Dest::Info && g.role == Role::None) {
+            g.dest = Dest::InfoTime;
+            g.role = Role::InfoTime;
+            g.roleData = k == Kw::k_creatim ? 0 : 1;
+            m_time = TimeParts{};
+        } else {
+            skipGroup();
+        }
+        return true;
+    case Kw::k_yr: case Kw::k_mo: case Kw::k_dy: case Kw::k_hr: case Kw::k_min: case Kw::k_sec:
+        if (g.dest == Dest::InfoTime) {
+            const int v = std::clamp(p, 0, 9999);
+            (k == Kw::k_yr ? m_time.yr : k == Kw::k_mo ? m_time.mo : k == Kw::k_dy ? m_time.dy
+             : k == Kw::k_hr ? m_time.hr : k == Kw::k_min ? m_time.min : m_time.sec) = v;
+        }
+        return true;
+
+    // Document defaults
+    case Kw::k_defchp: case Kw::k_defpap:
+        if (g.role != Role::None) return true;
+        g.dest = Dest::Defaults;
+        g.role = k == Kw::k_defchp ? Role::DefChp : Role::DefPap;
+        g.chars = CharProps{};
+        g.charClass = 0;
+        g.rtlch = false;
+        g.para = ParaProps{};
+        g.slValue = 0;
+        g.slMult = false;
+        return true;
+    default:
+        return false;
+    }
+}
+
+void Reader::finishInfoTime(GroupState& g) {
+    if (m_time.yr > 0) {
+        char buf[40];
+        std::snprintf(buf, sizeof buf, "%04d-%02d-%02dT%02d:%02d:%02dZ", m_time.yr,
+                      std::clamp(m_time.mo, 1, 12), std::clamp(m_time.dy, 1, 31),
+                      std::clamp(m_time.hr, 0, 23), std::clamp(m_time.min, 0, 59),
+                      std::clamp(m_time.sec, 0, 59));
+        (g.roleData == 0 ? m_doc.info.created : m_doc.info.modified) = buf;
+    }
+}
+
+void Reader::finishDefaultChars(GroupState& g) {
+    m_defaultChars = g.chars;
+    m_defaultChars.charStyle.reset();
+}
+
+void Reader::finishDefaultPara(GroupState& g) {
+    m_defaultPara = g.para;
+    m_defaultPara.style.reset();
+    m_defaultPara.list.reset();
+}
+
+bool Reader::handleSectionWord(Kw k, const RtfToken& t) {
+    const Twips v = clampTwips(t.param);
+    SectionProps& s = m_sect;
+    switch (k) {
+    // Document-wide page setup is also the first section's, until \sectd says otherwise.
+    case Kw::k_paperw: m_docSect.pageWidth = s.pageWidth = std::max<Twips>(v, 1); return true;
+    case Kw::k_paperh: m_docSect.pageHeight = s.pageHeight = std::max<Twips>(v, 1); return true;
+    case Kw::k_margl: m_docSect.marginLeft = s.marginLeft = v; return true;
+    case Kw::k_margr: m_docSect.marginRight = s.marginRight = v; return true;
+    case Kw::k_margt: m_docSect.marginTop = s.marginTop = v; return true;
+    case Kw::k_margb: m_docSect.marginBottom = s.marginBottom = v; return true;
+    case Kw::k_landscape: m_docSect.landscape = s.landscape = true; return true;
+    case Kw::k_sectd:
+        m_sect = m_docSect;
+        m_pgnRestart = false;
+        m_pgnStart = 1;
+        return true;
+    case Kw::k_sect:
+        if (top().dest == Dest::Body && top().ctx == 0) endSection(false);
+        return true;
+    case Kw::k_sbknone: s.breakKind = SectionBreak::Continuous; return true;
+    case Kw::k_sbkcol: s.breakKind = SectionBreak::Column; return true;
+    case Kw::k_sbkpage: s.breakKind = SectionBreak::NextPage; return true;
+    case Kw::k_sbkeven: s.breakKind = SectionBreak::EvenPage; return true;
+    case Kw::k_sbkodd: s.breakKind = SectionBreak::OddPage; return true;
+    case Kw::k_cols: s.columns = std::clamp(t.param, 1, 100); return true;
+    case Kw::k_colsx: s.columnSpacing = std::max<Twips>(0, v); return true;
+    case Kw::k_pgndec: s.pageNumberFormat = PageNumberFormat::Decimal; return true;
+    case Kw::k_pgnucrm: s.pageNumberFormat = PageNumberFormat::UpperRoman; return true;
+    case Kw::k_pgnlcrm: s.pageNumberFormat = PageNumberFormat::LowerRoman; return true;
+    case Kw::k_pgnucltr: s.pageNumberFormat = PageNumberFormat::UpperLetter; return true;
+    case Kw::k_pgnlcltr: s.pageNumberFormat = PageNumberFormat::LowerLetter; return true;
+    case Kw::k_pgnstarts: m_pgnStart = std::clamp(t.param, 0, 1 << 20); return true;
+    case Kw::k_pgnrestart: m_pgnRestart = true; return true;
+    case Kw::k_pgncont: m_pgnRestart = false; return true;
+    case Kw::k_titlepg: s.titlePage = true; return true;
+    case Kw::k_headery: s.headerDistance = std::max<Twips>(0, v); return true;
+    case Kw::k_footery: s.footerDistance = std::max<Twips>(0, v); return true;
+    case Kw::k_pgwsxn: s.pageWidth = std::max<Twips>(v, 1); return true;
+    case Kw::k_pghsxn: s.pageHeight = std::max<Twips>(v, 1); return true;
+    case Kw::k_marglsxn: s.marginLeft = v; return true;
+    case Kw::k_margrsxn: s.marginRight = v; return true;
+    case Kw::k_margtsxn: s.marginTop = v; return true;
+    case Kw::k_margbsxn: s.marginBottom = v; return true;
+    case Kw::k_lndscpsxn: s.landscape = true; return true;
+    default: return false;
+    }
+}
+
+void Reader::endSection(bool last) {
+    TextContext& body = *m_contexts[0];
+    finishContextBlocks(body);
+    if (last && body.blocks.empty() && !m_doc.sections.empty()) return;  // a trailing \sect
+    Section section;
+    section.props = m_sect;
+    if (m_pgnRestart) section.props.pageNumberStart = m_pgnStart;
+    section.blocks = std::move(body.blocks);
+    body.blocks.clear();
+    body.lastParaLevel = -1;
+    // Only the headers this section defines: one without shows the previous
+    // section's, and the model says so by leaving them empty.
+    section.header = std::move(m_header);
+    section.headerFirst = std::move(m_headerFirst);
+    section.headerEven = std::move(m_headerEven);
+    section.footer = std::move(m_footer);
+    section.footerFirst = std::move(m_footerFirst);
+    section.footerEven = std::move(m_footerEven);
+    for (auto* h : {&m_header, &m_headerFirst, &m_headerEven, &m_footer, &m_footerFirst, &m_footerEven}) h->clear();
+    m_doc.sections.push_back(std::move(section));
+}
+
+// Words of the document's note settings (\fet, \ftn..., \aftn...) and of a
+// section's (\sftn..., \saftn...).
+bool Reader::handleNoteSettingWord(std::string_view name, const RtfToken& t) {
+    NoteSettings& notes = m_doc.notes;
+    if (name == "fet") {
+        m_noteTypeEndnotesOnly = t.param == 1;
+        return true;
+    }
+    if (name == "ftntj") { notes.footnotesBeneathText = true; return true; }
+    if (name == "ftnbj") { notes.footnotesBeneathText = false; return true; }
+    if (name == "aendnotes") { notes.endnotesPerSection = true; return true; }
+    if (name == "aenddoc") { notes.endnotesPerSection = false; return true; }
+    // With endnotes only, the footnote words say where the endnotes go.
+    if (name == "endnotes" || name == "enddoc") {
+        if (m_noteTypeEndnotesOnly) notes.endnotesPerSection = name == "endnotes";
+        return true;
+    }
+    NoteNumbering* target = nullptr;
+    std::string_view rest;
+    const auto starts = [&](std::string_view prefix) {
+        if (name.substr(0, prefix.size()) != prefix) return false;
+        rest = name.substr(prefix.size());
+        return true;
+    };
+    if (starts("saftn")) {
+        if (!m_sect.endnoteNumbering) m_sect.endnoteNumbering = notes.endnotes;
+        target = &*m_sect.endnoteNumbering;
+    } else if (starts("sftn")) {
+        if (!m_sect.footnoteNumbering) m_sect.footnoteNumbering = notes.footnotes;
+        target = &*m_sect.footnoteNumbering;
+    } else if (starts("aftn")) {
+        target = &notes.endnotes;
+    } else if (starts("ftn")) {
+        target = &notes.footnotes;
+    } else {
+        return false;
+    }
+    if (rest == "start") target->start = std::clamp(t.hasParam ? t.param : 1, 0, 1 << 20);
+    else if (rest == "rstcont") target->restart = NoteRestart::Continuous;
+    else if (rest == "restart") target->restart = NoteRestart::EachSection;
+    else if (rest == "rstpg") target->restart = NoteRestart::EachPage;
+    else if (rest == "nar") target->format = NoteNumberFormat::Decimal;
+    else if (rest == "nalc") target->format = NoteNumberFormat::LowerLetter;
+    else if (rest == "nauc") target->format = NoteNumberFormat::UpperLetter;
+    else if (rest == "nrlc") target->format = NoteNumberFormat::LowerRoman;
+    else if (rest == "nruc") target->format = NoteNumberFormat::UpperRoman;
+    else if (rest == "nchi") target->format = NoteNumberFormat::Chicago;
+    else if (rest == "alt") {
+        TextContext& ctx = ctxOf(top());
+        if (ctx.kind == ContextKind::Note) ctx.endnote = true;
+    }
+    return true;
+}
+
 void Reader::finishDocument() {
     endSection(true);
     if (m_doc.fonts.empty()) {
@@ -2750,31 +2333,12 @@ void Reader::finishDocument() {
         font.family = FontFamily::Roman;
         m_doc.fonts.push_back(std::move(font));
     }
-    for (std::size_t i = 0; i < m_pendingStyles.size() && i < m_doc.styles.size(); ++i) {
-        const PendingStyle& ps = m_pendingStyles[i];
-        Style& style = m_doc.styles[i];
-        const auto find = [this](std::optional<int> number) -> std::optional<int> {
-            if (!number) return std::nullopt;
-            const auto it = m_styleIndex.find(*number);
-            if (it == m_styleIndex.end()) return std::nullopt;
-            return it->second;
-        };
-        style.basedOn = find(ps.basedOn);
-        if (style.basedOn == static_cast<int>(i)) style.basedOn.reset();
-        // "The style after this one" only means something for paragraph styles.
-        if (style.type == StyleType::Paragraph) style.next = find(ps.next);
-        if (ps.lsNum != 0) {
-            // The style sheet comes before the list table, so a style's list is
-            // only known now.
-            const auto it = m_lsIndex.find(ps.lsNum);
-            if (it != m_lsIndex.end()) style.para.list = ListRef{it->second, ps.ilvl};
-        }
-    }
+    resolveStyles();
     m_doc.defaultChars = m_defaultChars;
     m_doc.defaultPara = m_defaultPara;
 }
 
-}  // namespace
+}  // namespace rtf::reader
 
 ReadResult readRtf(std::string_view bytes, const ReadLimits& limits) {
     std::size_t start = 0;
@@ -2784,7 +2348,7 @@ ReadResult readRtf(std::string_view bytes, const ReadLimits& limits) {
         ++start;
     if (bytes.substr(start, 5) != "{\\rtf") return ReadResult::failure("The file is not an RTF document");
     try {
-        Reader reader(bytes.substr(start), limits);
+        rtf::reader::Reader reader(bytes.substr(start), limits);
         return reader.run();
     } catch (const std::bad_alloc&) {
         return ReadResult::failure("The file is too large to read");
