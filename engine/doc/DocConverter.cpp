@@ -355,14 +355,21 @@ void DocConverter::convertHeaders(const std::vector<std::uint32_t>& sectionStart
     }
 }
 
-void DocConverter::buildSections() {
-    {
-        const auto [fc, lcb] = m_fib.pair(kDop);
-        if (lcb >= 2) {
-            const Bytes dop = Bytes{(m_fib.word6 ? m_word : m_table).sub(fc, lcb)};
-            m_doc.facingPages = dop.u16(0) & 1;
-        }
+// The document settings of the DOP that shape the layout.
+void DocConverter::readDop() {
+    const auto [fc, lcb] = m_fib.pair(kDop);
+    const Bytes dop = Bytes{(m_fib.word6 ? m_word : m_table).sub(fc, lcb)};
+    if (lcb >= 2) m_doc.facingPages = dop.u16(0) & 1;
+    if (lcb >= 12) {
+        const int tab = static_cast<int>(dop.u16(10));  // dxaTab
+        if (tab > 0 && tab <= 31680) m_doc.defaultTab = tab;
     }
+    // fDontUseHTMLAutoSpacing sits in the compatibility options that
+    // Word 2000 added; older files have none and so use the HTML rules.
+    m_doc.htmlAutoSpacing = !(lcb > 512 && (dop.u8(512) & 0x04));
+}
+
+void DocConverter::buildSections() {
     const auto [fc, lcb] = m_fib.pair(kPlcfSed);
     m_sed = parsePlc(m_fib.word6 ? m_word : m_table, fc, lcb, 12);
     std::vector<std::uint32_t> starts;
@@ -615,6 +622,7 @@ model::Document DocConverter::convert() {
     m_fib = parseFib(m_word);
     loadText();
     buildFonts();
+    readDop();
     buildStyles();
     buildLists();
     loadNotesAndMarks();

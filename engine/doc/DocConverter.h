@@ -75,6 +75,7 @@ private:
     void buildStyles();
     const ResolvedStyle& resolvedStyle(int istd, int depth = 0);
     void buildLists();
+    void readDop();
     void buildSections();
     void loadNotesAndMarks();
     Sep sectionProps(std::size_t index) const;

@@ -64,6 +64,7 @@ struct Pap {
     int jc = 0;
     int dxaLeft = 0, dxaRight = 0, dxaLeft1 = 0;
     int dyaBefore = 0, dyaAfter = 0;
+    bool dyaBeforeAuto = false, dyaAfterAuto = false;  // HTML auto spacing
     int dyaLine = 240;
     bool multLine = true;
     bool keep = false, keepFollow = false, pageBreakBefore = false, widowControl = true, bidi = false;

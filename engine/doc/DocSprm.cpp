@@ -540,6 +540,8 @@ void applyPap(Pap& pap, const Sprm& s, bool word6) {
         break;
     case 0xA413: pap.dyaBefore = clampTwips(b.u16(0)); break;
     case 0xA414: pap.dyaAfter = clampTwips(b.u16(0)); break;
+    case 0x245B: pap.dyaBeforeAuto = v8 != 0; break;  // sprmPFDyaBeforeAuto
+    case 0x245C: pap.dyaAfterAuto = v8 != 0; break;   // sprmPFDyaAfterAuto
     case 0x2416: pap.inTable = v8 != 0; break;
     case 0x2417: pap.ttp = v8 != 0; break;
     case 0x2431: pap.widowControl = v8 != 0; break;

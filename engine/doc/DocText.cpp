@@ -241,6 +241,12 @@ model::ParaProps DocConverter::paraProps(const Pap& pap) const {
     p.firstLineIndent = pap.dxaLeft1;
     p.spaceBefore = pap.dyaBefore;
     p.spaceAfter = pap.dyaAfter;
+    // Auto spacing is 14 pt under the HTML rules, 5 pt where the document
+    // turned them off.
+    p.autoSpaceBefore = pap.dyaBeforeAuto;
+    p.autoSpaceAfter = pap.dyaAfterAuto;
+    if (p.autoSpaceBefore) p.spaceBefore = m_doc.htmlAutoSpacing ? 280 : 100;
+    if (p.autoSpaceAfter) p.spaceAfter = m_doc.htmlAutoSpacing ? 280 : 100;
     if (pap.multLine) {
         p.lineRule = model::LineRule::Auto;
         p.lineSpacing = pap.dyaLine > 0 ? std::min(pap.dyaLine, 240 * 20) : 240;

@@ -377,9 +377,16 @@ void DocxConverter::applyParaPr(model::ParaProps& p, const ParaPr& x) const {
     if (x.firstLine) p.firstLineIndent = *x.firstLine;
     if (x.before) p.spaceBefore = *x.before;
     if (x.after) p.spaceAfter = *x.after;
-    // Automatic spacing (from HTML) is what Word shows as 14 pt.
-    if (x.beforeAuto.value_or(false)) p.spaceBefore = 280;
-    if (x.afterAuto.value_or(false)) p.spaceAfter = 280;
+    // Automatic spacing (from HTML): 14 pt under the HTML rules, otherwise
+    // the fixed 5 pt before and 10 pt after.
+    if (x.beforeAuto) {
+        p.autoSpaceBefore = *x.beforeAuto;
+        if (p.autoSpaceBefore) p.spaceBefore = m_settings.htmlAutoSpacing ? 280 : 100;
+    }
+    if (x.afterAuto) {
+        p.autoSpaceAfter = *x.afterAuto;
+        if (p.autoSpaceAfter) p.spaceAfter = m_settings.htmlAutoSpacing ? 280 : 200;
+    }
     if (x.lineRule) p.lineRule = *x.lineRule;
     if (x.line) p.lineSpacing = *x.line;
     if (p.lineRule == model::LineRule::Auto && p.lineSpacing <= 0) p.lineSpacing = 240;
@@ -512,6 +519,8 @@ model::Document DocxConverter::convert() {
     m_doc.defaultChars = finish(m_defaultChars);
     m_doc.defaultPara = m_defaultPara;
     m_doc.facingPages = m_settings.evenAndOddHeaders;
+    m_doc.defaultTab = std::min(m_settings.defaultTab, 31680);
+    m_doc.htmlAutoSpacing = m_settings.htmlAutoSpacing;
     m_doc.notes = m_settings.notes;
 
     std::string warning;

@@ -193,6 +193,8 @@ struct ThemeFonts {
 
 struct Settings {
     bool evenAndOddHeaders = false;
+    int defaultTab = 720;               // w:defaultTabStop
+    bool htmlAutoSpacing = true;        // no w:compat/w:doNotUseHTMLParagraphAutoSpacing
     model::NoteSettings notes;
     std::string themeLangEastAsia;    // w:themeFontLang, picks script-specific theme fonts
     std::string themeLangBidi;

@@ -246,6 +246,8 @@ Settings parseSettings(const xml::Part& part) {
     Settings s;
     pugi::xml_node root = part.root();
     s.evenAndOddHeaders = onOff(root.child("w:evenAndOddHeaders")).value_or(false);
+    if (auto tab = twipsAttr(root.child("w:defaultTabStop"), "w:val"); tab && *tab > 0) s.defaultTab = *tab;
+    s.htmlAutoSpacing = !onOff(root.child("w:compat").child("w:doNotUseHTMLParagraphAutoSpacing")).value_or(false);
     pugi::xml_node footnotePr = root.child("w:footnotePr");
     pugi::xml_node endnotePr = root.child("w:endnotePr");
     s.notes.footnotes = parseNoteNumbering(footnotePr, s.notes.footnotes);

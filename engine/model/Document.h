@@ -94,6 +94,11 @@ struct ParaProps {
     Twips firstLineIndent = 0;     // negative for a hanging indent
     Twips spaceBefore = 0;
     Twips spaceAfter = 0;
+    // Spacing "auto" (HTML paragraph spacing): the reader stores the value the
+    // source shows in spaceBefore/After; a layout may then drop it at the top of
+    // a page or cell and between items of a list, as Word does.
+    bool autoSpaceBefore = false;
+    bool autoSpaceAfter = false;
     // Line spacing: with LineRule::Auto, 240ths of a line (240 single, 480 double);
     // with AtLeast/Exact, twips.
     int lineSpacing = 240;
@@ -414,6 +419,12 @@ struct Document {
     DocumentInfo info;
     bool facingPages = false;      // even/odd headers in use
     NoteSettings notes;
+    Twips defaultTab = 720;        // the distance between default tab stops
+    // HTML paragraph spacing rules are in force (Word's compatibility setting,
+    // off only where a document says "don't use HTML paragraph auto spacing"):
+    // auto spacing follows the HTML rules, and LibreOffice takes the larger of
+    // two paragraphs' spacings instead of their sum.
+    bool htmlAutoSpacing = false;
 };
 
 }  // namespace orvane::model

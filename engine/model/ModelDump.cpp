@@ -369,6 +369,8 @@ std::string Dumper::para(const ParaProps& p) {
     flag(s, p.pageBreakBefore, "pagebreakbefore");
     flag(s, !p.widowControl, "nowidow");
     flag(s, p.contextualSpacing, "contextual");
+    flag(s, p.autoSpaceBefore, "sbauto");
+    flag(s, p.autoSpaceAfter, "saauto");
     flag(s, p.rtl, "rtl");
     index(s, "outline", p.outlineLevel);
     if (!p.tabs.empty()) {
@@ -557,6 +559,8 @@ std::string Dumper::document(const Document& d) {
     }
     if (s != "info") line(0, s);
     if (d.facingPages) line(0, "facingpages");
+    if (d.defaultTab != 720) line(0, "deftab " + std::to_string(d.defaultTab));
+    if (d.htmlAutoSpacing) line(0, "htmlautospacing");
     if (!(d.notes == NoteSettings{})) {
         const NoteSettings defaults;
         std::string n = "notes";

@@ -85,6 +85,13 @@ void OdtConverter::loadStyles() {
     parseFontFaces(child(stylesRoot, "office:font-face-decls"), m_faces);
     if (contentRoot != stylesRoot) parseFontFaces(child(contentRoot, "office:font-face-decls"), m_faces);
     parseStyles(child(stylesRoot, "office:styles"), m_common);
+    // The distance between default tab stops is the default paragraph style's.
+    for (pugi::xml_node d = child(stylesRoot, "office:styles").child("style:default-style"); d;
+         d = d.next_sibling("style:default-style")) {
+        if (attr(d, "style:family") != "paragraph") continue;
+        if (auto tab = lengthAttr(d.child("style:paragraph-properties"), "style:tab-stop-distance"); tab && *tab > 0)
+            m_doc.defaultTab = std::min(*tab, 31680);
+    }
     parseStyles(child(stylesRoot, "office:automatic-styles"), m_stylesAuto);
     parseStyles(child(contentRoot, "office:automatic-styles"), m_contentAuto);
     // Some producers put common styles into content.xml too.
@@ -105,11 +112,16 @@ void OdtConverter::loadStyles() {
 void OdtConverter::loadSettings() {
     const pugi::xml_node settings = child(m_src.settings, "office:settings");
     if (!settings) return;
-    const pugi::xml_node item = settings.find_node([](pugi::xml_node n) {
-        return std::strcmp(n.name(), "config:config-item") == 0 &&
-               std::strcmp(n.attribute("config:name").value(), "TabsRelativeToIndent") == 0;
-    });
-    if (item) m_tabsRelativeToIndent = nodeText(item) != "false";
+    const auto item = [&](const char* name) {
+        return settings.find_node([name](pugi::xml_node n) {
+            return std::strcmp(n.name(), "config:config-item") == 0 &&
+                   std::strcmp(n.attribute("config:name").value(), name) == 0;
+        });
+    };
+    if (const pugi::xml_node tabs = item("TabsRelativeToIndent")) m_tabsRelativeToIndent = nodeText(tabs) != "false";
+    // Without "add spacing between paragraphs" the larger of two spacings
+    // counts, not their sum: the rule RTF states as HTML auto spacing.
+    if (const pugi::xml_node add = item("AddParaTableSpacing")) m_doc.htmlAutoSpacing = nodeText(add) == "false";
 }
 
 void OdtConverter::loadMeta() {

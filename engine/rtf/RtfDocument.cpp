@@ -19,6 +19,12 @@ bool Reader::handleDocumentWord(Kw k, const RtfToken& t, GroupState& g) {
     case Kw::k_facingp:
         m_doc.facingPages = true;
         return true;
+    case Kw::k_deftab:
+        if (t.hasParam && p > 0 && p <= 31680) m_doc.defaultTab = p;
+        return true;
+    case Kw::k_htmautsp:
+        m_doc.htmlAutoSpacing = true;
+        return true;
 
     // Info
     case Kw::k_info:

@@ -22,14 +22,14 @@ namespace orvane::rtf::reader {
     X(info) X(title) X(subject) X(author) X(keywords) X(doccomm) X(creatim) X(revtim)              \
     X(yr) X(mo) X(dy) X(hr) X(min) X(sec)                                                           \
     X(defchp) X(defpap)                                                                             \
-    X(paperw) X(paperh) X(margl) X(margr) X(margt) X(margb) X(landscape) X(facingp)                 \
+    X(paperw) X(paperh) X(margl) X(margr) X(margt) X(margb) X(landscape) X(facingp) X(deftab) X(htmautsp) \
     X(sectd) X(sect) X(sbknone) X(sbkcol) X(sbkpage) X(sbkeven) X(sbkodd) X(cols) X(colsx)          \
     X(pgndec) X(pgnucrm) X(pgnlcrm) X(pgnucltr) X(pgnlcltr) X(pgnstarts) X(pgnrestart) X(pgncont)  \
     X(titlepg) X(headery) X(footery) X(pgwsxn) X(pghsxn) X(marglsxn) X(margrsxn) X(margtsxn)       \
     X(margbsxn) X(lndscpsxn)                                                                        \
     X(header) X(headerl) X(headerr) X(headerf) X(footer) X(footerl) X(footerr) X(footerf)         \
     X(pard) X(plain) X(par) X(ql) X(qc) X(qr) X(qj) X(qd) X(li) X(ri) X(lin) X(rin) X(fi) X(sb)    \
-    X(contextualspace) X(sa) X(sl) X(slmult) X(keepn) X(keep) X(pagebb) X(widctlpar) X(nowidctlpar) X(rtlpar)         \
+    X(contextualspace) X(sbauto) X(saauto) X(sa) X(sl) X(slmult) X(keepn) X(keep) X(pagebb) X(widctlpar) X(nowidctlpar) X(rtlpar)         \
     X(ltrpar) X(outlinelevel) X(tx) X(tb) X(tqr) X(tqc) X(tqdec) X(tldot) X(tlhyph) X(tlul)        \
     X(tlth) X(tleq) X(tlmdot) X(cbpat)                                                              \
     X(b) X(i) X(ul) X(ulw) X(uldb) X(uld) X(uldash) X(uldashd) X(uldashdd) X(ulth) X(ulwave)        \

@@ -75,6 +75,8 @@ bool Reader::handleParaWord(Kw k, const RtfToken& t, GroupState& g) {
         return true;
     case Kw::k_keepn: a.keepNext = on; return true;
     case Kw::k_contextualspace: a.contextualSpacing = on; return true;
+    case Kw::k_sbauto: a.autoSpaceBefore = on; return true;
+    case Kw::k_saauto: a.autoSpaceAfter = on; return true;
     case Kw::k_keep: a.keepLines = on; return true;
     case Kw::k_pagebb: a.pageBreakBefore = on; return true;
     case Kw::k_widctlpar: a.widowControl = true; return true;

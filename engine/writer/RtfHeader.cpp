@@ -224,8 +224,9 @@ void Writer::pageSetupToRtf() {
     word("margb", first.marginBottom);
     if (first.landscape) word("landscape");
     if (m_doc.facingPages) word("facingp");
-    word("deftab", 720);
+    word("deftab", m_doc.defaultTab > 0 ? m_doc.defaultTab : 720);
     if (m_doc.defaultPara.widowControl) word("widowctrl");
+    if (m_doc.htmlAutoSpacing) word("htmautsp");
     endLine();
     noteSettingsToRtf();
 }

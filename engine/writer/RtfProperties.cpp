@@ -132,6 +132,8 @@ void Writer::paraPropsToRtf(const ParaProps& p, const Baselines<ParaProps>& base
     }
     if (p.spaceBefore != 0 || has([](const ParaProps& x) { return x.spaceBefore; })) word("sb", p.spaceBefore);
     if (p.spaceAfter != 0 || has([](const ParaProps& x) { return x.spaceAfter; })) word("sa", p.spaceAfter);
+    if (p.autoSpaceBefore || has([](const ParaProps& x) { return x.autoSpaceBefore; })) word("sbauto", p.autoSpaceBefore);
+    if (p.autoSpaceAfter || has([](const ParaProps& x) { return x.autoSpaceAfter; })) word("saauto", p.autoSpaceAfter);
     const bool singleSpaced = p.lineRule == LineRule::Auto && p.lineSpacing == 240;
     if (!singleSpaced || has([](const ParaProps& x) { return std::pair(x.lineSpacing, x.lineRule); })) {
         switch (p.lineRule) {

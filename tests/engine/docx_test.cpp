@@ -269,6 +269,30 @@ TEST(DocxReader, ParagraphProperties) {
     expectDump(b, "paragraphs.txt");
 }
 
+// Auto spacing keeps its rule: 14 pt and the HTML rules unless the settings
+// turn them off (then 5 pt before, 10 pt after); the default tab stops come too.
+TEST(DocxReader, AutoSpacingFollowsTheDocumentsCompatibilitySetting) {
+    const auto convert = [](const std::string& compat) {
+        DocxBuilder b;
+        b.xmlPart("settings", "word/settings.xml", "w:settings",
+                  "<w:defaultTabStop w:val=\"709\"/><w:compat>" + compat + "</w:compat>");
+        b.body = R"(<w:p><w:pPr><w:spacing w:before="100" w:beforeAutospacing="1" w:after="100" w:afterAutospacing="1"/></w:pPr><w:r><w:t>auto</w:t></w:r></w:p>
+          <w:p><w:pPr><w:spacing w:before="120" w:after="60"/></w:pPr><w:r><w:t>fixed</w:t></w:r></w:p>)";
+        const ReadResult r = orvane::readDocument(b.build());
+        EXPECT_TRUE(r.ok()) << r.error;
+        orvane::StringSink sink;
+        if (r.ok()) orvane::writeRtf(*r.document, sink);
+        return sink.text();
+    };
+    const std::string html = convert("");
+    EXPECT_NE(html.find("\\deftab709\\widowctrl\\htmautsp"), std::string::npos) << html;
+    EXPECT_NE(html.find("\\sb280\\sa280\\sbauto1\\saauto1"), std::string::npos) << html;
+    EXPECT_NE(html.find("\\sb120\\sa60\\widctlpar"), std::string::npos) << html;
+    const std::string fixed = convert("<w:doNotUseHTMLParagraphAutoSpacing/>");
+    EXPECT_EQ(fixed.find("\\htmautsp"), std::string::npos) << fixed;
+    EXPECT_NE(fixed.find("\\sb100\\sa200\\sbauto1\\saauto1"), std::string::npos) << fixed;
+}
+
 TEST(DocxReader, RunPropertiesAndSpecialCharacters) {
     DocxBuilder b;
     b.body = R"(

@@ -1053,6 +1053,32 @@ TEST(RtfRoundTrip, ContextualSpacing) {
     expectRoundTrip(d);
 }
 
+// HTML auto spacing: the document's rule (\htmautsp), the paragraphs' auto
+// flags beside the spacing they show, and the default tab stops come back.
+TEST(RtfRoundTrip, AutoSpacingAndDefaultTabs) {
+    model::Document d;
+    d.fonts = {{"Calibri", model::FontFamily::Swiss, 0, 2, ""}};
+    d.htmlAutoSpacing = true;
+    d.defaultTab = 709;
+    model::ParaProps html;
+    html.spaceBefore = html.spaceAfter = 280;
+    html.autoSpaceBefore = html.autoSpaceAfter = true;
+    model::ParaProps after;
+    after.spaceAfter = 280;
+    after.autoSpaceAfter = true;
+    model::Section s;
+    s.blocks = {paragraph({run("auto")}, html), paragraph({run("after")}, after), paragraph({run("plain")})};
+    d.sections = {s};
+    const std::string rtf = toRtf(d);
+    EXPECT_NE(rtf.find("\\deftab709\\widowctrl\\htmautsp"), std::string::npos) << rtf;
+    EXPECT_NE(rtf.find("\\sb280\\sa280\\sbauto1\\saauto1"), std::string::npos) << rtf;
+    EXPECT_EQ(count(rtf, "\\sbauto"), 1u) << rtf;
+    EXPECT_EQ(count(rtf, "\\saauto"), 2u) << rtf;
+    expectRoundTrip(d);
+    d.htmlAutoSpacing = false;
+    EXPECT_EQ(toRtf(d).find("\\htmautsp"), std::string::npos);
+}
+
 // Padding other than Word's usual goes out side by side and reads back.
 TEST(RtfRoundTrip, TableCellPadding) {
     model::Document d;
