@@ -67,6 +67,7 @@ bool Reader::handleHeaderTableWord(Kw k, const RtfToken& t, GroupState& g) {
     // Style sheet
     case Kw::k_stylesheet:
         g.dest = Dest::StyleSheet;
+        if (g.role == Role::None) g.role = Role::StyleSheet;
         return true;
     case Kw::k_s:
         if (g.dest == Dest::StyleEntry) {
@@ -194,7 +195,29 @@ void Reader::finishStyleEntry(GroupState& g) {
     style.chars.charStyle.reset();
     m_styleIndex[m_styleEntry.number] = static_cast<int>(m_doc.styles.size());
     m_doc.styles.push_back(std::move(style));
-    m_pendingStyles.push_back(PendingStyle{m_styleEntry.basedOn, m_styleEntry.next, g.lsNum, g.ilvl});
+    m_pendingStyles.push_back(PendingStyle{m_styleEntry.number, m_styleEntry.basedOn, m_styleEntry.next, g.lsNum, g.ilvl});
+}
+
+// At the style sheet's end: the styles in the order of their numbers, which
+// need not be the order they were defined in (a style comes after its base).
+void Reader::orderStyles() {
+    std::vector<std::size_t> order(m_doc.styles.size());
+    for (std::size_t i = 0; i < order.size(); ++i) order[i] = i;
+    std::stable_sort(order.begin(), order.end(), [this](std::size_t a, std::size_t b) {
+        return m_pendingStyles[a].number < m_pendingStyles[b].number;
+    });
+    std::vector<Style> styles;
+    std::vector<PendingStyle> pending;
+    styles.reserve(order.size());
+    pending.reserve(order.size());
+    m_styleIndex.clear();
+    for (const std::size_t i : order) {
+        m_styleIndex[m_pendingStyles[i].number] = static_cast<int>(styles.size());
+        styles.push_back(std::move(m_doc.styles[i]));
+        pending.push_back(m_pendingStyles[i]);
+    }
+    m_doc.styles = std::move(styles);
+    m_pendingStyles = std::move(pending);
 }
 
 // At the document's end: a style's \sbasedon and \snext become the indices

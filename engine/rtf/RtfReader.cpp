@@ -180,6 +180,7 @@ void Reader::closeGroup() {
         finishFontEntry();
         break;
     case Role::StyleSheet:
+        orderStyles();
         break;
     case Role::StyleEntry:
         finishStyleEntry(g);

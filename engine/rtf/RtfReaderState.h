@@ -260,6 +260,7 @@ struct StyleEntry {
 };
 
 struct PendingStyle {
+    int number = 0;  // the style's own \sN
     std::optional<int> basedOn;
     std::optional<int> next;
     int lsNum = 0;
@@ -396,6 +397,7 @@ private:
     std::optional<Rgb> color(std::int32_t index) const;
     void finishColorTableGroup(const GroupState& g);
     void finishStyleEntry(GroupState& g);
+    void orderStyles();
     void resolveStyles();
     void finishRevisionEntry();
 

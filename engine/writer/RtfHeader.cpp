@@ -82,11 +82,39 @@ void Writer::defaultsToRtf() {
     endLine();
 }
 
+namespace {
+
+// The styles in an order where each comes after the style it is based on:
+// readers that meet \sbasedon before the base is defined (LibreOffice does)
+// lose what the style inherits. Numbers stay as they are.
+std::vector<std::size_t> basesFirst(const std::vector<Style>& styles) {
+    std::vector<std::size_t> order;
+    order.reserve(styles.size());
+    std::vector<char> placed(styles.size(), 0);
+    std::vector<std::size_t> chain;
+    for (std::size_t i = 0; i < styles.size(); ++i) {
+        // Walk up to the first base already placed (or the root, or a loop),
+        // then place the chain from the top down.
+        chain.clear();
+        for (std::size_t at = i; !placed[at];) {
+            placed[at] = 1;
+            chain.push_back(at);
+            const auto& base = styles[at].basedOn;
+            if (!base || *base < 0 || static_cast<std::size_t>(*base) >= styles.size()) break;
+            at = static_cast<std::size_t>(*base);
+        }
+        order.insert(order.end(), chain.rbegin(), chain.rend());
+    }
+    return order;
+}
+
+}  // namespace
+
 void Writer::styleSheetToRtf() {
     if (m_doc.styles.empty()) return;
     group("stylesheet");
     endLine();
-    for (std::size_t i = 0; i < m_doc.styles.size(); ++i) {
+    for (const std::size_t i : basesFirst(m_doc.styles)) {
         const Style& s = m_doc.styles[i];
         const auto number = static_cast<long long>(i);
         const Style* parent = style(s.basedOn, s.type);

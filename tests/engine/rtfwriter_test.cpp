@@ -1053,6 +1053,36 @@ TEST(RtfRoundTrip, ContextualSpacing) {
     expectRoundTrip(d);
 }
 
+// A style is defined after the style it is based on, whatever their numbers,
+// so that readers resolve what it inherits; a loop of bases still ends.
+TEST(RtfWriterStyles, BasesAreDefinedBeforeTheStylesBasedOnThem) {
+    model::Document d;
+    d.fonts = {{"Calibri", model::FontFamily::Swiss, 0, 2, ""}};
+    model::Style heading;
+    heading.name = "heading 1";
+    heading.basedOn = 2;
+    model::Style loopA;
+    loopA.name = "Loop A";
+    loopA.basedOn = 3;
+    model::Style web;
+    web.name = "Normal (Web)";
+    web.para.spaceBefore = 280;
+    model::Style loopB;
+    loopB.name = "Loop B";
+    loopB.basedOn = 1;
+    d.styles = {heading, loopA, web, loopB};
+    model::Section s;
+    s.blocks = {paragraph({run("text")})};
+    d.sections = {s};
+    const std::string rtf = toRtf(d);
+    const auto at = [&](const char* name) { return rtf.find(name); };
+    ASSERT_NE(at("Normal (Web);"), std::string::npos) << rtf;
+    EXPECT_LT(at("Normal (Web);"), at("heading 1;")) << rtf;
+    EXPECT_NE(rtf.find("\\s0\\sb0\\widctlpar\\sbasedon2"), std::string::npos) << rtf;
+    EXPECT_EQ(count(rtf, "Loop A;"), 1u) << rtf;
+    EXPECT_EQ(count(rtf, "Loop B;"), 1u) << rtf;
+}
+
 // HTML auto spacing: the document's rule (\htmautsp), the paragraphs' auto
 // flags beside the spacing they show, and the default tab stops come back.
 TEST(RtfRoundTrip, AutoSpacingAndDefaultTabs) {
