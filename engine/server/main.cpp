@@ -7,6 +7,7 @@
 // document is opened.
 #include <sys/resource.h>
 
+#include <clocale>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -113,6 +114,11 @@ bool parseMegabytes(const char* text, unsigned long& value) {
 }  // namespace
 
 int main(int argc, char** argv) {
+#ifdef LC_PAPER
+    // Plain text is laid out on the user's paper. Nothing else of the locale
+    // is taken: numbers in RTF never get its decimal comma.
+    std::setlocale(LC_PAPER, "");
+#endif
     enum class Mode { None, ToRtf, Automation } mode = Mode::None;
     unsigned long memoryLimitMb = kDefaultMemoryLimitMb;
     server::ServerOptions serverOptions;

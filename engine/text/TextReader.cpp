@@ -1,5 +1,9 @@
 #include "text/TextReader.h"
 
+#include <langinfo.h>
+
+#include <cstdint>
+
 #include "encoding/Encoding.h"
 
 namespace orvane {
@@ -9,6 +13,33 @@ namespace {
 using namespace model;
 
 enum class TextEncoding { Utf8, Utf16Le, Utf16Be, Windows1252 };
+
+struct Paper {
+    Twips width = 11906;  // A4, the paper of the C locale
+    Twips height = 16838;
+};
+
+// The paper the user's locale prints on (LC_PAPER, as the program set it up;
+// the C locale's is A4), within sizes paper comes in.
+Paper userPaper() {
+    Paper paper;
+#ifdef _NL_PAPER_WIDTH
+    const auto millimetres = [](const char* item) {
+        // glibc answers these two with the number in place of the pointer.
+        return static_cast<long>(reinterpret_cast<std::intptr_t>(item));
+    };
+    const long width = millimetres(nl_langinfo(_NL_PAPER_WIDTH));
+    const long height = millimetres(nl_langinfo(_NL_PAPER_HEIGHT));
+    if (width >= 50 && width <= 2000 && height >= 50 && height <= 2000) {
+        paper.width = static_cast<Twips>((width * 14400 + 127) / 254);
+        paper.height = static_cast<Twips>((height * 14400 + 127) / 254);
+        // The locale keeps whole millimetres; inch sizes get their exact twips.
+        if (width == 216 && height == 279) paper = {12240, 15840};  // Letter
+        if (width == 216 && height == 356) paper = {12240, 20160};  // Legal
+    }
+#endif
+    return paper;
+}
 
 // Builds the document one character at a time.
 class TextBuilder {
@@ -57,6 +88,7 @@ private:
         Block block;
         Paragraph p;
         p.props = m_doc.defaultPara;
+        p.props.style = 0;  // Plain Text
         p.markProps = m_doc.defaultChars;
         block.value = std::move(p);
         m_doc.sections.front().blocks.push_back(std::move(block));
@@ -121,20 +153,32 @@ void decodeUtf16(std::string_view bytes, bool bigEndian, TextBuilder& out) {
 }  // namespace
 
 ReadResult readText(std::string_view bytes, const ReadLimits& /*limits*/) {
-    // Plain text carries no formatting, so it gets what Word's classic Normal
-    // template gives it: Times New Roman at 12 pt. A proportional serif face
-    // reads as a document rather than as program code, and it is the face every
-    // RTF reader substitutes sensibly when it lacks the original.
+    // Plain text carries no formatting: it was written for a fixed-pitch
+    // screen, with columns lined up by spaces. Word opens it in its "Plain
+    // Text" style and LibreOffice in "Preformatted Text", both fixed-pitch at
+    // about 10 pt, so it gets Courier New at 10 pt (every system has it or a
+    // face of its metrics), on the user's paper with 2 cm margins, which keep
+    // 80 columns on one line on A4 and on Letter alike.
     Document doc;
     Font font;
-    font.name = "Times New Roman";
-    font.family = FontFamily::Roman;
+    font.name = "Courier New";
+    font.family = FontFamily::Modern;
     font.charset = 0;
-    font.pitch = 2;
+    font.pitch = 1;
     doc.fonts.push_back(font);
     doc.defaultChars.font = 0;
-    doc.defaultChars.sizeHalfPoints = 24;
+    doc.defaultChars.sizeHalfPoints = 20;
+    Style plain;
+    plain.name = "Plain Text";
+    plain.chars = doc.defaultChars;
+    plain.para = doc.defaultPara;
+    doc.styles.push_back(plain);
     doc.sections.emplace_back();
+    SectionProps& page = doc.sections.front().props;
+    const Paper paper = userPaper();
+    page.pageWidth = paper.width;
+    page.pageHeight = paper.height;
+    page.marginLeft = page.marginRight = page.marginTop = page.marginBottom = 1134;
 
     TextEncoding format = TextEncoding::Utf8;
     if (bytes.substr(0, 3) == "\xEF\xBB\xBF") {

@@ -82,20 +82,40 @@ INSTANTIATE_TEST_SUITE_P(
         TextCase{"Utf16NulDropped", "\xFF\xFE" "a\0\0\0b\0"s, {"ab"}}),
     [](const auto& info) { return std::string(info.param.name); });
 
-TEST(TextReader, UsesOneFontForEverything) {
+// Plain text is laid out as written for a fixed-pitch screen: one fixed-pitch
+// face at 10 pt in a "Plain Text" style, on the C locale's A4 paper (the tests
+// never set a locale) with 2 cm margins, so 80 columns fit on a line.
+TEST(TextReader, IsLaidOutInOneFixedPitchFaceOnTheUsersPaper) {
     const ReadResult r = readText("Hello\tworld\n", ReadLimits{});
     ASSERT_TRUE(r.ok());
     const model::Document& d = *r.document;
     ASSERT_EQ(d.fonts.size(), 1u);
-    EXPECT_EQ(d.fonts[0].name, "Times New Roman");
-    EXPECT_EQ(d.fonts[0].family, model::FontFamily::Roman);
+    EXPECT_EQ(d.fonts[0].name, "Courier New");
+    EXPECT_EQ(d.fonts[0].pitch, 1);
+    ASSERT_EQ(d.styles.size(), 1u);
+    EXPECT_EQ(d.styles[0].name, "Plain Text");
     ASSERT_EQ(d.sections.size(), 1u);
+    const model::SectionProps& page = d.sections[0].props;
+    EXPECT_EQ(page.pageWidth, 11906);
+    EXPECT_EQ(page.pageHeight, 16838);
+    EXPECT_EQ(page.marginLeft, 1134);
+    EXPECT_EQ(page.marginRight, 1134);
+    // Eighty columns of 10 pt Courier (6 pt each) fit between the margins.
+    EXPECT_GE(page.pageWidth - page.marginLeft - page.marginRight, 80 * 6 * 20);
     const auto& p = std::get<model::Paragraph>(d.sections[0].blocks.at(0).value);
+    EXPECT_EQ(p.props.style, 0);
     ASSERT_EQ(p.content.size(), 1u);
     const auto& run = std::get<model::TextRun>(p.content[0].value);
     EXPECT_EQ(run.props.font, 0);
-    EXPECT_EQ(run.props.sizeHalfPoints, 24);
+    EXPECT_EQ(run.props.sizeHalfPoints, 20);
     EXPECT_EQ(run.props, d.defaultChars);
+    // In RTF: the style, the face and the page.
+    orvane::StringSink sink;
+    ASSERT_TRUE(orvane::writeRtf(d, sink));
+    const std::string& rtf = sink.text();
+    EXPECT_NE(rtf.find("\\fmodern\\fcharset0\\fprq1 Courier New;"), std::string::npos) << rtf;
+    EXPECT_NE(rtf.find("Plain Text;"), std::string::npos) << rtf;
+    EXPECT_NE(rtf.find("\\paperw11906\\paperh16838\\margl1134\\margr1134\\margt1134\\margb1134"), std::string::npos) << rtf;
 }
 
 TEST(TextReader, ModelOfAMixedFileMatchesGolden) {
