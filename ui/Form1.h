@@ -79,6 +79,8 @@ private:
     void connectHandlers();
     void connectListHandlers();
     void centreOnScreen();
+    // The pointer over one of the six buttons is the hand, elsewhere the default.
+    void pointerFeedback(QWidget* under);
 
     Platform m_platform;
     Dialogs& m_dialogs;

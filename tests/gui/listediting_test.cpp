@@ -1,4 +1,5 @@
 // Removing rows and dragging them into order, with real key and mouse events.
+#include <QGroupBox>
 #include <QLineEdit>
 #include <QProgressBar>
 #include <QPushButton>
@@ -208,17 +209,34 @@ TEST_F(ListEditing, DraggingAgainstTheEdgesShiftsEveryPassedRowByOnePlace) {
 TEST_F(ListEditing, ThePointerShowsTheHandOverButtonsUnlessTheHourglassShows) {
     QCursor hand(QPixmap(16, 16));
     window->pointer().setCustomImage(hand);
-    QTest::mouseMove(window->PushButton4, QPoint(5, 5));
-    QEvent enter(QEvent::Enter);
-    QApplication::sendEvent(window->PushButton4, &enter);
-    EXPECT_EQ(window->pointer().value(), MousePointer::Custom);
-    QApplication::sendEvent(window->Text1, &enter);
+    // The pointer moves through the window system, as a real one does: the
+    // widget below is entered, then moved over, and a move it ignores travels
+    // on to its parents.
+    auto moveOver = [&](QWidget* widget, QPoint at = {}) {
+        if (at.isNull()) at = widget->rect().center();
+        QTest::mouseMove(window->windowHandle(), widget->mapTo(window.get(), at));
+    };
+    for (QPushButton* button : {window->PushButton1, window->PushButton2, window->PushButton3, window->PushButton4,
+                                window->PushButton8, window->PushButton9}) {
+        moveOver(window->Text1);
+        EXPECT_EQ(window->pointer().value(), MousePointer::Default);
+        moveOver(button);
+        EXPECT_EQ(window->pointer().value(), MousePointer::Custom) << button->text().toStdString();
+        moveOver(button, QPoint(3, 3));  // moving on within the button
+        EXPECT_EQ(window->pointer().value(), MousePointer::Custom) << button->text().toStdString();
+        EXPECT_EQ(window->cursor().shape(), Qt::BitmapCursor);
+    }
+    moveOver(window->Frame1, QPoint(4, 4));
     EXPECT_EQ(window->pointer().value(), MousePointer::Default);
+    moveOver(window->PushButton3);
+    moveOver(window.get(), QPoint(3, 3));  // the window's own background
+    EXPECT_EQ(window->pointer().value(), MousePointer::Default);
+    EXPECT_EQ(window->cursor().shape(), Qt::ArrowCursor);
 
     window->pointer().set(MousePointer::Hourglass);
-    QApplication::sendEvent(window->PushButton2, &enter);
+    moveOver(window->PushButton2);
     EXPECT_EQ(window->pointer().value(), MousePointer::Hourglass);
-    QTest::mouseMove(window.get(), QPoint(3, 3));
+    moveOver(window.get(), QPoint(3, 3));
     EXPECT_EQ(window->pointer().value(), MousePointer::Hourglass);
     EXPECT_EQ(window->cursor().shape(), Qt::WaitCursor);
 }
