@@ -2,7 +2,6 @@
 
 #include <QFileInfo>
 #include <QLineEdit>
-#include <QProgressBar>
 #include <memory>
 
 #include "Automation.h"
@@ -11,6 +10,7 @@
 #include "FileList.h"
 #include "MousePointer.h"
 #include "Platform.h"
+#include "ProgressBar.h"
 
 namespace orvane {
 
@@ -116,7 +116,7 @@ void ConversionRun::PushButton2_Click() {
             if (rows == 0) throw Failure(QStringLiteral("Division by zero: the list is empty."));
             m_c.progress->setValue(qRound(double(position) / rows * 100.0));
         });
-        trap.line(116, [&] { m_c.progress->setFormat(QStringLiteral("Processing: ") + FileNameOf(input)); });
+        trap.line(116, [&] { m_c.progress->setText(QStringLiteral("Processing: ") + FileNameOf(input)); });
         trap.line(118, [&] {
             if (m_c.platform.processEvents) m_c.platform.processEvents();
         });
@@ -132,7 +132,7 @@ void ConversionRun::PushButton2_Click() {
     }
     trap.line(140, [&] { m_c.pointer.set(MousePointer::Default); });
     trap.line(142, [&] { m_c.progress->setValue(0); });
-    trap.line(144, [&] { m_c.progress->setFormat(QStringLiteral("Progress Bar")); });
+    trap.line(144, [&] { m_c.progress->setText(QStringLiteral("Progress Bar")); });
     trap.line(146, [&] { m_c.dialogs.message(DoneMessage); });
     finish();
 }

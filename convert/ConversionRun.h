@@ -10,13 +10,13 @@
 #include "Paths.h"
 
 class QLineEdit;
-class QProgressBar;
 
 namespace orvane {
 
 class Dialogs;
 class FileList;
 class MousePointer;
+class ProgressBar;
 struct Platform;
 
 // The output path for an input: the folder text, one separator, the input's
@@ -31,7 +31,7 @@ QString firstFreeOutputPath(const QString& outputPath, const QSet<QString>& writ
 struct RunControls {
     FileList& files;
     QLineEdit* outputFolder;
-    QProgressBar* progress;
+    ProgressBar* progress;
     MousePointer& pointer;
     Dialogs& dialogs;
     const Platform& platform;

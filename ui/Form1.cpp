@@ -6,7 +6,6 @@
 #include <QGroupBox>
 #include <QHeaderView>
 #include <QLineEdit>
-#include <QProgressBar>
 #include <QPushButton>
 #include <QScreen>
 #include <QTreeWidget>
@@ -104,14 +103,14 @@ void Form1::createControls() {
     ListView1->header()->setStretchLastSection(false);
     ListView1->setToolTip(ListToolTip);
 
-    ProgressBar1 = new QProgressBar(this);
+    ProgressBar1 = new ProgressBar(this);
     ProgressBar1->setObjectName(QStringLiteral("ProgressBar1"));
     ProgressBar1->setGeometry(twipsRect(120, 5170, 7800, 405));
     ProgressBar1->setRange(0, 100);
     ProgressBar1->setValue(0);
     ProgressBar1->setTextVisible(true);
     ProgressBar1->setAlignment(Qt::AlignCenter);
-    ProgressBar1->setFormat(QStringLiteral("Progress Bar"));
+    ProgressBar1->setText(QStringLiteral("Progress Bar"));
 
     PushButton1 = button(this, "PushButton1", QStringLiteral("Add Word File(s)"), twipsRect(120, 2750, 3840, 405));
     PushButton4 =

@@ -154,6 +154,15 @@ TEST_F(Run, SameOutputNamesInOneRunDoNotOverwriteEachOther) {
     EXPECT_TRUE(m_dialogs.errorReports().isEmpty()) << m_dialogs.errorReports().join("\n").toStdString();
 }
 
+TEST_F(Run, TheBarShowsFileNamesAsTheyAre) {
+    window->files().AddFile(input("a 50%p.txt", "a"));
+    window->files().AddFile(input("%v of %m.txt", "b"));
+    window->PushButton2_Click();
+    ASSERT_EQ(seen.size(), 2u);
+    EXPECT_EQ(seen[0].text, "Processing: a 50%p.txt");
+    EXPECT_EQ(seen[1].text, "Processing: %v of %m.txt");
+}
+
 TEST_F(Run, RowsRemovedDuringTheFirstYieldConvertNothingAndTheRunGoesOn) {
     window->files().AddFile(input("a.txt", "a"));
     window->files().AddFile(input("b.txt", "b"));
