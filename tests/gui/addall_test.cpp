@@ -187,6 +187,27 @@ TEST_F(AddAll, OnDiskDotFilesAndLinksFollowTheLinuxMapping) {
     EXPECT_TRUE(m_dialogs.errorReports().isEmpty());
 }
 
+TEST_F(AddAll, HiddenFoldersGiveNothingUnlessOneIsTheChosenFolder) {
+    RealTree home;
+    home.file("letter.doc");
+    home.file(".cache/app/cached.doc");
+    home.file(".config/app/settings.doc");
+    home.file(".local/share/Trash/files/deleted draft.doc");
+    home.file("Documents/report.doc");
+    home.file("Documents/.git/report.doc");
+    m_dialogs.answerText("doc");
+    m_dialogs.answerFolder(home.path());
+    click(diskScan);
+    EXPECT_EQ(rows(), (QStringList{home.at("letter.doc"), home.at("Documents/report.doc")}));
+
+    list.ClearFiles();
+    m_dialogs.answerText("doc");
+    m_dialogs.answerFolder(home.at(".local/share/Trash"));
+    click(diskScan);
+    EXPECT_EQ(rows(), QStringList{home.at(".local/share/Trash/files/deleted draft.doc")});
+    EXPECT_TRUE(m_dialogs.errorReports().isEmpty());
+}
+
 TEST_F(AddAll, TheWindowsButtonRunsIt) {
     RealTree tree;
     tree.file("one.doc");
