@@ -109,6 +109,22 @@ TEST_F(AddAll, AddsMatchingFilesFolderByFolderWithItsExclusions) {
     EXPECT_TRUE(m_dialogs.errorReports().isEmpty());
 }
 
+TEST_F(AddAll, TheExtensionIsUsedExactlyAsTyped) {
+    // No trimming and no check: ".doc" gives the mask "*..doc", and " doc" the mask "*. doc".
+    const QString t = chosen.path();
+    fake.file(t + "/a.doc");
+    fake.file(t + "/b..doc");
+    fake.file(t + "/c. doc");
+    for (const char* answer : {".doc", " doc"}) {
+        m_dialogs.answerText(answer);
+        m_dialogs.answerFolder(t);
+        click(fakeScan);
+        EXPECT_EQ(SettingsStore::read(SettingKey::Extension, {}), answer);
+    }
+    EXPECT_EQ(rows(), (QStringList{t + "/b..doc", t + "/c. doc"}));
+    EXPECT_TRUE(m_dialogs.errorReports().isEmpty());
+}
+
 TEST_F(AddAll, TheRootFolderGivesRowsWithOneSeparator) {
     fake.root("/");
     fake.file("/a.doc");
