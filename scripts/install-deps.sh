@@ -36,8 +36,8 @@ else
     exit 1
 fi
 
-if ! "${as_root[@]}" env DEBIAN_FRONTEND=noninteractive apt-get update -qq ||
-    ! "${as_root[@]}" env DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends "${missing[@]}"; then
+apt=("${as_root[@]}" env DEBIAN_FRONTEND=noninteractive apt-get)
+if ! "${apt[@]}" update -qq || ! "${apt[@]}" install -y -qq --no-install-recommends "${missing[@]}"; then
     echo "Installing the packages failed. As root: apt-get install ${missing[*]}" >&2
     exit 1
 fi

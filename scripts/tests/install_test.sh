@@ -41,8 +41,10 @@ check "the link leads to the program" [ -x "$prefix/bin/orvane" ]
 for program in orvane orvane-word; do
     check "$program is stripped" bash -c "file -L '$prefix/lib/orvane/$program' | grep -q ', stripped'"
 done
-check "the files beside the program are there" [ -f "$prefix/lib/orvane/x/o.cjs" ] && [ -f "$prefix/lib/orvane/HAND-M.CUR" ] \
-    && [ -d "$prefix/lib/orvane/Samples" ]
+beside() {
+    [ -f "$prefix/lib/orvane/x/o.cjs" ] && [ -f "$prefix/lib/orvane/HAND-M.CUR" ] && [ -d "$prefix/lib/orvane/Samples" ]
+}
+check "the files beside the program are there" beside
 if command -v desktop-file-validate >/dev/null; then
     check "the desktop entry validates without a word" \
         bash -c "[ -z \"\$(desktop-file-validate '$prefix/share/applications/orvane.desktop' 2>&1)\" ]"

@@ -93,7 +93,8 @@ TEST_F(Walk, FoldersNamedWithADotAreSkippedBelowTheStartFolders) {
     fs.folder("/home/u/.config/app");
     fs.folder("/home/u/.config/app/.backup");
     EXPECT_EQ(walk({"/home/u/.config/", "/home/u/.cache/"}),
-              (QStringList{"/home/u/.config/", "/home/u/.cache/", "/home/u/.config/app/", "/home/u/.cache/thumbnails/"}));
+              (QStringList{"/home/u/.config/", "/home/u/.cache/", "/home/u/.config/app/",
+                           "/home/u/.cache/thumbnails/"}));
     EXPECT_TRUE(dialogs.shown.empty());
 }
 

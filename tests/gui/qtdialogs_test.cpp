@@ -97,8 +97,8 @@ QLabel* labelShowing(QWidget* dialog, const QString& text) {
 }
 
 TEST_F(QtDialogsTest, TextsThatLookLikeMarkupShowAsTheyAre) {
-    const QString failure = QStringLiteral("Cannot read /d/minutes <b>draft v2.docx\r\nin Quillon2021/08/31.Word.DoItByFile "
-                                           "at line 102\r\rPlease email");
+    const QString failure = QStringLiteral(
+        "Cannot read /d/minutes <b>draft v2.docx\r\nin Quillon2021/08/31.Word.DoItByFile at line 102\r\rPlease email");
     const QString shown = displayText(failure);
     std::vector<Qt::TextFormat> formats;
     auto record = [&](QWidget* dialog) {
