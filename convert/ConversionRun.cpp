@@ -3,8 +3,8 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QHash>
-#include <QSet>
 #include <QLineEdit>
+#include <QSet>
 #include <memory>
 
 #include "Automation.h"
