@@ -3,11 +3,11 @@
 # Tests that behave differently without root (permissions that hold, folders
 # that refuse listing) run here too. Run as root; it makes the user itself.
 #
-# The user works in the clone when it can reach it, owning only the build
-# folder (already built: the run is the suite alone). When the clone lies
-# where an ordinary user cannot go (under /root, say), the user gets a clone
-# of its own, which root builds first, so that the hand-over of a build
-# folder made by root is tried on the way.
+# The user runs ./test.sh in the clone, already built, owning only the build
+# folder for the run. Folders above the clone that others may not pass
+# through (a clone under /root, say) are opened for passing through while it
+# runs. Should the user still not be able to read the clone, it gets a clone
+# of its own, which root builds first (slower, but the same suite).
 set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
 user=orvane-ci
@@ -16,14 +16,28 @@ id -u "$user" >/dev/null 2>&1 || useradd --create-home --shell /bin/bash "$user"
 home="$(getent passwd "$user" | cut -d: -f6)"
 as_user() { runuser -u "$user" -- env HOME="$home" CI="${CI:-}" "$@"; }
 
-if as_user test -r "$root/CMakeLists.txt" -a -x "$root/scripts" && [ -d "$root/build" ]; then
+opened=()
+restore() {
+    for entry in "${opened[@]}"; do chmod "${entry%%:*}" "${entry#*:}"; done
+    [ -d "$root/build" ] && chown -R root:root "$root/build"
+}
+trap restore EXIT
+dir="$root"
+while [ "$dir" != / ]; do
+    dir="$(dirname "$dir")"
+    if [ -z "$(find "$dir" -maxdepth 0 -perm -o+x)" ]; then
+        opened+=("$(stat -c %a "$dir"):$dir")
+        chmod o+x "$dir"
+    fi
+done
+
+if [ -d "$root/build" ] && as_user test -r "$root/CMakeLists.txt" -a -x "$root/scripts"; then
     chown -R "$user:" "$root/build"
-    status=0
-    as_user bash -c "cd '$root' && ./test.sh" || status=$?
-    chown -R root:root "$root/build"
-    exit "$status"
+    as_user bash -c "cd '$root' && ./test.sh"
+    exit
 fi
 
+echo "The clone cannot be read as $user: building a clone of its own."
 work="$home/ci"
 rm -rf "$work"
 runuser -u "$user" -- mkdir -p "$work"
