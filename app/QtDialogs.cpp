@@ -4,6 +4,7 @@
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QInputDialog>
+#include <QLabel>
 #include <QMessageBox>
 #include <QWidget>
 
@@ -52,28 +53,37 @@ QWidget* QtDialogs::visibleOwner() const {
     return (m_owner && m_owner->isVisible()) ? m_owner.data() : nullptr;
 }
 
+// Texts name files, and a file name may look like markup ("minutes <b>draft.docx"):
+// every box and prompt shows its text as plain text and never guesses at HTML.
+int QtDialogs::showBox(QMessageBox::Icon icon, const QString& title, const QString& text,
+                       QMessageBox::StandardButtons buttons) {
+    QMessageBox box(icon, title, displayText(text), buttons, visibleOwner());
+    box.setTextFormat(Qt::PlainText);
+    return box.exec();
+}
+
 void QtDialogs::message(const QString& text, const QString& title) {
-    QMessageBox box(QMessageBox::NoIcon, captionOr(title), displayText(text), QMessageBox::Ok, visibleOwner());
-    box.exec();
+    showBox(QMessageBox::NoIcon, captionOr(title), text, QMessageBox::Ok);
 }
 
 bool QtDialogs::question(const QString& text, const QString& title) {
-    QMessageBox box(QMessageBox::NoIcon, captionOr(title), displayText(text), QMessageBox::Yes | QMessageBox::No,
-                    visibleOwner());
-    return box.exec() == QMessageBox::Yes;
+    return showBox(QMessageBox::NoIcon, captionOr(title), text, QMessageBox::Yes | QMessageBox::No) ==
+           QMessageBox::Yes;
 }
 
 void QtDialogs::errorReport(const QString& text) {
-    QMessageBox box(QMessageBox::Warning, QStringLiteral("Application Error"), displayText(text), QMessageBox::Ok,
-                    visibleOwner());
-    box.exec();
+    showBox(QMessageBox::Warning, QStringLiteral("Application Error"), text, QMessageBox::Ok);
 }
 
 QString QtDialogs::textPrompt(const QString& prompt, const QString& title, const QString& defaultText) {
-    bool ok = false;
-    const QString text =
-        QInputDialog::getText(visibleOwner(), captionOr(title), displayText(prompt), QLineEdit::Normal, defaultText, &ok);
-    return ok ? text : QString();
+    QInputDialog dialog(visibleOwner());
+    dialog.setInputMode(QInputDialog::TextInput);
+    dialog.setWindowTitle(captionOr(title));
+    dialog.setLabelText(displayText(prompt));
+    dialog.setTextValue(defaultText);
+    for (QLabel* label : dialog.findChildren<QLabel*>()) label->setTextFormat(Qt::PlainText);
+    if (dialog.exec() != QDialog::Accepted) return {};
+    return dialog.textValue();
 }
 
 QStringList QtDialogs::openFiles(const OpenFilesRequest& request) {

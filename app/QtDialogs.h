@@ -1,6 +1,7 @@
 // The dialogs as a person sees them, built from Qt's standard dialogs.
 #pragma once
 
+#include <QMessageBox>
 #include <QPointer>
 
 #include "Dialogs.h"
@@ -23,6 +24,8 @@ public:
 
 private:
     QWidget* visibleOwner() const;
+    int showBox(QMessageBox::Icon icon, const QString& title, const QString& text,
+                QMessageBox::StandardButtons buttons);
 
     QPointer<QWidget> m_owner;
 };

@@ -1,8 +1,10 @@
 #include "ConversionRun.h"
 
+#include <QDir>
 #include <QFileInfo>
+#include <QHash>
 #include <QLineEdit>
-#include <QProgressBar>
+#include <QSet>
 #include <memory>
 
 #include "Automation.h"
@@ -11,6 +13,7 @@
 #include "FileList.h"
 #include "MousePointer.h"
 #include "Platform.h"
+#include "ProgressBar.h"
 
 namespace orvane {
 
@@ -49,14 +52,70 @@ QString OutputPathFor(const QString& folderText, const QString& inputPath, PathS
     return NormalizePath(NormalizePath(joined, style), style) + QStringLiteral(".rtf");
 }
 
-QString firstFreeOutputPath(const QString& outputPath, const QSet<QString>& writtenThisRun) {
-    if (!writtenThisRun.contains(outputPath)) return outputPath;
+QString firstFreeOutputPath(const QString& outputPath, const std::function<bool(const QString&)>& taken) {
+    if (!taken(outputPath)) return outputPath;
     const QString stem = outputPath.left(outputPath.size() - 4);  // without ".rtf"
     for (int n = 2;; ++n) {
         const QString candidate = QStringLiteral("%1 (%2).rtf").arg(stem).arg(n);
-        if (!writtenThisRun.contains(candidate)) return candidate;
+        if (!taken(candidate)) return candidate;
     }
 }
+
+namespace {
+
+// The files that an output of one run must not replace: every file listed
+// for the run, converted yet or not (the input being converted included, and
+// inputs whose rows went since), and every output the run wrote. Converting
+// into the documents' own folder would otherwise overwrite a listed a.rtf
+// with the conversion of a.txt before a.rtf itself is read.
+class RunFiles {
+public:
+    explicit RunFiles(const FileList& files) : m_files(files) {}
+
+    void converting(const QString& input) { m_inputs.insert(identity(input)); }
+    void wrote(const QString& output) { m_written.insert(identity(output)); }
+
+    bool taken(const QString& path) {
+        const QString id = identity(path);
+        return m_written.contains(id) || m_inputs.contains(id) || listed().contains(id);
+    }
+
+private:
+    // One name for one file, whichever way a path spells it (doubled
+    // separators, "..", links); a path to nothing keeps its cleaned spelling.
+    static QString identity(const QString& path) {
+        const QFileInfo info(path);
+        const QString canonical = info.canonicalFilePath();
+        return canonical.isEmpty() ? QDir::cleanPath(info.absoluteFilePath()) : canonical;
+    }
+
+    // Rows can be added, removed and dragged while the run yields: the set is
+    // gathered again when the list has changed, each path looked up once.
+    const QSet<QString>& listed() {
+        if (m_listedRevision != m_files.revision() || !m_listedValid) {
+            m_listed.clear();
+            for (int row = 1; row <= m_files.FileCount(); ++row) {
+                const QString path = m_files.FilePathAt(row);
+                auto known = m_identities.constFind(path);
+                if (known == m_identities.cend()) known = m_identities.insert(path, identity(path));
+                m_listed.insert(*known);
+            }
+            m_listedRevision = m_files.revision();
+            m_listedValid = true;
+        }
+        return m_listed;
+    }
+
+    const FileList& m_files;
+    QSet<QString> m_inputs;
+    QSet<QString> m_written;
+    QSet<QString> m_listed;
+    QHash<QString, QString> m_identities;
+    quint64 m_listedRevision = 0;
+    bool m_listedValid = false;
+};
+
+}  // namespace
 
 QString ConversionRun::enginePath() const { return m_c.platform.programFolder + QStringLiteral("/orvane-word"); }
 
@@ -97,7 +156,7 @@ void ConversionRun::PushButton2_Click() {
 
     int count = 0;
     trap.line(110, [&] { count = m_c.files.FileCount(); });
-    QSet<QString> written;
+    RunFiles runFiles(m_c.files);
     for (int position = 1; position <= count; ++position) {
         QString input;
         bool gone = false;
@@ -111,28 +170,32 @@ void ConversionRun::PushButton2_Click() {
         });
         // Rows removed while the run waited: nothing stands at this position any more.
         if (gone) continue;
+        runFiles.converting(input);
         trap.line(114, [&] {
             const int rows = m_c.files.FileCount();
             if (rows == 0) throw Failure(QStringLiteral("Division by zero: the list is empty."));
             m_c.progress->setValue(qRound(double(position) / rows * 100.0));
         });
-        trap.line(116, [&] { m_c.progress->setFormat(QStringLiteral("Processing: ") + FileNameOf(input)); });
+        trap.line(116, [&] { m_c.progress->setText(QStringLiteral("Processing: ") + FileNameOf(input)); });
         trap.line(118, [&] {
             if (m_c.platform.processEvents) m_c.platform.processEvents();
         });
         trap.line(120, [&] { m_c.pointer.set(MousePointer::Hourglass); });
         QString output;
-        trap.line(122, [&] { output = firstFreeOutputPath(OutputPathFor(m_c.outputFolder->text(), input), written); });
+        trap.line(122, [&] {
+            output = firstFreeOutputPath(OutputPathFor(m_c.outputFolder->text(), input),
+                                         [&](const QString& path) { return runFiles.taken(path); });
+        });
         trap.line(134, [&] {
             DoItByFile(input, output);
-            if (QFileInfo(output).isFile()) written.insert(output);
+            if (QFileInfo(output).isFile()) runFiles.wrote(output);
         });
         trap.line(136, [&] { m_c.pointer.set(MousePointer::Hourglass); });
         trap.reach(138);
     }
     trap.line(140, [&] { m_c.pointer.set(MousePointer::Default); });
     trap.line(142, [&] { m_c.progress->setValue(0); });
-    trap.line(144, [&] { m_c.progress->setFormat(QStringLiteral("Progress Bar")); });
+    trap.line(144, [&] { m_c.progress->setText(QStringLiteral("Progress Bar")); });
     trap.line(146, [&] { m_c.dialogs.message(DoneMessage); });
     finish();
 }

@@ -3,35 +3,36 @@
 // bar; and the checks that an engine can be started and is not already open.
 #pragma once
 
-#include <QSet>
 #include <QString>
 #include <chrono>
+#include <functional>
 
 #include "Paths.h"
 
 class QLineEdit;
-class QProgressBar;
 
 namespace orvane {
 
 class Dialogs;
 class FileList;
 class MousePointer;
+class ProgressBar;
 struct Platform;
 
 // The output path for an input: the folder text, one separator, the input's
 // name without every ".ext" of its own extension, normalised, and ".rtf".
 QString OutputPathFor(const QString& folderText, const QString& inputPath, PathStyle style = PathStyle::Posix);
 
-// "name.rtf" when this run has not written it yet, else "name (2).rtf",
-// "name (3).rtf", ...: the first that this run has not written.
-QString firstFreeOutputPath(const QString& outputPath, const QSet<QString>& writtenThisRun);
+// "name.rtf" when that file is not taken, else "name (2).rtf", "name (3).rtf",
+// ...: the first that is not. The run counts as taken every file it wrote and
+// every file listed for it.
+QString firstFreeOutputPath(const QString& outputPath, const std::function<bool(const QString&)>& taken);
 
 // What the run works with: the window's controls and the desktop.
 struct RunControls {
     FileList& files;
     QLineEdit* outputFolder;
-    QProgressBar* progress;
+    ProgressBar* progress;
     MousePointer& pointer;
     Dialogs& dialogs;
     const Platform& platform;

@@ -19,14 +19,19 @@ void FileList::setColumnWidthTwips(int twips) { m_control->setColumnWidth(0, twi
 void FileList::AddFile(const QString& path) {
     auto* item = new QTreeWidgetItem(m_control);
     item->setText(0, path);
+    ++m_revision;
 }
 
 void FileList::RemoveAt(int position) {
     checkPosition(position);
     delete m_control->takeTopLevelItem(position - 1);
+    ++m_revision;
 }
 
-void FileList::ClearFiles() { m_control->clear(); }
+void FileList::ClearFiles() {
+    m_control->clear();
+    ++m_revision;
+}
 
 int FileList::FileCount() const { return m_control->topLevelItemCount(); }
 
@@ -38,6 +43,7 @@ QString FileList::FilePathAt(int position) const {
 void FileList::SetFilePathAt(int position, const QString& path) {
     checkPosition(position);
     m_control->topLevelItem(position - 1)->setText(0, path);
+    ++m_revision;
 }
 
 int FileList::selectedRow() const {

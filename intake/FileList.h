@@ -30,12 +30,17 @@ public:
 
     QTreeWidget* control() const { return m_control; }
 
+    // Changes whenever a row is added, removed or given another path, so that
+    // a reader can tell whether what it gathered from the rows still holds.
+    quint64 revision() const { return m_revision; }
+
     static const QString ColumnCaption;
 
 private:
     void checkPosition(int position) const;
 
     QTreeWidget* m_control;
+    quint64 m_revision = 0;
 };
 
 }  // namespace orvane

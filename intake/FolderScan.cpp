@@ -181,13 +181,23 @@ bool matchesMask(const QString& name, const QString& mask) {
 // ---------------------------------------------------------------------------
 // The walk
 
-void FolderScan::GetSubDirectories2016(QStringList& folders, bool recursive) { walkLevel(folders, recursive); }
+bool isHiddenFolderName(const QString& folder) {
+    return FileNameOf(withoutTrailingSeparators(folder)).startsWith(QLatin1Char('.'));
+}
+
+void FolderScan::GetSubDirectories2016(QStringList& folders, bool recursive) { walkLevel(folders, recursive, true); }
+
+// A root folder is looked into and returned whatever its word or name.
+bool FolderScan::skipsFolder(const QString& folder, unsigned word, bool startFolder) const {
+    const bool hidden = isSkippedFolderWord(word) || (!startFolder && isHiddenFolderName(folder));
+    return hidden && !m_fs.isRootFolder(folder);
+}
 
 // One level of the walk. Returns how many folders it appended to `folders`:
 // those are already vetted, so the level above takes them over without
 // looking at them again. That keeps the walk linear in the number of folders
 // however deep the tree is.
-int FolderScan::walkLevel(QStringList& folders, bool recursive) {
+int FolderScan::walkLevel(QStringList& folders, bool recursive, bool startFolders) {
     ErrorTrap trap(m_dialogs, LocationTag::GetSubDirectories2016);
     trap.reach(100);
     QStringList found;
@@ -206,18 +216,16 @@ int FolderScan::walkLevel(QStringList& folders, bool recursive) {
 
         unsigned word = 0;
         bool lookedUp = false;
-        bool root = false;
         trap.line(112, [&] {
             const std::optional<unsigned> attributes = m_fs.attributes(v);
             if (!attributes) throw Failure(QStringLiteral("Path not found: ") + v);
             word = *attributes;
-            root = m_fs.isRootFolder(v);
             lookedUp = true;
         });
         trap.line(114, [&] { yield(); });
         bool listed = false;
         // A folder that could not be looked up has nothing to decide on.
-        trap.line(116, [&] { listed = lookedUp && (root || !isSkippedFolderWord(word)); });
+        trap.line(116, [&] { listed = lookedUp && !skipsFolder(v, word, startFolders); });
         if (!listed) continue;
 
         // Lines 118 to 136: everything that goes wrong while the subfolders are
@@ -252,7 +260,7 @@ int FolderScan::walkLevel(QStringList& folders, bool recursive) {
     }
 
     int vettedBelow = 0;
-    if (recursive && !found.isEmpty()) trap.line(150, [&] { vettedBelow = walkLevel(found, true); });
+    if (recursive && !found.isEmpty()) trap.line(150, [&] { vettedBelow = walkLevel(found, true, false); });
 
     const qsizetype ownEntries = found.size() - vettedBelow;
     int appended = 0;
@@ -272,7 +280,7 @@ int FolderScan::walkLevel(QStringList& folders, bool recursive) {
         trap.line(158, [&] {
             const std::optional<unsigned> word = m_fs.attributes(w);
             if (!word) throw Failure(QStringLiteral("Path not found: ") + w);
-            keep = m_fs.isRootFolder(w) || !isSkippedFolderWord(*word);
+            keep = !skipsFolder(w, *word, false);
         });
         if (keep) {
             trap.line(160, [&] { folders.append(w); });

@@ -15,6 +15,11 @@
 // A link to a folder is skipped like a hidden system folder (22, or 1046 as a
 // link): the walk neither looks into it nor returns it, so a link that points
 // back up the tree cannot make it run for ever.
+// A folder whose name begins with "." (.cache, .config, .local/share/Trash,
+// .git) is this system's hidden system folder, whatever its word: below the
+// start folders the walk skips it as it skips the word 22, so caches and
+// deleted drafts are never gathered. A start folder is walked whatever its
+// name: the user chose it or dropped it by name.
 #pragma once
 
 #include <QList>
@@ -107,6 +112,10 @@ FileSystem& localFileSystem();
 // True for a folder word that the walk neither looks into nor returns.
 bool isSkippedFolderWord(unsigned word);
 
+// True for a folder path (with or without its trailing "/") whose name begins
+// with ".": a hidden system folder here.
+bool isHiddenFolderName(const QString& folder);
+
 // True when some character of the name is odd: a control character (below 32,
 // or 127 to 159), "?", or U+FFFD (what a name whose bytes are not text decodes
 // to). Every other character, the en dash and non-Latin scripts included, is
@@ -151,7 +160,8 @@ public:
     const FileSystem& fileSystem() const { return m_fs; }
 
 private:
-    int walkLevel(QStringList& folders, bool recursive);
+    int walkLevel(QStringList& folders, bool recursive, bool startFolders);
+    bool skipsFolder(const QString& folder, unsigned word, bool startFolder) const;
     void yield() const {
         if (m_processEvents) m_processEvents();
     }

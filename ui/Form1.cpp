@@ -6,7 +6,6 @@
 #include <QGroupBox>
 #include <QHeaderView>
 #include <QLineEdit>
-#include <QProgressBar>
 #include <QPushButton>
 #include <QScreen>
 #include <QTreeWidget>
@@ -104,14 +103,14 @@ void Form1::createControls() {
     ListView1->header()->setStretchLastSection(false);
     ListView1->setToolTip(ListToolTip);
 
-    ProgressBar1 = new QProgressBar(this);
+    ProgressBar1 = new ProgressBar(this);
     ProgressBar1->setObjectName(QStringLiteral("ProgressBar1"));
     ProgressBar1->setGeometry(twipsRect(120, 5170, 7800, 405));
     ProgressBar1->setRange(0, 100);
     ProgressBar1->setValue(0);
     ProgressBar1->setTextVisible(true);
     ProgressBar1->setAlignment(Qt::AlignCenter);
-    ProgressBar1->setFormat(QStringLiteral("Progress Bar"));
+    ProgressBar1->setText(QStringLiteral("Progress Bar"));
 
     PushButton1 = button(this, "PushButton1", QStringLiteral("Add Word File(s)"), twipsRect(120, 2750, 3840, 405));
     PushButton4 =
@@ -224,16 +223,33 @@ void Form1::connectListHandlers() {
 }
 
 bool Form1::eventFilter(QObject* watched, QEvent* event) {
-    if (event->type() == QEvent::Enter || event->type() == QEvent::MouseMove) {
-        if (qobject_cast<QPushButton*>(watched)) m_listInteraction->pointerOverButton();
-        else if (watched == Text1 || watched == Frame1) m_listInteraction->pointerOverBackground();
+    if (event->type() == QEvent::Enter) {
+        pointerFeedback(qobject_cast<QWidget*>(watched));
+    } else if (event->type() == QEvent::MouseMove) {
+        // A button ignores a move while no button is held, and Qt then passes
+        // it on to the frame and the window: judge every move by what lies
+        // under the pointer, not by who was handed it.
+        const QPoint at = mapFromGlobal(static_cast<QMouseEvent*>(event)->globalPosition().toPoint());
+        pointerFeedback(childAt(at));
     }
     return QWidget::eventFilter(watched, event);
 }
 
 void Form1::mouseMoveEvent(QMouseEvent* event) {
-    m_listInteraction->pointerOverBackground();
+    pointerFeedback(childAt(event->position().toPoint()));
     QWidget::mouseMoveEvent(event);
+}
+
+void Form1::pointerFeedback(QWidget* under) {
+    for (QWidget* w = under; w && w != this; w = w->parentWidget()) {
+        if (w == PushButton1 || w == PushButton2 || w == PushButton3 || w == PushButton4 || w == PushButton8 ||
+            w == PushButton9) {
+            m_listInteraction->pointerOverButton();
+            return;
+        }
+        if (w == ListView1) return;  // the list sets the pointer in its own move handler
+    }
+    m_listInteraction->pointerOverBackground();
 }
 
 }  // namespace orvane

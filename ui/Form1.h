@@ -9,10 +9,10 @@
 #include "ListView.h"
 #include "MousePointer.h"
 #include "Platform.h"
+#include "ProgressBar.h"
 
 class QGroupBox;
 class QLineEdit;
-class QProgressBar;
 class QPushButton;
 
 namespace orvane {
@@ -46,7 +46,7 @@ public:
 
     // The controls, for the handlers and for tests.
     ListView* ListView1 = nullptr;
-    QProgressBar* ProgressBar1 = nullptr;
+    ProgressBar* ProgressBar1 = nullptr;
     QGroupBox* Frame1 = nullptr;
     QLineEdit* Text1 = nullptr;
     QPushButton* PushButton1 = nullptr;
@@ -79,6 +79,8 @@ private:
     void connectHandlers();
     void connectListHandlers();
     void centreOnScreen();
+    // The pointer over one of the six buttons is the hand, elsewhere the default.
+    void pointerFeedback(QWidget* under);
 
     Platform m_platform;
     Dialogs& m_dialogs;

@@ -76,14 +76,24 @@ void ListInteraction::ListView1_MouseMove(const QPoint& position) {
     const int source = dragSourceRow();
     if (!rowUnderPointer || source == 0) return;
     const int target = m_list->indexOfTopLevelItem(rowUnderPointer) + 1;
-    const QString moving = m_files.FilePathAt(source);
-    const QString passed = m_files.FilePathAt(target);
-    if (moving == passed) return;  // an identical path is never passed
 
-    m_files.SetFilePathAt(source, passed);
-    m_files.SetFilePathAt(target, moving);
-    m_files.selectRow(target);
-    m_dragSourceRow = QPersistentModelIndex(m_list->model()->index(target - 1, 0));
+    // The pointer may come to rest several rows away from the moving path: a
+    // scroll step can bring more than one row past it, and a quick hand skips
+    // rows. The path then travels through every row in between, as if the
+    // pointer had entered each in turn, so each row it passes shifts by one place.
+    const QString moving = m_files.FilePathAt(source);
+    const int step = target > source ? 1 : -1;
+    int at = source;
+    for (int row = source + step; row != target + step; row += step) {
+        const QString passed = m_files.FilePathAt(row);
+        if (passed == moving) continue;  // an identical path is never passed
+        m_files.SetFilePathAt(at, passed);
+        m_files.SetFilePathAt(row, moving);
+        at = row;
+    }
+    if (at == source) return;
+    m_files.selectRow(at);
+    m_dragSourceRow = QPersistentModelIndex(m_list->model()->index(at - 1, 0));
 
     // Near the list's top or bottom edge (within a row's height), bring the next
     // row in the direction of travel into view.

@@ -332,7 +332,9 @@ TEST_F(AutomationTest, SaveAsFailuresLeaveNoTemporaryAndKeepTheEarlierFile) {
     EXPECT_TRUE(fs::is_directory(folder));
 
     if (geteuid() != 0) {  // root writes into read-only folders regardless
-        const std::string locked = temp / "locked";
+        // A scratch folder of its own, so the listing below is the same for every user.
+        TempDir lockedParent;
+        const std::string locked = lockedParent / "locked";
         fs::create_directory(locked);
         writeFile(locked + "/out.rtf", "earlier");
         chmod(locked.c_str(), 0500);

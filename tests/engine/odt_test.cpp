@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "Engine.h"
+#include "Corpus.h"
 #include "Golden.h"
 #include "odt/OdtReader.h"
 
@@ -770,7 +771,7 @@ TEST(OdtReader, DeepButAllowedNestingReads) {
 // The shared corpus
 
 TEST(OdtReader, CorpusDocumentsReadAndWrite) {
-    const std::filesystem::path corpus(ORVANE_CORPUS_DIR);
+    const std::filesystem::path corpus = orvane::testing::corpusFolder();
     if (!std::filesystem::is_directory(corpus)) GTEST_SKIP() << "no corpus at " << corpus;
     int read = 0;
     for (const auto& entry : std::filesystem::recursive_directory_iterator(corpus)) {

@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "Corpus.h"
 #include "Engine.h"
 #include "Golden.h"
 #include "SampleDocument.h"
@@ -673,7 +674,7 @@ TEST(RtfReader, SampleDocumentSurvivesWriteAndRead) {
 
 std::vector<std::filesystem::path> corpusRtf() {
     std::vector<std::filesystem::path> files;
-    const std::filesystem::path corpus(ORVANE_CORPUS_DIR);
+    const std::filesystem::path corpus = corpusFolder();
     for (const auto& dir : {corpus, corpus / "bad"}) {
         if (!std::filesystem::is_directory(dir)) continue;
         for (const auto& entry : std::filesystem::directory_iterator(dir)) {
@@ -686,7 +687,7 @@ std::vector<std::filesystem::path> corpusRtf() {
 
 TEST(RtfReader, CorpusDocumentsRead) {
     const auto files = corpusRtf();
-    if (files.empty()) GTEST_SKIP() << "no corpus at " << ORVANE_CORPUS_DIR;
+    if (files.empty()) GTEST_SKIP() << "no RTF documents in " << corpusFolder();
     for (const auto& path : files) {
         SCOPED_TRACE(path.string());
         const std::string bytes = readFile(path);
@@ -706,7 +707,7 @@ TEST(RtfReader, CorpusDocumentsRead) {
 
 TEST(RtfReader, CorpusDocumentsSurviveWriteAndRead) {
     const auto files = corpusRtf();
-    if (files.empty()) GTEST_SKIP() << "no corpus at " << ORVANE_CORPUS_DIR;
+    if (files.empty()) GTEST_SKIP() << "no RTF documents in " << corpusFolder();
     for (const auto& path : files) {
         ReadResult r = readRtf(readFile(path), ReadLimits{});
         if (!r.ok()) continue;

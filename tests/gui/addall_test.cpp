@@ -109,6 +109,22 @@ TEST_F(AddAll, AddsMatchingFilesFolderByFolderWithItsExclusions) {
     EXPECT_TRUE(m_dialogs.errorReports().isEmpty());
 }
 
+TEST_F(AddAll, TheExtensionIsUsedExactlyAsTyped) {
+    // No trimming and no check: ".doc" gives the mask "*..doc", and " doc" the mask "*. doc".
+    const QString t = chosen.path();
+    fake.file(t + "/a.doc");
+    fake.file(t + "/b..doc");
+    fake.file(t + "/c. doc");
+    for (const char* answer : {".doc", " doc"}) {
+        m_dialogs.answerText(answer);
+        m_dialogs.answerFolder(t);
+        click(fakeScan);
+        EXPECT_EQ(SettingsStore::read(SettingKey::Extension, {}), answer);
+    }
+    EXPECT_EQ(rows(), (QStringList{t + "/b..doc", t + "/c. doc"}));
+    EXPECT_TRUE(m_dialogs.errorReports().isEmpty());
+}
+
 TEST_F(AddAll, TheRootFolderGivesRowsWithOneSeparator) {
     fake.root("/");
     fake.file("/a.doc");
@@ -184,6 +200,27 @@ TEST_F(AddAll, OnDiskDotFilesAndLinksFollowTheLinuxMapping) {
     click(diskScan);
     EXPECT_EQ(rows(), (QStringList{t + "/.kept.doc", t + "/A.DOC", t + "/b.txt", t + "/x.docx",
                                    t + "/" + unicode + "/c.doc"}));
+    EXPECT_TRUE(m_dialogs.errorReports().isEmpty());
+}
+
+TEST_F(AddAll, HiddenFoldersGiveNothingUnlessOneIsTheChosenFolder) {
+    RealTree home;
+    home.file("letter.doc");
+    home.file(".cache/app/cached.doc");
+    home.file(".config/app/settings.doc");
+    home.file(".local/share/Trash/files/deleted draft.doc");
+    home.file("Documents/report.doc");
+    home.file("Documents/.git/report.doc");
+    m_dialogs.answerText("doc");
+    m_dialogs.answerFolder(home.path());
+    click(diskScan);
+    EXPECT_EQ(rows(), (QStringList{home.at("letter.doc"), home.at("Documents/report.doc")}));
+
+    list.ClearFiles();
+    m_dialogs.answerText("doc");
+    m_dialogs.answerFolder(home.at(".local/share/Trash"));
+    click(diskScan);
+    EXPECT_EQ(rows(), QStringList{home.at(".local/share/Trash/files/deleted draft.doc")});
     EXPECT_TRUE(m_dialogs.errorReports().isEmpty());
 }
 

@@ -124,6 +124,19 @@ TEST_F(Drop, ADroppedFolderGivesItsTreeWithoutTemporaryAndLockFiles) {
     EXPECT_EQ(rows(), expected);
 }
 
+TEST_F(Drop, AHiddenFolderDroppedByNameGivesItsDocuments) {
+    tree.file("home/.config/app/notes.odt");
+    tree.file("home/.config/app/.git/HEAD.doc");
+    tree.file("home/.config/top.doc");
+    tree.file("home/.cache/cached.doc");
+    tree.file("home/letter.doc");
+    dropFiles({tree.at("home/.config")});
+    EXPECT_EQ(rows(), (QStringList{tree.at("home/.config/top.doc"), tree.at("home/.config/app/notes.odt")}));
+    form->files().ClearFiles();
+    dropFiles({tree.at("home")});
+    EXPECT_EQ(rows(), QStringList{tree.at("home/letter.doc")});
+}
+
 TEST_F(Drop, TwoFoldersAndAFileComeInDropOrder) {
     tree.file("one/a.doc");
     tree.file("one/deep/b.doc");

@@ -64,11 +64,38 @@ TEST_F(Walk, SkipsFoldersByAttributeWord) {
     fs.folder("/A/link", 1040);        // a link to a folder: neither looked into nor returned
     fs.folder("/A/link/under");
     fs.folder("/A/.dotlink", 1042);
-    fs.folder("/A/.hidden", 18);       // only hidden: walked
-    fs.folder("/A/.hidden/under");
+    fs.folder("/A/hidden", 18);        // only hidden: walked
+    fs.folder("/A/hidden/under");
     fs.folder("/A/readonly", 17);
-    EXPECT_EQ(walk({"/A/"}), (QStringList{"/A/", "/A/sysarchive/", "/A/.hidden/", "/A/readonly/",
-                                          "/A/sysarchive/under/", "/A/.hidden/under/"}));
+    EXPECT_EQ(walk({"/A/"}), (QStringList{"/A/", "/A/sysarchive/", "/A/hidden/", "/A/readonly/",
+                                          "/A/sysarchive/under/", "/A/hidden/under/"}));
+}
+
+TEST_F(Walk, FoldersNamedWithADotAreSkippedBelowTheStartFolders) {
+    fs.folder("/home/u/.cache", 18);  // hidden system folders here, whatever their word
+    fs.folder("/home/u/.cache/thumbnails");
+    fs.folder("/home/u/.local", 18);
+    fs.folder("/home/u/.local/share");
+    fs.folder("/home/u/.readonly", 19);
+    fs.folder("/home/u/Documents");
+    fs.folder("/home/u/Documents/.git", 18);
+    fs.folder("/home/u/Documents/.git/objects");
+    fs.folder("/home/u/Documents/notes.d");  // a dot inside the name is no hidden folder
+    fs.folder("/home/u/.media", 18);         // a mount point: walked whatever its name
+    fs.root("/home/u/.media", 18);
+    fs.folder("/home/u/.media/disk");
+    EXPECT_EQ(walk({"/home/u/"}), (QStringList{"/home/u/", "/home/u/Documents/", "/home/u/.media/",
+                                               "/home/u/Documents/notes.d/", "/home/u/.media/disk/"}));
+    EXPECT_EQ(walk({"/home/u/"}, false), (QStringList{"/home/u/", "/home/u/Documents/", "/home/u/.media/"}));
+
+    // Chosen or dropped by name, a dot folder is walked; the dot folders below it are not.
+    fs.folder("/home/u/.config", 18);
+    fs.folder("/home/u/.config/app");
+    fs.folder("/home/u/.config/app/.backup");
+    EXPECT_EQ(walk({"/home/u/.config/", "/home/u/.cache/"}),
+              (QStringList{"/home/u/.config/", "/home/u/.cache/", "/home/u/.config/app/",
+                           "/home/u/.cache/thumbnails/"}));
+    EXPECT_TRUE(dialogs.shown.empty());
 }
 
 TEST_F(Walk, AHiddenSystemStartFolderStaysButIsOnlyListedWhenItIsARoot) {
@@ -298,7 +325,11 @@ TEST_F(OnDisk, AttributeWordsFollowTheLinuxMapping) {
     EXPECT_FALSE(fs.attributes(tree.at("missing")).has_value());
     EXPECT_TRUE(isSkippedFolderWord(word("folderlink")));
     EXPECT_TRUE(isSkippedFolderWord(word(".dotlink")));
-    EXPECT_FALSE(isSkippedFolderWord(word(".dotfolder")));
+    EXPECT_FALSE(isSkippedFolderWord(word(".dotfolder")));  // skipped by its name instead
+    EXPECT_TRUE(isHiddenFolderName(tree.at(".dotfolder")));
+    EXPECT_TRUE(isHiddenFolderName(tree.at(".dotfolder/")));
+    EXPECT_FALSE(isHiddenFolderName(tree.at("folder")));
+    EXPECT_FALSE(isHiddenFolderName("/"));
     tree.mode("rofolder", 0755);
 
     EXPECT_TRUE(fs.isRootFolder("/"));
@@ -324,7 +355,7 @@ TEST_F(OnDisk, IsExistingFileOnlyForFilesThatOpen) {
     EXPECT_FALSE(scan.IsExistingFile(""));
 }
 
-TEST_F(OnDisk, WalksEveryNameButOddOnesAndNeverFollowsLinks) {
+TEST_F(OnDisk, WalksEveryNameButOddAndHiddenOnesAndNeverFollowsLinks) {
     const QString unicode = QStringLiteral("Ünïcode – ПРИВЕТ");
     tree.folder(unicode + "/inner");
     tree.folder(".hidden/x");
@@ -337,8 +368,7 @@ TEST_F(OnDisk, WalksEveryNameButOddOnesAndNeverFollowsLinks) {
     QStringList queue{tree.path() + "/"};
     scan.GetSubDirectories2016(queue, true);
     const QString base = tree.path() + "/";
-    EXPECT_EQ(queue, (QStringList{base, base + ".hidden/", base + "plain/", base + unicode + "/", base + ".hidden/x/",
-                                  base + unicode + "/inner/"}));
+    EXPECT_EQ(queue, (QStringList{base, base + "plain/", base + unicode + "/", base + unicode + "/inner/"}));
     EXPECT_TRUE(dialogs.shown.empty());
     // Qt could not name this folder to remove it with the rest.
     ::rmdir((QFile::encodeName(tree.path()) + "/bad\xff").constData());

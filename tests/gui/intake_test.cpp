@@ -1,6 +1,7 @@
 // The path rules, "Add Word File(s)" and the output folder's picker.
 #include <QDir>
 #include <QLineEdit>
+#include <QSet>
 #include <QTreeWidget>
 
 #include "AddFiles.h"
@@ -75,13 +76,14 @@ TEST(OutputNaming, FollowsTheNamingRule) {
             << c.input;
 }
 
-TEST(OutputNaming, LaterInputsWithTheSameNameGetTheFirstFreeNumber) {
-    QSet<QString> written;
-    EXPECT_EQ(firstFreeOutputPath("/o/a.rtf", written), "/o/a.rtf");
-    written << "/o/a.rtf";
-    EXPECT_EQ(firstFreeOutputPath("/o/a.rtf", written), "/o/a (2).rtf");
-    written << "/o/a (2).rtf" << "/o/a (3).rtf";
-    EXPECT_EQ(firstFreeOutputPath("/o/a.rtf", written), "/o/a (4).rtf");
+TEST(OutputNaming, ATakenNameGetsTheFirstFreeNumber) {
+    QSet<QString> taken;
+    auto isTaken = [&](const QString& path) { return taken.contains(path); };
+    EXPECT_EQ(firstFreeOutputPath("/o/a.rtf", isTaken), "/o/a.rtf");
+    taken << "/o/a.rtf";
+    EXPECT_EQ(firstFreeOutputPath("/o/a.rtf", isTaken), "/o/a (2).rtf");
+    taken << "/o/a (2).rtf" << "/o/a (3).rtf";
+    EXPECT_EQ(firstFreeOutputPath("/o/a.rtf", isTaken), "/o/a (4).rtf");
 }
 
 TEST(PathHelpers, NamesExtensionsAndExistence) {

@@ -1,4 +1,5 @@
 // Removing rows and dragging them into order, with real key and mouse events.
+#include <QGroupBox>
 #include <QLineEdit>
 #include <QProgressBar>
 #include <QPushButton>
@@ -41,6 +42,20 @@ protected:
         window->ListView1->setFocus();
         QTest::keyClick(window->ListView1, Qt::Key(k), mods);
     }
+    // The left button goes down and up over the list. A button a test leaves
+    // down is let go at its end: the next test's pointer must move freely.
+    void press(const QPoint& at) {
+        QTest::mousePress(viewport(), Qt::LeftButton, Qt::NoModifier, at);
+        m_pressed = true;
+    }
+    void release(const QPoint& at) {
+        QTest::mouseRelease(viewport(), Qt::LeftButton, Qt::NoModifier, at);
+        m_pressed = false;
+    }
+    void TearDown() override {
+        if (m_pressed) release(QPoint(1, 1));
+    }
+    bool m_pressed = false;
     // A move with the left button held, as the list receives it.
     void dragTo(const QPoint& at) {
         QMouseEvent move(QEvent::MouseMove, at, viewport()->mapToGlobal(at), Qt::NoButton, Qt::LeftButton,
@@ -103,14 +118,14 @@ TEST_F(ListEditing, NothingIsRemovedWhileTheHourglassShows) {
 TEST_F(ListEditing, DraggingTheFirstRowDownCarriesItsPathAlong) {
     add({"/P1", "/P2", "/P3"});
     QTest::mouseClick(viewport(), Qt::LeftButton, Qt::NoModifier, rowCentre(1));
-    QTest::mousePress(viewport(), Qt::LeftButton, Qt::NoModifier, rowCentre(1));
+    press(rowCentre(1));
     dragTo(rowCentre(2));
     EXPECT_EQ(rows(), (QStringList{"/P2", "/P1", "/P3"}));
     EXPECT_EQ(window->files().selectedRow(), 2);
     dragTo(rowCentre(3));
     EXPECT_EQ(rows(), (QStringList{"/P2", "/P3", "/P1"}));
     EXPECT_EQ(window->files().selectedRow(), 3);
-    QTest::mouseRelease(viewport(), Qt::LeftButton, Qt::NoModifier, rowCentre(3));
+    release(rowCentre(3));
     EXPECT_FALSE(window->listInteraction().mouseIsDown());
     EXPECT_EQ(window->listInteraction().listPointer().value(), MousePointer::Arrow);
     // Moving without a button held moves nothing.
@@ -120,7 +135,7 @@ TEST_F(ListEditing, DraggingTheFirstRowDownCarriesItsPathAlong) {
 
 TEST_F(ListEditing, AnIdenticalPathIsNeverPassed) {
     add({"/same", "/same", "/other"});
-    QTest::mousePress(viewport(), Qt::LeftButton, Qt::NoModifier, rowCentre(1));
+    press(rowCentre(1));
     dragTo(rowCentre(2));
     EXPECT_EQ(rows(), (QStringList{"/same", "/same", "/other"}));
     EXPECT_EQ(window->listInteraction().dragSourceRow(), 1);  // still the first row
@@ -133,13 +148,13 @@ TEST_F(ListEditing, MovesBeforeAnyRowClickOrBelowTheLastRowChangeNothing) {
     add({"/a", "/b"});
     const QPoint empty(20, viewport()->height() - 5);
     ASSERT_EQ(window->ListView1->itemAt(empty), nullptr);
-    QTest::mousePress(viewport(), Qt::LeftButton, Qt::NoModifier, empty);  // no row picked up
+    press(empty);  // no row picked up
     dragTo(rowCentre(1));
     dragTo(rowCentre(2));
     EXPECT_EQ(rows(), (QStringList{"/a", "/b"}));
-    QTest::mouseRelease(viewport(), Qt::LeftButton, Qt::NoModifier, empty);
+    release(empty);
 
-    QTest::mousePress(viewport(), Qt::LeftButton, Qt::NoModifier, rowCentre(1));
+    press(rowCentre(1));
     dragTo(empty);
     EXPECT_EQ(rows(), (QStringList{"/a", "/b"}));
 }
@@ -150,40 +165,78 @@ TEST_F(ListEditing, ARemovedSourceRowCountsAsNone) {
     EXPECT_EQ(window->listInteraction().dragSourceRow(), 3);
     window->files().RemoveAt(3);
     EXPECT_EQ(window->listInteraction().dragSourceRow(), 0);
-    QTest::mousePress(viewport(), Qt::LeftButton, Qt::NoModifier, QPoint(20, viewport()->height() - 5));
+    press(QPoint(20, viewport()->height() - 5));
     dragTo(rowCentre(1));
     EXPECT_EQ(rows(), (QStringList{"/a", "/b"}));
 }
 
-TEST_F(ListEditing, DraggingNearTheBottomEdgeScrollsTheList) {
-    for (int i = 1; i <= 40; ++i) window->files().AddFile(QStringLiteral("/row%1").arg(i));
-    QTest::mousePress(viewport(), Qt::LeftButton, Qt::NoModifier, rowCentre(1));
-    int position = 1;
-    // Keep dragging over the bottom visible row: each step brings the next into view.
-    for (int step = 0; step < 15; ++step) {
-        const QRect last = window->ListView1->visualItemRect(window->ListView1->itemAt(QPoint(20, viewport()->height() - 3)));
-        dragTo(QPoint(20, last.center().y()));
-        position = window->files().selectedRow();
-    }
-    EXPECT_GT(position, 12);  // more rows than fit the list: it scrolled
-    EXPECT_EQ(window->files().FilePathAt(position), "/row1");
+TEST_F(ListEditing, DraggingAgainstTheEdgesShiftsEveryPassedRowByOnePlace) {
+    QStringList names;
+    for (int i = 1; i <= 16; ++i) names << QStringLiteral("/doc%1").arg(i, 3, 10, QLatin1Char('0'));
+    for (const QString& name : names) window->files().AddFile(name);
+    // The pointer rests in the last row, which the list shows only in part: each
+    // move there scrolls the list on, by more than one row at a time.
+    const QPoint bottom(20, viewport()->height() - 2);
+    QTreeWidgetItem* partlyShown = window->ListView1->itemAt(bottom);
+    ASSERT_NE(partlyShown, nullptr);
+    ASSERT_GT(window->ListView1->visualItemRect(partlyShown).bottom(), viewport()->height());
+    ASSERT_LT(window->ListView1->indexOfTopLevelItem(partlyShown), 12);  // far fewer rows shown than listed
+
+    press(rowCentre(1));
+    for (int step = 0; step < 20 && window->ListView1->itemAt(bottom); ++step) dragTo(bottom);
+    // Scrolled to the end, the last row stands above an empty strip: on to it.
+    dragTo(rowCentre(16));
     EXPECT_GT(window->ListView1->verticalScrollBar()->value(), 0);
+    EXPECT_EQ(rows().join(' ').toStdString(), (names.mid(1) + QStringList{names[0]}).join(' ').toStdString());
+    EXPECT_EQ(window->files().selectedRow(), 16);
+
+    // Back up against the top edge: every row returns to its place.
+    const QPoint top(20, 1);
+    for (int step = 0; step < 40 && window->files().selectedRow() > 1; ++step) dragTo(top);
+    EXPECT_EQ(window->ListView1->verticalScrollBar()->value(), 0);
+    EXPECT_EQ(rows().join(' ').toStdString(), names.join(' ').toStdString());
+    EXPECT_EQ(window->files().selectedRow(), 1);
+
+    // A jump over several rows at once passes each of them, and an identical
+    // path on the way is stepped over, not passed.
+    window->files().SetFilePathAt(3, "/doc001");
+    window->ListView1->scrollToTop();
+    dragTo(rowCentre(5));
+    EXPECT_EQ(rows().mid(0, 6).join(' ').toStdString(), "/doc002 /doc004 /doc001 /doc005 /doc001 /doc006");
+    EXPECT_EQ(window->files().selectedRow(), 5);
 }
 
 TEST_F(ListEditing, ThePointerShowsTheHandOverButtonsUnlessTheHourglassShows) {
     QCursor hand(QPixmap(16, 16));
     window->pointer().setCustomImage(hand);
-    QTest::mouseMove(window->PushButton4, QPoint(5, 5));
-    QEvent enter(QEvent::Enter);
-    QApplication::sendEvent(window->PushButton4, &enter);
-    EXPECT_EQ(window->pointer().value(), MousePointer::Custom);
-    QApplication::sendEvent(window->Text1, &enter);
+    // The pointer moves through the window system, as a real one does: the
+    // widget below is entered, then moved over, and a move it ignores travels
+    // on to its parents.
+    auto moveOver = [&](QWidget* widget, QPoint at = {}) {
+        if (at.isNull()) at = widget->rect().center();
+        QTest::mouseMove(window->windowHandle(), widget->mapTo(window.get(), at));
+    };
+    for (QPushButton* button : {window->PushButton1, window->PushButton2, window->PushButton3, window->PushButton4,
+                                window->PushButton8, window->PushButton9}) {
+        moveOver(window->Text1);
+        EXPECT_EQ(window->pointer().value(), MousePointer::Default);
+        moveOver(button);
+        EXPECT_EQ(window->pointer().value(), MousePointer::Custom) << button->text().toStdString();
+        moveOver(button, QPoint(3, 3));  // moving on within the button
+        EXPECT_EQ(window->pointer().value(), MousePointer::Custom) << button->text().toStdString();
+        EXPECT_EQ(window->cursor().shape(), Qt::BitmapCursor);
+    }
+    moveOver(window->Frame1, QPoint(4, 4));
     EXPECT_EQ(window->pointer().value(), MousePointer::Default);
+    moveOver(window->PushButton3);
+    moveOver(window.get(), QPoint(3, 3));  // the window's own background
+    EXPECT_EQ(window->pointer().value(), MousePointer::Default);
+    EXPECT_EQ(window->cursor().shape(), Qt::ArrowCursor);
 
     window->pointer().set(MousePointer::Hourglass);
-    QApplication::sendEvent(window->PushButton2, &enter);
+    moveOver(window->PushButton2);
     EXPECT_EQ(window->pointer().value(), MousePointer::Hourglass);
-    QTest::mouseMove(window.get(), QPoint(3, 3));
+    moveOver(window.get(), QPoint(3, 3));
     EXPECT_EQ(window->pointer().value(), MousePointer::Hourglass);
     EXPECT_EQ(window->cursor().shape(), Qt::WaitCursor);
 }

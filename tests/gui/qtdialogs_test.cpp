@@ -2,6 +2,7 @@
 #include <QApplication>
 #include <QFileDialog>
 #include <QInputDialog>
+#include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QPushButton>
@@ -86,6 +87,46 @@ TEST_F(QtDialogsTest, APromptOffersItsDefaultAndCancelGivesNothing) {
     EXPECT_EQ(dialogs.textPrompt("Extension?", "", "doc"), "docx");
     whenShown<QInputDialog>([&](QInputDialog* prompt) { prompt->reject(); });
     EXPECT_EQ(dialogs.textPrompt("Extension?", "", "doc"), "");
+}
+
+// The label that shows exactly this text, or null.
+QLabel* labelShowing(QWidget* dialog, const QString& text) {
+    for (QLabel* label : dialog->findChildren<QLabel*>())
+        if (label->text() == text) return label;
+    return nullptr;
+}
+
+TEST_F(QtDialogsTest, TextsThatLookLikeMarkupShowAsTheyAre) {
+    const QString failure = QStringLiteral(
+        "Cannot read /d/minutes <b>draft v2.docx\r\nin Quillon2021/08/31.Word.DoItByFile at line 102\r\rPlease email");
+    const QString shown = displayText(failure);
+    std::vector<Qt::TextFormat> formats;
+    auto record = [&](QWidget* dialog) {
+        QLabel* label = labelShowing(dialog, shown);
+        EXPECT_NE(label, nullptr) << "no label shows the text as given";
+        formats.push_back(label ? label->textFormat() : Qt::AutoText);
+    };
+    whenShown<QMessageBox>([&](QMessageBox* box) {
+        record(box);
+        box->button(QMessageBox::Ok)->click();
+    });
+    dialogs.errorReport(failure);
+    whenShown<QMessageBox>([&](QMessageBox* box) {
+        record(box);
+        box->button(QMessageBox::Ok)->click();
+    });
+    dialogs.message(failure);
+    whenShown<QMessageBox>([&](QMessageBox* box) {
+        record(box);
+        box->button(QMessageBox::No)->click();
+    });
+    dialogs.question(failure);
+    whenShown<QInputDialog>([&](QInputDialog* prompt) {
+        record(prompt);
+        prompt->reject();
+    });
+    dialogs.textPrompt(failure, "", "doc");
+    EXPECT_EQ(formats, std::vector<Qt::TextFormat>(4, Qt::PlainText));
 }
 
 TEST_F(QtDialogsTest, TheFolderDialogStartsAtTheInitialFolderAndShowsFoldersOnly) {

@@ -154,6 +154,37 @@ TEST_F(Run, SameOutputNamesInOneRunDoNotOverwriteEachOther) {
     EXPECT_TRUE(m_dialogs.errorReports().isEmpty()) << m_dialogs.errorReports().join("\n").toStdString();
 }
 
+TEST_F(Run, AnOutputNeverReplacesAListedFile) {
+    // Converting into the documents' own folder, named through a link to it.
+    const QString linked = out.path() + "/docs";
+    ASSERT_TRUE(QFile::link(in.path(), linked));
+    window->Text1->setText(linked + "/");
+    window->files().AddFile(input("a.txt", "text of a"));
+    window->files().AddFile(input("a.rtf", "{\\rtf1\\ansi rtf of a\\par}"));
+    window->files().AddFile(input("self.rtf", "{\\rtf1\\ansi self\\par}"));
+    window->PushButton2_Click();
+    auto read = [&](const QString& name) {
+        QFile file(in.path() + "/" + name);
+        return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+    };
+    EXPECT_EQ(read("a.rtf"), "{\\rtf1\\ansi rtf of a\\par}");  // listed, and not yet converted when a.txt was
+    EXPECT_EQ(read("self.rtf"), "{\\rtf1\\ansi self\\par}");   // the input being converted
+    EXPECT_TRUE(read("a (2).rtf").contains("text of a"));
+    EXPECT_TRUE(read("a (3).rtf").contains("rtf of a"));
+    EXPECT_TRUE(read("self (2).rtf").contains("self"));
+    EXPECT_EQ(m_dialogs.messages(), QStringList{"Done."});
+    EXPECT_TRUE(m_dialogs.errorReports().isEmpty()) << m_dialogs.errorReports().join("\n").toStdString();
+}
+
+TEST_F(Run, TheBarShowsFileNamesAsTheyAre) {
+    window->files().AddFile(input("a 50%p.txt", "a"));
+    window->files().AddFile(input("%v of %m.txt", "b"));
+    window->PushButton2_Click();
+    ASSERT_EQ(seen.size(), 2u);
+    EXPECT_EQ(seen[0].text, "Processing: a 50%p.txt");
+    EXPECT_EQ(seen[1].text, "Processing: %v of %m.txt");
+}
+
 TEST_F(Run, RowsRemovedDuringTheFirstYieldConvertNothingAndTheRunGoesOn) {
     window->files().AddFile(input("a.txt", "a"));
     window->files().AddFile(input("b.txt", "b"));
