@@ -104,7 +104,10 @@ private:
     void dissolveFields(std::vector<model::Inline>& paragraph);
     void buildBlocks(std::vector<ParaItem>& items, std::size_t begin, std::size_t end, int level,
                      std::vector<model::Block>& out, int depth);
-    model::TableRow buildRow(std::vector<std::vector<model::Block>> cells, const Tap& tap);
+    // `openBottoms` gets the cells whose bottom is the table's inner rule for
+    // now: the bottom rule if this turns out to be the last row.
+    model::TableRow buildRow(std::vector<std::vector<model::Block>> cells, const Tap& tap, bool firstRow,
+                             std::vector<std::size_t>& openBottoms);
     std::string decode8(std::string_view bytes, const Chp& chp) const;
     // The code page of `chp`'s 8-bit text when it has two-byte characters, else null.
     const encoding::CodePage* twoBytePage8(const Chp& chp) const;

@@ -6,6 +6,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <array>
 #include <optional>
 #include <string_view>
 #include <vector>
@@ -41,11 +42,15 @@ struct Chp {
     char32_t symbolChar = 0;
 };
 
+// A border as a cell or table states it: unset when it says nothing (the
+// table's border stands in), the line, or none.
+using StatedBorder = std::optional<std::optional<model::Border>>;
+
 struct TableCellDef {
     bool firstMerged = false, merged = false, vertMerge = false, vertRestart = false;
     int vertAlign = 0;
     std::optional<model::Rgb> shading;
-    bool noBorders = false;
+    std::array<StatedBorder, 4> borders;  // top, left, bottom, right
 };
 
 struct Tap {
@@ -57,10 +62,13 @@ struct Tap {
     bool header = false;
     std::vector<int> centers;    // cell boundaries, itcMac + 1 of them
     std::vector<TableCellDef> cells;
+    // The table's borders: top, left, bottom, right, inside horizontal and vertical.
+    std::array<std::optional<model::Border>, 6> borders;
 };
 
 struct Pap {
     int istd = 0;
+    model::ParaBorders borders;
     int jc = 0;
     int dxaLeft = 0, dxaRight = 0, dxaLeft1 = 0;
     int dyaBefore = 0, dyaAfter = 0;

@@ -21,8 +21,8 @@
 //
 // Rendered partly: fields that span paragraphs (a table of contents) keep
 // their result as plain content; drawing shapes become empty frames of their
-// size and colours; WordArt becomes a frame with its text; border styles
-// reduce to "lines or none". Word 6/95: text, character and paragraph
+// size and colours; WordArt becomes a frame with its text; art borders
+// become single lines, and Word 6/95 paragraphs have no borders. Word 6/95: text, character and paragraph
 // formatting, styles, tables, sections, headers and footers, notes, fields,
 // numbered and bulleted paragraphs (one list level each);
 // header stories no section flag accounts for go to the first header.

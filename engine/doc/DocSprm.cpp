@@ -284,6 +284,80 @@ std::optional<model::Rgb> shd80(std::uint32_t v) {
     return std::nullopt;
 }
 
+model::BorderStyle brcStyle(std::uint32_t type) {
+    using S = model::BorderStyle;
+    switch (type) {
+    case 2: return S::Thick;
+    case 3: return S::Double;
+    case 5: return S::Hairline;
+    case 6: return S::Dotted;
+    case 7: return S::Dashed;
+    case 8: return S::DotDash;
+    case 9: return S::DotDotDash;
+    case 10: return S::Triple;
+    case 11: return S::ThinThickSmall;
+    case 12: return S::ThickThinSmall;
+    case 13: return S::ThinThickThinSmall;
+    case 14: return S::ThinThickMedium;
+    case 15: return S::ThickThinMedium;
+    case 16: return S::ThinThickThinMedium;
+    case 17: return S::ThinThickLarge;
+    case 18: return S::ThickThinLarge;
+    case 19: return S::ThinThickThinLarge;
+    case 20: return S::Wave;
+    case 21: return S::DoubleWave;
+    case 22: return S::DashSmall;
+    case 23: return S::DashDotStroked;
+    case 24: return S::Emboss;
+    case 25: return S::Engrave;
+    case 26: return S::Outset;
+    case 27: return S::Inset;
+    default: return S::Single;  // single, and the art borders
+    }
+}
+
+// A line of dptLineWidth eighths of a point, dptSpace points from the text.
+model::Border makeBorder(std::uint32_t width, std::uint32_t type, std::optional<model::Rgb> color, std::uint32_t space) {
+    model::Border b;
+    b.style = brcStyle(type);
+    b.width = static_cast<model::Twips>(std::clamp<std::uint32_t>((width * 5 + 1) / 2, 1, 255));
+    b.color = color;
+    b.space = static_cast<model::Twips>(space * 20);
+    return b;
+}
+
+// Four-byte BRC80: 0 states nothing, all ones or type 0 is no line.
+StatedBorder brc80(std::uint32_t v) {
+    if (v == 0) return std::nullopt;
+    const std::uint32_t type = (v >> 8) & 0xFF;
+    if (v == 0xFFFFFFFF || type == 0 || type == 0xFF) return std::optional<model::Border>{};
+    const int ico = static_cast<int>((v >> 16) & 0xFF);
+    return std::optional<model::Border>{makeBorder(v & 0xFF, type, ico ? std::optional(icoColor(ico)) : std::nullopt, (v >> 24) & 0x1F)};
+}
+
+// Eight-byte BRC: a colour of its own.
+StatedBorder brc(Bytes b, std::size_t at) {
+    const std::uint32_t cv = b.u32(at);
+    const std::uint32_t width = b.u8(at + 4), type = b.u8(at + 5);
+    if (cv == 0 && width == 0 && type == 0) return std::nullopt;
+    if (type == 0 || type == 0xFF) return std::optional<model::Border>{};
+    return std::optional<model::Border>{makeBorder(width, type, colorRef(cv), b.u16(at + 6) & 0x1F)};
+}
+
+// Word 6's two-byte BRC: a line width in 0.75 pt steps and three kinds.
+StatedBorder brc6(std::uint32_t v) {
+    if (v == 0) return std::nullopt;
+    const std::uint32_t width = v & 7, type = (v >> 3) & 3;
+    if (type == 0 || width == 0) return std::optional<model::Border>{};
+    model::Border b;
+    b.style = type == 2 ? model::BorderStyle::Thick : type == 3 ? model::BorderStyle::Double : model::BorderStyle::Single;
+    b.width = static_cast<model::Twips>(width * 15);
+    const int ico = static_cast<int>((v >> 6) & 0x1F);
+    if (ico) b.color = icoColor(ico);
+    b.space = static_cast<model::Twips>(((v >> 11) & 0x1F) * 20);
+    return std::optional<model::Border>{b};
+}
+
 // Ten-byte shading (SHD): colours and a pattern.
 std::optional<model::Rgb> shd(Bytes b, std::size_t at) {
     const auto fore = colorRef(b.u32(at));
@@ -355,14 +429,10 @@ void defineTable(Tap& tap, std::string_view op, bool word6) {
         tc.vertMerge = flags & 0x0020;
         tc.vertRestart = flags & 0x0040;
         tc.vertAlign = static_cast<int>((flags >> 7) & 3);
-        if (!word6 && at + tcSize <= op.size()) {
-            // A cell whose four borders are all "none" draws no lines.
-            bool any = false;
-            for (int k = 0; k < 4; ++k) {
-                const std::uint32_t brc = b.u32(at + 4 + 4 * static_cast<std::size_t>(k));
-                if (brc != 0 && brc != 0xFFFFFFFF && ((brc >> 8) & 0xFF) != 0) any = true;
-            }
-            tc.noBorders = !any;
+        // The cell's own borders (top, left, bottom, right) after its flags.
+        if (at + tcSize <= op.size()) {
+            for (std::size_t k = 0; k < 4; ++k)
+                tc.borders[k] = word6 ? brc6(b.u16(at + 2 + 2 * k)) : brc80(b.u32(at + 4 + 4 * k));
         }
     }
 }
@@ -397,6 +467,25 @@ void applyTap(Tap& tap, const Sprm& s, bool word6) {
     case 0x5625: {
         const std::size_t first = b.u8(0), lim = std::min<std::size_t>(b.u8(1), tap.cells.size());
         for (std::size_t i = first; i < lim; ++i) tap.cells[i].firstMerged = tap.cells[i].merged = false;
+        break;
+    }
+    case 0xD605:  // sprmTTableBorders80: top, left, bottom, right, inside horizontal and vertical
+        for (std::size_t i = 0; i < 6 && 4 * i + 4 <= s.operand.size(); ++i)
+            if (const StatedBorder bb = brc80(b.u32(4 * i))) tap.borders[i] = *bb;
+        break;
+    case 0xD613:  // sprmTTableBorders
+        for (std::size_t i = 0; i < 6 && 8 * i + 8 <= s.operand.size(); ++i)
+            if (const StatedBorder bb = brc(b, 8 * i)) tap.borders[i] = *bb;
+        break;
+    case 0xD620:    // sprmTSetBrc80
+    case 0xD62F: {  // sprmTSetBrc: the borders of cells [first, lim)
+        const std::size_t first = b.u8(0), lim = std::min<std::size_t>(b.u8(1), tap.cells.size());
+        const std::uint32_t sides = b.u8(2);
+        const StatedBorder value = s.code == 0xD620 ? brc80(b.u32(3)) : brc(b, 3);
+        for (std::size_t i = first; i < lim; ++i) {
+            for (std::size_t k = 0; k < 4; ++k)
+                if (sides & (1u << k)) tap.cells[i].borders[k] = value.value_or(std::nullopt);
+        }
         break;
     }
     case 0xD62B: {
@@ -540,6 +629,16 @@ void applyPap(Pap& pap, const Sprm& s, bool word6) {
         break;
     case 0xA413: pap.dyaBefore = clampTwips(b.u16(0)); break;
     case 0xA414: pap.dyaAfter = clampTwips(b.u16(0)); break;
+    case 0x6424: pap.borders.top = brc80(b.u32(0)).value_or(std::nullopt); break;      // sprmPBrcTop80
+    case 0x6425: pap.borders.left = brc80(b.u32(0)).value_or(std::nullopt); break;     // sprmPBrcLeft80
+    case 0x6426: pap.borders.bottom = brc80(b.u32(0)).value_or(std::nullopt); break;   // sprmPBrcBottom80
+    case 0x6427: pap.borders.right = brc80(b.u32(0)).value_or(std::nullopt); break;    // sprmPBrcRight80
+    case 0x6428: pap.borders.between = brc80(b.u32(0)).value_or(std::nullopt); break;  // sprmPBrcBetween80
+    case 0xC64E: pap.borders.top = brc(b, 0).value_or(std::nullopt); break;            // sprmPBrcTop
+    case 0xC64F: pap.borders.left = brc(b, 0).value_or(std::nullopt); break;
+    case 0xC650: pap.borders.bottom = brc(b, 0).value_or(std::nullopt); break;
+    case 0xC651: pap.borders.right = brc(b, 0).value_or(std::nullopt); break;
+    case 0xC652: pap.borders.between = brc(b, 0).value_or(std::nullopt); break;
     case 0x245B: pap.dyaBeforeAuto = v8 != 0; break;  // sprmPFDyaBeforeAuto
     case 0x245C: pap.dyaAfterAuto = v8 != 0; break;   // sprmPFDyaAfterAuto
     case 0x2416: pap.inTable = v8 != 0; break;

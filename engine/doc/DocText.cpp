@@ -259,6 +259,7 @@ model::ParaProps DocConverter::paraProps(const Pap& pap) const {
     }
     p.keepNext = pap.keepFollow;
     p.contextualSpacing = pap.contextualSpacing;
+    p.borders = pap.borders;
     p.keepLines = pap.keep;
     p.pageBreakBefore = pap.pageBreakBefore;
     p.widowControl = pap.widowControl;
@@ -768,8 +769,10 @@ void DocConverter::emitComment(std::size_t index, int depth) {
 // ---------------------------------------------------------------------------
 // Tables
 
-model::TableRow DocConverter::buildRow(std::vector<std::vector<Block>> cells, const Tap& tap) {
+model::TableRow DocConverter::buildRow(std::vector<std::vector<Block>> cells, const Tap& tap, bool firstRow,
+                                      std::vector<std::size_t>& openBottoms) {
     model::TableRow row;
+    openBottoms.clear();
     row.height = tap.rowHeight;
     row.header = tap.header;
     for (std::size_t k = 0; k < cells.size(); ++k) {
@@ -802,7 +805,18 @@ model::TableRow DocConverter::buildRow(std::vector<std::vector<Block>> cells, co
             else if (def->vertMerge) cell.vmerge = model::VMerge::Continue;
             cell.valign = def->vertAlign == 1 ? model::CellVAlign::Center : def->vertAlign == 2 ? model::CellVAlign::Bottom : model::CellVAlign::Top;
             cell.shading = def->shading;
-            cell.borders = !def->noBorders;
+            // Each side the cell leaves unstated takes the table's border for
+            // where the cell stands; the bottom is the inner rule until the
+            // table's last row is known.
+            const auto side = [&](std::size_t i, std::size_t table) {
+                return def->borders[i] ? *def->borders[i] : tap.borders[table];
+            };
+            const std::size_t lastCell = tap.cells.size() - 1;
+            cell.borders.top = side(0, firstRow ? 0 : 4);
+            cell.borders.left = side(1, k == 0 ? 1 : 5);
+            cell.borders.bottom = side(2, 4);
+            cell.borders.right = side(3, k >= lastCell ? 3 : 5);
+            if (!def->borders[2]) openBottoms.push_back(row.cells.size());
         }
         cell.blocks = std::move(cells[k]);
         row.cells.push_back(std::move(cell));
@@ -824,6 +838,9 @@ void DocConverter::buildBlocks(std::vector<ParaItem>& items, std::size_t begin, 
         }
         model::Table table;
         bool first = true;
+        // The last row's cells without a bottom of their own, and its table bottom.
+        std::vector<std::size_t> openBottoms;
+        std::optional<model::Border> tableBottom;
         while (i < end && items[i].itap > level) {
             std::vector<std::vector<Block>> cells;
             std::size_t cellStart = i;
@@ -861,7 +878,13 @@ void DocConverter::buildBlocks(std::vector<ParaItem>& items, std::size_t begin, 
                 table.alignment = tap.jc == 1 ? model::Alignment::Center : tap.jc == 2 ? model::Alignment::Right : model::Alignment::Left;
                 first = false;
             }
-            table.rows.push_back(buildRow(std::move(cells), tap));
+            table.rows.push_back(buildRow(std::move(cells), tap, table.rows.empty(), openBottoms));
+            tableBottom = tap.borders[2];
+        }
+        if (!table.rows.empty()) {
+            model::TableRow& last = table.rows.back();
+            for (const std::size_t c : openBottoms)
+                if (c < last.cells.size()) last.cells[c].borders.bottom = tableBottom;
         }
         if (!table.rows.empty()) {
             // Cells span the columns of the grid all rows' edges make together.

@@ -289,7 +289,6 @@ void DocxConverter::convertTable(pugi::xml_node tbl, BlockOut out, int depth) {
             spacer.gridSpan = rowPr.gridBefore;
             spacer.width = gridWidth(0, rowPr.gridBefore);
             if (spacer.width == 0) spacer.width = rowPr.widthBefore.value_or(0);
-            spacer.borders = false;
             spacer.blocks.push_back(Block{model::Paragraph{m_defaultPara, finish(m_defaultChars), {}}});
             if (spacer.width > 0) row.cells.push_back(std::move(spacer));
             col = rowPr.gridBefore;
@@ -350,8 +349,11 @@ void DocxConverter::convertTable(pugi::xml_node tbl, BlockOut out, int depth) {
                 if (cellPr.borders[static_cast<std::size_t>(s)])
                     sides[static_cast<std::size_t>(s)] = cellPr.borders[static_cast<std::size_t>(s)];
             }
-            cell.borders = false;
-            for (int s = 0; s < 4; ++s) cell.borders = cell.borders || sides[static_cast<std::size_t>(s)].value_or(false);
+            const auto line = [&](BorderSide s) { return sides[static_cast<std::size_t>(s)].value_or(std::nullopt); };
+            cell.borders.top = line(BorderTop);
+            cell.borders.left = line(BorderLeft);
+            cell.borders.bottom = line(BorderBottom);
+            cell.borders.right = line(BorderRight);
 
             m_cell = &layer;
             convertBlocks(tc, &cell.blocks, false, depth + 1);

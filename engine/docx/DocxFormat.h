@@ -48,6 +48,13 @@ struct NumPr {
     Opt<int> ilvl;
 };
 
+// Border sides of a table, cell or paragraph: set when the XML names the
+// side; the value is the line, or none. A paragraph's "between" sits where a
+// table's insideH does.
+enum BorderSide { BorderTop, BorderLeft, BorderBottom, BorderRight, BorderInsideH, BorderInsideV };
+using Borders = std::array<Opt<Opt<model::Border>>, 6>;
+void mergeBorders(Borders& base, const Borders& over);
+
 // w:pPr.
 struct ParaPr {
     Opt<std::string> style;           // w:pStyle
@@ -62,17 +69,13 @@ struct ParaPr {
     std::vector<TabDef> tabs;         // applied in order over the inherited stops
     Opt<NumPr> numPr;
     Opt<Opt<model::Rgb>> shading;
+    Borders borders;                  // w:pBdr (between as insideH)
 };
 
 void mergeParaPr(ParaPr& base, const ParaPr& over);
 // Applies tab definitions over a sorted list of stops.
 void applyTabs(std::vector<model::TabStop>& stops, const std::vector<TabDef>& defs);
 
-// Border sides of a table or cell: set when the XML names the side; the value
-// says whether a line is drawn.
-enum BorderSide { BorderTop, BorderLeft, BorderBottom, BorderRight, BorderInsideH, BorderInsideV };
-using Borders = std::array<Opt<bool>, 6>;
-void mergeBorders(Borders& base, const Borders& over);
 
 // w:tblPr.
 struct TablePr {

@@ -46,6 +46,8 @@ CellPr parseCellPr(pugi::xml_node tcPr);
 RowPr parseRowPr(pugi::xml_node trPr);
 SectPr parseSectPr(pugi::xml_node sectPr);
 Borders parseBorders(pugi::xml_node borders);
+// One side: the line, or none for "none" and "nil".
+Opt<model::Border> parseBorder(pugi::xml_node side);
 // w:footnotePr / w:endnotePr numbering over `base`.
 model::NoteNumbering parseNoteNumbering(pugi::xml_node notePr, model::NoteNumbering base);
 // w:shd -> resulting background colour (inner nullopt: none).

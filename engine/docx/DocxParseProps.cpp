@@ -100,6 +100,7 @@ void mergeParaPr(ParaPr& b, const ParaPr& o) {
         take(b.numPr->ilvl, o.numPr->ilvl);
     }
     take(b.shading, o.shading);
+    mergeBorders(b.borders, o.borders);
 }
 
 void applyTabs(std::vector<model::TabStop>& stops, const std::vector<TabDef>& defs) {
@@ -396,6 +397,47 @@ RunPr parseRunPr(pugi::xml_node rPr, ParseContext& ctx) {
     return r;
 }
 
+namespace {
+
+// ST_Border: the line kinds RTF has; art borders become single lines.
+model::BorderStyle borderStyle(std::string_view val) {
+    using S = model::BorderStyle;
+    struct Named {
+        std::string_view name;
+        S style;
+    };
+    static constexpr Named kStyles[] = {
+        {"single", S::Single}, {"thick", S::Thick}, {"double", S::Double}, {"dotted", S::Dotted},
+        {"dashed", S::Dashed}, {"dotDash", S::DotDash}, {"dotDotDash", S::DotDotDash}, {"triple", S::Triple},
+        {"thinThickSmallGap", S::ThinThickSmall}, {"thickThinSmallGap", S::ThickThinSmall},
+        {"thinThickThinSmallGap", S::ThinThickThinSmall}, {"thinThickMediumGap", S::ThinThickMedium},
+        {"thickThinMediumGap", S::ThickThinMedium}, {"thinThickThinMediumGap", S::ThinThickThinMedium},
+        {"thinThickLargeGap", S::ThinThickLarge}, {"thickThinLargeGap", S::ThickThinLarge},
+        {"thinThickThinLargeGap", S::ThinThickThinLarge}, {"wave", S::Wave}, {"doubleWave", S::DoubleWave},
+        {"dashSmallGap", S::DashSmall}, {"dashDotStroked", S::DashDotStroked}, {"threeDEmboss", S::Emboss},
+        {"threeDEngrave", S::Engrave}, {"outset", S::Outset}, {"inset", S::Inset},
+    };
+    for (const Named& n : kStyles)
+        if (n.name == val) return n.style;
+    return S::Single;
+}
+
+}  // namespace
+
+Opt<model::Border> parseBorder(pugi::xml_node n) {
+    const std::string_view val = attr(n, "w:val");
+    if (val == "none" || val == "nil" || val.empty()) return std::nullopt;
+    model::Border b;
+    b.style = borderStyle(val);
+    // w:sz in eighths of a point (2 to 96), w:space in points.
+    if (auto sz = intAttr(n, "w:sz")) b.width = clampInt((std::clamp(*sz, 0, 96) * 5 + 1) / 2, 1, 255);
+    else b.width = 10;
+    const std::string_view color = attr(n, "w:color");
+    if (color != "auto") b.color = parseRgb(color);
+    if (auto space = intAttr(n, "w:space")) b.space = clampInt(*space * 20LL, 0, 31 * 20);
+    return b;
+}
+
 Borders parseBorders(pugi::xml_node borders) {
     Borders b;
     for (pugi::xml_node n = borders.first_child(); n; n = n.next_sibling()) {
@@ -405,11 +447,10 @@ Borders parseBorders(pugi::xml_node borders) {
         else if (name == "left" || name == "start") side = BorderLeft;
         else if (name == "bottom") side = BorderBottom;
         else if (name == "right" || name == "end") side = BorderRight;
-        else if (name == "insideH") side = BorderInsideH;
+        else if (name == "insideH" || name == "between") side = BorderInsideH;
         else if (name == "insideV") side = BorderInsideV;
         if (side < 0) continue;
-        std::string_view val = attr(n, "w:val");
-        b[static_cast<std::size_t>(side)] = !(val == "none" || val == "nil" || val.empty());
+        b[static_cast<std::size_t>(side)] = parseBorder(n);
     }
     return b;
 }
@@ -470,6 +511,8 @@ ParaPr parseParaPr(pugi::xml_node pPr) {
             p.numPr = num;
         } else if (name == "shd") {
             p.shading = parseShading(n);
+        } else if (name == "pBdr") {
+            p.borders = parseBorders(n);
         } else if (name == "tabs") {
             for (pugi::xml_node t = n.child("w:tab"); t; t = t.next_sibling("w:tab")) {
                 TabDef d;

@@ -7,7 +7,8 @@
 // formatting; tabs; lists (numbering definitions, overrides, list styles);
 // simple and complex fields (nested, spanning paragraphs), hyperlinks,
 // bookmarks; tables (grid widths, spans, vertical merges, row heights, header
-// rows, shading, borders on/off, nested tables, table style regions);
+// rows, shading, borders (kind, width, colour) of cells and paragraphs, nested
+// tables, table style regions);
 // pictures (PNG, JPEG, EMF, WMF, the PNG fallback of SVG pictures; DrawingML
 // and VML); sections with page setup, columns, page numbering and their
 // headers and footers; document properties; tracked insertions and
@@ -21,8 +22,7 @@
 //
 // Rendered partly: anchored pictures are placed inline; positions given as
 // alignments (centred, right) rather than offsets count as 0; equations
-// become their plain text; border styles and colours reduce to "lines or
-// none"; GIF and BMP pictures are converted to PNG (the first frame of an
+// become their plain text; art borders become single lines; GIF and BMP pictures are converted to PNG (the first frame of an
 // animation).
 //
 // Left out (with a warning): TIFF and other picture formats, charts, linked

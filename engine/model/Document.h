@@ -80,6 +80,40 @@ struct TabStop {
     bool operator==(const TabStop&) const = default;
 };
 
+// A line along one side of a paragraph or a table cell.
+enum class BorderStyle {
+    Single, Thick, Double, Dotted, Dashed, DotDash, DotDotDash, Triple,
+    ThinThickSmall, ThickThinSmall, ThinThickThinSmall, ThinThickMedium, ThickThinMedium,
+    ThinThickThinMedium, ThinThickLarge, ThickThinLarge, ThinThickThinLarge,
+    Wave, DoubleWave, DashSmall, DashDotStroked, Emboss, Engrave, Outset, Inset, Hairline
+};
+
+struct Border {
+    BorderStyle style = BorderStyle::Single;
+    Twips width = 10;              // the line's width (of each line, for double kinds)
+    std::optional<Rgb> color;      // none: automatic
+    Twips space = 0;               // room between the line and the text
+    bool operator==(const Border&) const = default;
+};
+
+// The four sides of a box; a side without a border has none.
+struct BoxBorders {
+    std::optional<Border> top;
+    std::optional<Border> left;
+    std::optional<Border> bottom;
+    std::optional<Border> right;
+    bool any() const { return top || left || bottom || right; }
+    bool operator==(const BoxBorders&) const = default;
+};
+
+// A paragraph's borders: its box, and the line between it and the next
+// paragraph with the same borders.
+struct ParaBorders : BoxBorders {
+    std::optional<Border> between;
+    bool any() const { return BoxBorders::any() || between; }
+    bool operator==(const ParaBorders&) const = default;
+};
+
 struct ListRef {
     int listId = 0;   // index into Document::lists
     int level = 0;    // 0..8
@@ -113,6 +147,7 @@ struct ParaProps {
     std::vector<TabStop> tabs;
     std::optional<ListRef> list;
     std::optional<Rgb> shading;    // paragraph background
+    ParaBorders borders;
 
     bool operator==(const ParaProps&) const = default;
 };
@@ -275,7 +310,7 @@ struct TableCell {
     VMerge vmerge = VMerge::None;
     CellVAlign valign = CellVAlign::Top;
     std::optional<Rgb> shading;
-    bool borders = true;           // draw single borders around the cell
+    BoxBorders borders;            // the lines the cell draws, each table's rules resolved
     std::vector<Block> blocks;
 };
 

@@ -7,7 +7,10 @@
 // must appear here.
 #include <cstdint>
 #include <cstdio>
+#include <initializer_list>
+#include <iterator>
 #include <string>
+#include <utility>
 
 #include "model/ModelDump.h"
 #include "encoding/Encoding.h"
@@ -236,6 +239,29 @@ const char* name(NoteRestart r) {
     return "?";
 }
 
+const char* name(BorderStyle b) {
+    static constexpr const char* kNames[] = {
+        "single", "thick", "double", "dotted", "dashed", "dotdash", "dotdotdash", "triple",
+        "thinthicksmall", "thickthinsmall", "thinthickthinsmall", "thinthickmedium", "thickthinmedium",
+        "thinthickthinmedium", "thinthicklarge", "thickthinlarge", "thinthickthinlarge",
+        "wave", "doublewave", "dashsmall", "dashdotstroked", "emboss", "engrave", "outset", "inset", "hairline"};
+    const auto i = static_cast<std::size_t>(b);
+    return i < std::size(kNames) ? kNames[i] : "?";
+}
+
+// " top=single:10:#000000:sp4 ..." for the sides that have a border.
+void borderSides(std::string& s, std::initializer_list<std::pair<const char*, const std::optional<Border>*>> sides) {
+    const Border usual;
+    for (const auto& [key, side] : sides) {
+        if (!*side) continue;
+        const Border& b = **side;
+        s += std::string(" ") + key + "=" + name(b.style);
+        if (b.width != usual.width) s += ":w" + std::to_string(b.width);
+        if (b.color) s += ":" + rgb(*b.color);
+        if (b.space != 0) s += ":sp" + std::to_string(b.space);
+    }
+}
+
 const char* name(FrameRelative r) {
     switch (r) {
     case FrameRelative::Text: return "text";
@@ -385,6 +411,8 @@ std::string Dumper::para(const ParaProps& p) {
     }
     if (p.list) s += " list=" + std::to_string(p.list->listId) + ":" + std::to_string(p.list->level);
     color(s, "shading", p.shading);
+    borderSides(s, {{"brdrt", &p.borders.top}, {"brdrl", &p.borders.left}, {"brdrb", &p.borders.bottom},
+                    {"brdrr", &p.borders.right}, {"brdrbtw", &p.borders.between}});
     return s;
 }
 
@@ -498,7 +526,8 @@ void Dumper::blocks(const std::vector<Block>& items, int indent) {
                     if (cell.valign == CellVAlign::Center) c += " valign=center";
                     if (cell.valign == CellVAlign::Bottom) c += " valign=bottom";
                     color(c, "shading", cell.shading);
-                    flag(c, !cell.borders, "noborders");
+                    borderSides(c, {{"top", &cell.borders.top}, {"left", &cell.borders.left},
+                                    {"bottom", &cell.borders.bottom}, {"right", &cell.borders.right}});
                     line(indent + 2, c);
                     blocks(cell.blocks, indent + 3);
                 }

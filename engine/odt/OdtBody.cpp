@@ -651,11 +651,12 @@ void OdtConverter::convertTable(pugi::xml_node table, BlockOut out, int depth) {
     struct VSpan {
         long long remaining = 0;
         int span = 1;
-        bool borders = false;
+        model::BoxBorders borders;
         Opt<model::Rgb> shading;
         model::CellVAlign valign = model::CellVAlign::Top;
     };
     std::vector<VSpan> vspans;
+    bool paddingSet = false;
     const auto widthOf = [&](std::size_t col, int span) {
         long long w = 0;
         for (std::size_t i = col; i < col + static_cast<std::size_t>(span) && i < widths.size(); ++i) w += widths[i];
@@ -711,7 +712,6 @@ void OdtConverter::convertTable(pugi::xml_node table, BlockOut out, int depth) {
                         // A covered cell nothing covers: an empty cell keeps the grid.
                         model::TableCell cell;
                         cell.width = widthOf(col, 1);
-                        cell.borders = false;
                         cell.blocks.push_back(Block{model::Paragraph{m_doc.defaultPara, m_doc.defaultChars, {}}});
                         row.cells.push_back(std::move(cell));
                         ++col;
@@ -729,7 +729,21 @@ void OdtConverter::convertTable(pugi::xml_node table, BlockOut out, int depth) {
                 cell.gridSpan = static_cast<int>(span);
                 cell.width = widthOf(col, cell.gridSpan);
                 const StyleDef* cs = findStyle(Family::TableCell, std::string(attr(c, "table:style-name")), m_auto);
-                cell.borders = cs && cs->cell.borders ? *cs->cell.borders : false;
+                if (cs) {
+                    cell.borders = boxBorders(cs->cell.borders);
+                    // The model has one padding for the table: the first cell's.
+                    if (!paddingSet) {
+                        const auto& pad = cs->cell.padding;
+                        const auto clampPad = [](Opt<int> v, model::Twips fallback) {
+                            return v ? std::clamp(*v, 0, 31680) : fallback;
+                        };
+                        result.padding = model::CellPadding{clampPad(pad[1], result.padding.left),
+                                                            clampPad(pad[3], result.padding.right),
+                                                            clampPad(pad[0], result.padding.top),
+                                                            clampPad(pad[2], result.padding.bottom)};
+                        paddingSet = true;
+                    }
+                }
                 if (cs && cs->cell.valign) cell.valign = *cs->cell.valign;
                 if (cs && cs->cell.background) cell.shading = *cs->cell.background;
                 else cell.shading = rowBackground;

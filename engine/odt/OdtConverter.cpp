@@ -318,6 +318,7 @@ model::ParaProps OdtConverter::finishPara(const ParaPr& p) {
         }
     }
     if (p.background) r.shading = *p.background;
+    static_cast<model::BoxBorders&>(r.borders) = boxBorders(p.borders);
     return r;
 }
 

@@ -30,12 +30,13 @@
 // the new formatting).
 //
 // Rendered partly: floating pictures are placed inline where they are
-// anchored; borders are only "lines or none"; a table of contents is the text
+// anchored; a border's line kinds are solid, double, dotted, dashed and the
+// 3-D ones; a table's cells share the first cell's padding; a table of contents is the text
 // it last showed, not a field; numbered headings are list paragraphs.
 //
 // Left out (with a warning): SVM and TIFF pictures, SVG without a fallback,
 // linked pictures, embedded objects without a replacement picture. Form
-// controls, paragraph borders and page backgrounds are left out silently.
+// controls and page backgrounds are left out silently.
 // Encrypted documents are refused.
 #pragma once
 

@@ -123,21 +123,82 @@ Opt<Opt<model::Rgb>> background(pugi::xml_node p) {
     return std::nullopt;
 }
 
-// A border value ("0.5pt solid #000000", "none") draws a line unless it says
-// none or has no width.
-Opt<bool> drawsBorder(std::string_view v) {
+// A border value ("0.5pt solid #000000", "none"): the line, or none when it
+// says none or has no width; nullopt when it says nothing.
+Opt<Opt<model::Border>> parseBorderValue(std::string_view v) {
     v = trim(v);
     if (v.empty()) return std::nullopt;
-    if (v == "none" || v == "hidden") return false;
-    return v.find("none") == std::string_view::npos;
+    if (v == "none" || v == "hidden" || v.find("none") != std::string_view::npos) return Opt<model::Border>{};
+    model::Border b;
+    bool widthSeen = false;
+    std::size_t at = 0;
+    while (at < v.size()) {
+        while (at < v.size() && v[at] == ' ') ++at;
+        std::size_t end = v.find(' ', at);
+        if (end == std::string_view::npos) end = v.size();
+        const std::string_view word = v.substr(at, end - at);
+        at = end;
+        if (word.empty()) continue;
+        if (word.front() == '#') {
+            b.color = parseColor(word);
+        } else if (word == "solid") {
+            b.style = model::BorderStyle::Single;
+        } else if (word == "double") {
+            b.style = model::BorderStyle::Double;
+        } else if (word == "dotted") {
+            b.style = model::BorderStyle::Dotted;
+        } else if (word == "dashed") {
+            b.style = model::BorderStyle::Dashed;
+        } else if (word == "groove") {
+            b.style = model::BorderStyle::Engrave;
+        } else if (word == "ridge") {
+            b.style = model::BorderStyle::Emboss;
+        } else if (word == "inset") {
+            b.style = model::BorderStyle::Inset;
+        } else if (word == "outset") {
+            b.style = model::BorderStyle::Outset;
+        } else if (word == "thin") {
+            b.width = 15, widthSeen = true;
+        } else if (word == "medium") {
+            b.width = 30, widthSeen = true;
+        } else if (word == "thick") {
+            b.width = 60, widthSeen = true;
+        } else if (auto w = parseLength(word)) {
+            b.width = std::clamp(*w, 0, 255);
+            widthSeen = true;
+        }
+    }
+    if (widthSeen && b.width == 0) return Opt<model::Border>{};
+    // A double line's width is both lines and the gap: each line a third.
+    if (b.style == model::BorderStyle::Double) b.width = std::max(1, b.width / 3);
+    b.width = std::max(1, b.width);
+    return Opt<model::Border>{b};
 }
 
-Opt<bool> anyBorder(pugi::xml_node p) {
-    Opt<bool> result;
-    for (const char* name : {"fo:border", "fo:border-left", "fo:border-right", "fo:border-top", "fo:border-bottom"}) {
-        if (auto d = drawsBorder(attr(p, name))) result = result.value_or(false) || *d;
+// fo:border and its sides, with fo:padding and its sides as each line's room
+// to the text when `space` is set.
+SideBorders parseSideBorders(pugi::xml_node p, bool space) {
+    SideBorders sides;
+    const auto all = parseBorderValue(attr(p, "fo:border"));
+    const Opt<int> pad = space ? lengthAttr(p, "fo:padding") : Opt<int>{};
+    static constexpr const char* kBorder[] = {"fo:border-top", "fo:border-left", "fo:border-bottom", "fo:border-right"};
+    static constexpr const char* kPadding[] = {"fo:padding-top", "fo:padding-left", "fo:padding-bottom", "fo:padding-right"};
+    for (std::size_t i = 0; i < 4; ++i) {
+        auto side = parseBorderValue(attr(p, kBorder[i]));
+        if (!side) side = all;
+        if (side && *side && space) {
+            const Opt<int> sidePad = lengthAttr(p, kPadding[i]);
+            if (auto room = sidePad ? sidePad : pad) (*side)->space = std::clamp(*room, 0, 31 * 20);
+        }
+        sides[i] = side;
     }
-    return result;
+    return sides;
+}
+
+Opt<bool> drawsBorder(std::string_view v) {
+    const auto b = parseBorderValue(v);
+    if (!b) return std::nullopt;
+    return b->has_value();
 }
 
 // The colour of a border value ("0.06pt solid #000000"), or none for "none".
@@ -400,6 +461,7 @@ ParaPr parseParaPr(pugi::xml_node p) {
     }
     if (const pugi::xml_node tabs = p.child("style:tab-stops")) r.tabs = tabStops(tabs);
     r.background = background(p);
+    r.borders = parseSideBorders(p, true);
     if (auto n = parseInteger(attr(p, "style:page-number"))) r.pageNumber = static_cast<int>(std::clamp(*n, 0LL, 32767LL));
     return r;
 }
@@ -485,6 +547,7 @@ void mergeParaPr(ParaPr& b, const ParaPr& o) {
     take(b.tabs, o.tabs);
     take(b.background, o.background);
     take(b.pageNumber, o.pageNumber);
+    for (std::size_t i = 0; i < b.borders.size(); ++i) take(b.borders[i], o.borders[i]);
 }
 
 void mergeGraphicPr(GraphicPr& b, const GraphicPr& o) {
@@ -569,7 +632,14 @@ void parseStyles(pugi::xml_node container, StyleSheet& sheet) {
                 if (v == "top") def.cell.valign = model::CellVAlign::Top;
                 else if (v == "middle") def.cell.valign = model::CellVAlign::Center;
                 else if (v == "bottom") def.cell.valign = model::CellVAlign::Bottom;
-                def.cell.borders = anyBorder(c);
+                def.cell.borders = parseSideBorders(c, false);
+                static constexpr const char* kPadding[] = {"fo:padding-top", "fo:padding-left", "fo:padding-bottom",
+                                                           "fo:padding-right"};
+                const Opt<int> pad = lengthAttr(c, "fo:padding");
+                for (std::size_t i = 0; i < 4; ++i) {
+                    const Opt<int> side = lengthAttr(c, kPadding[i]);
+                    def.cell.padding[i] = side ? side : pad;
+                }
             }
             def.graphic = parseGraphicPr(s.child("style:graphic-properties"));
             if (const pugi::xml_node sp = s.child("style:section-properties")) {

@@ -34,6 +34,21 @@ struct TextPr {
     Opt<int> lang;
 };
 
+// The four sides (top, left, bottom, right) as a style names them: the line,
+// or none; unnamed sides are left to what lies below.
+using SideBorders = std::array<Opt<Opt<model::Border>>, 4>;
+
+// The lines of the sides that have one.
+inline model::BoxBorders boxBorders(const SideBorders& sides) {
+    model::BoxBorders b;
+    const auto line = [&](std::size_t i) { return sides[i] ? *sides[i] : std::nullopt; };
+    b.top = line(0);
+    b.left = line(1);
+    b.bottom = line(2);
+    b.right = line(3);
+    return b;
+}
+
 struct TabDef {
     model::TabStop stop;  // position relative to the paragraph's indent or margin
 };
@@ -52,6 +67,7 @@ struct ParaPr {
     Opt<std::vector<model::TabStop>> tabs;
     Opt<Opt<model::Rgb>> background;
     Opt<int> pageNumber;       // style:page-number: restart at this number
+    SideBorders borders;       // fo:border*, with fo:padding* as the room to the text
 };
 
 // style:table-properties, -column-, -row-, -cell-properties.
@@ -74,7 +90,8 @@ struct RowPr {
 struct CellPr {
     Opt<Opt<model::Rgb>> background;
     Opt<model::CellVAlign> valign;
-    Opt<bool> borders;         // any side drawn
+    SideBorders borders;
+    std::array<Opt<int>, 4> padding;  // fo:padding*, same order
 };
 
 // style:graphic-properties: how a frame or shape sits among the text.

@@ -48,6 +48,11 @@ namespace orvane::rtf::reader {
     X(trowd) X(cellx) X(clvmgf) X(clvmrg) X(clmgf) X(clmrg) X(clvertalt) X(clvertalc) X(clvertalb) \
     X(clcbpat) X(clbrdrt) X(clbrdrb) X(clbrdrl) X(clbrdrr) X(brdrnone) X(brdrnil) X(brdrw)          \
     X(brdrcf) X(brdrsp) X(brdrtbl) X(brdrt) X(brdrb) X(brdrl) X(brdrr) X(brdrbtw) X(brdrbar) X(box) \
+    X(brdrs) X(brdrth) X(brdrsh) X(brdrdb) X(brdrdot) X(brdrdash) X(brdrdashd) X(brdrdashdd)        \
+    X(brdrtriple) X(brdrtnthsg) X(brdrthtnsg) X(brdrtnthtnsg) X(brdrtnthmg) X(brdrthtnmg)           \
+    X(brdrtnthtnmg) X(brdrtnthlg) X(brdrthtnlg) X(brdrtnthtnlg) X(brdrwavy) X(brdrwavydb)           \
+    X(brdrdashsm) X(brdrdashdotstr) X(brdremboss) X(brdrengrave) X(brdroutset) X(brdrinset)         \
+    X(brdrhair) X(brdrframe) X(trbrdrt) X(trbrdrl) X(trbrdrb) X(trbrdrr) X(trbrdrh) X(trbrdrv)      \
     X(trrh) X(trhdr) X(trleft) X(trql) X(trqc) X(trqr) X(intbl) X(itap) X(cell) X(row)             \
     X(trgaph) X(trpaddl) X(trpaddr) X(trpaddt) X(trpaddb) X(trpaddfl) X(trpaddfr) X(trpaddft)      \
     X(trpaddfb)                                                                                     \

@@ -259,14 +259,14 @@ void Reader::handleWord(const RtfToken& t) {
     }
     if (k == Kw::Unknown) {
         const std::string_view name = t.text;
-        if (handleNoteSettingWord(name, t) || handleShapeWord(name, t)) return;
-        handleBorderWord(name);
+        handleNoteSettingWord(name, t) || handleShapeWord(name, t);
         return;
     }
     const bool body = g.dest == Dest::Body;
 
     if (handleCharWord(k, t, g)) return;
     if (handleParaWord(k, t, g)) return;
+    if (handleBorderWord(k, t, g)) return;
     if (handleSectionWord(k, t)) return;
     if (body && handleTableWord(k, t, g)) return;
     if (handleSpecialChar(k, g)) return;

@@ -19,7 +19,9 @@
 //   special characters (\tab, \line, dashes, quotes, \~, \-, \_ ...);
 // - fields (instruction and result), bookmarks, pictures (PNG, JPEG, EMF, WMF,
 //   hex or \bin; {\*\shppict} preferred), tables with vertical merges, shading,
-//   borders, row height, header rows, indent and alignment, nested to any depth;
+//   borders (the cell's own, else the row's \trbrdr*), row height, header rows,
+//   indent and alignment, nested to any depth; paragraph borders (\brdrt ...
+//   \brdrbtw, \box) of every kind with width, colour and spacing;
 // - footnotes and endnotes (\footnote, \ftnalt) as notes with the \chftn's or
 //   the custom mark's formatting, without the mark that opens their text;
 //   numbering and placement (\fet, \ftn..., \aftn..., section \sftn...);
@@ -47,8 +49,8 @@
 //
 // Leaves out: old Word 6 paragraph numbering (\pn; its {\pntext} is kept as text
 // when the document has no list table), drawing objects other than their text,
-// Mac PICT and device-dependent bitmaps (a warning says so), borders other than
-// a cell's "has borders", revision marks, form field data, and page borders.
+// Mac PICT and device-dependent bitmaps (a warning says so), bar borders,
+// revision marks, form field data, and page borders.
 #pragma once
 
 #include <string_view>

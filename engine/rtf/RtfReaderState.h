@@ -212,14 +212,26 @@ struct CellDef {
     VMerge vmerge = VMerge::None;
     CellVAlign valign = CellVAlign::Top;
     std::optional<Rgb> shading;
-    bool border = false;
+    BoxBorders borders;
+    bool bordersGiven = false;  // any \clbrdr word: the row's borders do not stand in
     bool mergeFirst = false;
     bool mergeContinue = false;
+};
+
+// What the border words after \brdrt, \clbrdrl, \trbrdrh ... describe.
+enum class BorderTarget {
+    None, ParaTop, ParaLeft, ParaBottom, ParaRight, ParaBetween, ParaBox,
+    CellTop, CellLeft, CellBottom, CellRight,
+    RowTop, RowLeft, RowBottom, RowRight, RowInsideH, RowInsideV
 };
 
 struct RowDef {
     std::vector<CellDef> cells;
     CellDef pending;
+    // \trbrdr*: the table's outer borders and its inner rules, for cells
+    // that state none of their own.
+    BoxBorders outer;
+    std::optional<Border> insideH, insideV;
     Twips left = 0;
     Twips height = 0;
     bool header = false;
@@ -380,7 +392,11 @@ private:
 
     // Tables (RtfTables.cpp)
     bool handleTableWord(Kw k, const RtfToken& t, GroupState& g);
-    void handleBorderWord(std::string_view name);
+    bool handleBorderWord(Kw k, const RtfToken& t, GroupState& g);
+    void setBorder(GroupState& g, const std::optional<Border>& value);
+    // Applies `change` to the border the last side word named, making it first.
+    template <typename Change>
+    void changeBorder(GroupState& g, Change change);
     RowDef& currentRowDef();
     int itapOf(const GroupState& g) const { return g.intbl ? std::max(1, g.itap) : 0; }
     void closeTables(TextContext& ctx, std::size_t keep);
@@ -503,7 +519,7 @@ private:
     // Tables
     std::vector<RowDef> m_rowDefs;
     std::size_t m_rowDefLevel = 0;
-    bool m_cellBorderTarget = false;
+    BorderTarget m_borderTarget = BorderTarget::None;
 
     // Pictures, notes, bookmarks
     PictState m_pict;

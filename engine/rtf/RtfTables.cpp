@@ -32,7 +32,7 @@ bool Reader::handleTableWord(Kw k, const RtfToken& t, GroupState& g) {
         if (m_rowDefs.size() < level) m_rowDefs.resize(level);
         m_rowDefs[level - 1] = RowDef{};
         m_rowDefLevel = level - 1;
-        m_cellBorderTarget = false;
+        m_borderTarget = BorderTarget::None;
         return true;
     }
     case Kw::k_cellx: {
@@ -40,7 +40,7 @@ bool Reader::handleTableWord(Kw k, const RtfToken& t, GroupState& g) {
         def.pending.right = clampTwips(p);
         if (def.cells.size() < kMaxCellDefs) def.cells.push_back(def.pending);
         def.pending = CellDef{};
-        m_cellBorderTarget = false;
+        m_borderTarget = BorderTarget::None;
         return true;
     }
     case Kw::k_clvmgf: currentRowDef().pending.vmerge = VMerge::Start; return true;
@@ -51,16 +51,6 @@ bool Reader::handleTableWord(Kw k, const RtfToken& t, GroupState& g) {
     case Kw::k_clvertalc: currentRowDef().pending.valign = CellVAlign::Center; return true;
     case Kw::k_clvertalb: currentRowDef().pending.valign = CellVAlign::Bottom; return true;
     case Kw::k_clcbpat: currentRowDef().pending.shading = p > 0 ? color(p) : std::nullopt; return true;
-    case Kw::k_clbrdrt: case Kw::k_clbrdrb: case Kw::k_clbrdrl: case Kw::k_clbrdrr:
-        m_cellBorderTarget = true;
-        return true;
-    case Kw::k_brdrt: case Kw::k_brdrb: case Kw::k_brdrl: case Kw::k_brdrr: case Kw::k_brdrbtw:
-    case Kw::k_brdrbar: case Kw::k_box:
-        m_cellBorderTarget = false;
-        return true;
-    case Kw::k_brdrnone: case Kw::k_brdrnil: case Kw::k_brdrtbl: case Kw::k_brdrw: case Kw::k_brdrcf:
-    case Kw::k_brdrsp:
-        return true;
     case Kw::k_trrh: currentRowDef().height = clampTwips(p); return true;
     case Kw::k_trhdr: currentRowDef().header = true; return true;
     case Kw::k_trleft: currentRowDef().left = clampTwips(p); return true;
@@ -82,16 +72,6 @@ bool Reader::handleTableWord(Kw k, const RtfToken& t, GroupState& g) {
     case Kw::k_nestrow: endRow(ctxOf(g), std::max(2, itapOf(g))); return true;
     case Kw::k_nesttableprops: g.inNestProps = true; return true;
     default: return false;
-    }
-}
-
-void Reader::handleBorderWord(std::string_view name) {
-    // Border words: only whether a cell has a border at all is kept.
-    if (name.substr(0, 4) == "brdr") {
-        if (m_cellBorderTarget) currentRowDef().pending.border = true;
-    } else if (name.substr(0, 6) == "trbrdr" || name.substr(0, 6) == "pgbrdr" ||
-               name.substr(0, 6) == "chbrdr" || name.substr(0, 6) == "tsbrdr") {
-        m_cellBorderTarget = false;
     }
 }
 
@@ -159,7 +139,16 @@ void Reader::finishRow(TableLevel& tl, int level) {
             cell.vmerge = cd.vmerge;
             cell.valign = cd.valign;
             cell.shading = cd.shading;
-            cell.borders = cd.border;
+            if (cd.bordersGiven) {
+                cell.borders = cd.borders;
+            } else {
+                // No border words of its own: the row's, outside and in.
+                const std::size_t last = std::min(n, def->cells.size()) - 1;
+                cell.borders.top = tl.table.rows.empty() ? def->outer.top : (def->insideH ? def->insideH : def->outer.top);
+                cell.borders.bottom = def->outer.bottom;
+                cell.borders.left = i == 0 ? def->outer.left : def->insideV;
+                cell.borders.right = i == last ? def->outer.right : def->insideV;
+            }
             fallback = cell.width > 0 ? cell.width : fallback;
             if (cd.mergeContinue && !row.cells.empty()) {
                 // A horizontally merged cell: one wider cell, keeping any text.
@@ -171,7 +160,6 @@ void Reader::finishRow(TableLevel& tl, int level) {
             }
         } else {
             cell.width = fallback;
-            cell.borders = false;
         }
         row.cells.push_back(std::move(cell));
     }

@@ -15,6 +15,17 @@ void Writer::addColor(std::optional<Rgb> color) {
     m_colorIndex.emplace(c, static_cast<int>(m_colors.size()));  // 0 is "automatic"
 }
 
+void Writer::addBorderColors(const BoxBorders& b) {
+    for (const auto* side : {&b.top, &b.left, &b.bottom, &b.right})
+        if (*side) addColor((*side)->color);
+}
+
+void Writer::collectPara(const ParaProps& p) {
+    addColor(p.shading);
+    addBorderColors(p.borders);
+    if (p.borders.between) addColor(p.borders.between->color);
+}
+
 void Writer::collectChars(const CharProps& c) {
     addColor(c.color);
     if (c.highlight) addColor(rtf::nearestHighlightColor(*c.highlight));
@@ -70,7 +81,7 @@ void Writer::collectBlocks(const std::vector<Block>& blocks, int depth) {
     if (depth > kMaxDepth) return;
     for (const Block& block : blocks) {
         if (const auto* p = std::get_if<Paragraph>(&block.value)) {
-            addColor(p->props.shading);
+            collectPara(p->props);
             collectChars(p->markProps);
             if (p->markRevision) {
                 m_hasRevisions = true;
@@ -81,6 +92,7 @@ void Writer::collectBlocks(const std::vector<Block>& blocks, int depth) {
             for (const TableRow& row : t->rows) {
                 for (const TableCell& cell : row.cells) {
                     addColor(cell.shading);
+                    addBorderColors(cell.borders);
                     collectBlocks(cell.blocks, depth + 1);
                 }
             }
@@ -90,10 +102,10 @@ void Writer::collectBlocks(const std::vector<Block>& blocks, int depth) {
 
 void Writer::collectColors() {
     collectChars(m_doc.defaultChars);
-    addColor(m_doc.defaultPara.shading);
+    collectPara(m_doc.defaultPara);
     for (const Style& s : m_doc.styles) {
         collectChars(s.chars);
-        addColor(s.para.shading);
+        collectPara(s.para);
     }
     for (const Section& section : m_doc.sections) {
         for (const auto* story : {&section.header, &section.headerFirst, &section.headerEven, &section.footer,

@@ -189,6 +189,59 @@ void Writer::paraPropsToRtf(const ParaProps& p, const Baselines<ParaProps>& base
         word("ls", 0);
     }
     if (p.shading) word("cbpat", colorIndex(*p.shading & 0xFFFFFF));
+    // The sides with a border; a side the style (or default) has a border on
+    // and this paragraph has none says \brdrnone.
+    using Side = std::optional<Border> ParaBorders::*;
+    const std::pair<std::string_view, Side> sides[] = {
+        {"brdrt", &BoxBorders::top}, {"brdrl", &BoxBorders::left}, {"brdrb", &BoxBorders::bottom},
+        {"brdrr", &BoxBorders::right}, {"brdrbtw", &ParaBorders::between}};
+    for (const auto& [side, member] : sides) {
+        const std::optional<Border>& border = p.borders.*member;
+        if (border) {
+            word(side);
+            borderToRtf(*border, true);
+        } else if (has([member](const ParaProps& x) { return (x.borders.*member).has_value(); })) {
+            word(side);
+            word("brdrnone");
+        }
+    }
+}
+
+void Writer::borderToRtf(const Border& b, bool withSpace) {
+    switch (b.style) {
+    case BorderStyle::Single: word(b.width > 75 ? "brdrth" : "brdrs"); break;
+    case BorderStyle::Thick: word("brdrth"); break;
+    case BorderStyle::Double: word("brdrdb"); break;
+    case BorderStyle::Dotted: word("brdrdot"); break;
+    case BorderStyle::Dashed: word("brdrdash"); break;
+    case BorderStyle::DotDash: word("brdrdashd"); break;
+    case BorderStyle::DotDotDash: word("brdrdashdd"); break;
+    case BorderStyle::Triple: word("brdrtriple"); break;
+    case BorderStyle::ThinThickSmall: word("brdrtnthsg"); break;
+    case BorderStyle::ThickThinSmall: word("brdrthtnsg"); break;
+    case BorderStyle::ThinThickThinSmall: word("brdrtnthtnsg"); break;
+    case BorderStyle::ThinThickMedium: word("brdrtnthmg"); break;
+    case BorderStyle::ThickThinMedium: word("brdrthtnmg"); break;
+    case BorderStyle::ThinThickThinMedium: word("brdrtnthtnmg"); break;
+    case BorderStyle::ThinThickLarge: word("brdrtnthlg"); break;
+    case BorderStyle::ThickThinLarge: word("brdrthtnlg"); break;
+    case BorderStyle::ThinThickThinLarge: word("brdrtnthtnlg"); break;
+    case BorderStyle::Wave: word("brdrwavy"); break;
+    case BorderStyle::DoubleWave: word("brdrwavydb"); break;
+    case BorderStyle::DashSmall: word("brdrdashsm"); break;
+    case BorderStyle::DashDotStroked: word("brdrdashdotstr"); break;
+    case BorderStyle::Emboss: word("brdremboss"); break;
+    case BorderStyle::Engrave: word("brdrengrave"); break;
+    case BorderStyle::Outset: word("brdroutset"); break;
+    case BorderStyle::Inset: word("brdrinset"); break;
+    case BorderStyle::Hairline: word("brdrhair"); break;
+    }
+    // A single line wider than RTF's 75 twips is written as a thick one of
+    // half the width, which readers draw twice as wide.
+    const Twips width = std::clamp<Twips>(b.style == BorderStyle::Single && b.width > 75 ? b.width / 2 : b.width, 1, 255);
+    word("brdrw", width);
+    if (b.color) word("brdrcf", colorIndex(*b.color & 0xFFFFFF));
+    if (withSpace && b.space > 0) word("brdrsp", std::min<Twips>(b.space, 31 * 20));
 }
 
 }  // namespace orvane::rtf::writer

@@ -9,7 +9,6 @@
 namespace orvane::rtf::writer {
 
 constexpr Twips kCellGap = 108;   // half the space between cells, Word's usual
-constexpr int kBorderWidth = 10;  // single cell borders, in twips
 
 void Writer::rowDefinitionToRtf(const Table& table, const TableRow& row, Twips available) {
     word("trowd");
@@ -51,12 +50,13 @@ void Writer::rowDefinitionToRtf(const Table& table, const TableRow& row, Twips a
         if (cell.vmerge == VMerge::Continue) word("clvmrg");
         if (cell.valign == CellVAlign::Center) word("clvertalc");
         if (cell.valign == CellVAlign::Bottom) word("clvertalb");
-        if (cell.borders) {
-            for (std::string_view side : {"clbrdrt", "clbrdrl", "clbrdrb", "clbrdrr"}) {
-                word(side);
-                word("brdrs");
-                word("brdrw", kBorderWidth);
-            }
+        const std::pair<std::string_view, const std::optional<Border>*> sides[] = {
+            {"clbrdrt", &cell.borders.top}, {"clbrdrl", &cell.borders.left},
+            {"clbrdrb", &cell.borders.bottom}, {"clbrdrr", &cell.borders.right}};
+        for (const auto& [side, border] : sides) {
+            if (!*border) continue;
+            word(side);
+            borderToRtf(**border, false);
         }
         if (cell.shading) word("clcbpat", colorIndex(*cell.shading & 0xFFFFFF));
         // A cell spanning grid columns is simply one cell as wide as they are.

@@ -175,6 +175,8 @@ private:
     // --- what the document uses, gathered first (RtfCollect.cpp) -----------
     void addColor(std::optional<Rgb> color);
     void collectChars(const CharProps& c);
+    void collectPara(const ParaProps& p);
+    void addBorderColors(const BoxBorders& b);
     void collectBlocks(const std::vector<Block>& blocks, int depth);
     void collectInlines(const std::vector<Inline>& inlines, int depth);
     void collectColors();
@@ -242,6 +244,8 @@ private:
     // states its font and size.
     void charPropsToRtf(const CharProps& c, const Baselines<CharProps>& base, bool inStyleSheet = false);
     void paraPropsToRtf(const ParaProps& p, const Baselines<ParaProps>& base);
+    // A border's kind, width, colour and spacing, after the word naming its side.
+    void borderToRtf(const Border& b, bool withSpace);
     void runPropsToRtf(const CharProps& c, const CharProps* paraStyleChars);
 
     const Document& m_doc;

@@ -30,9 +30,17 @@ inline Block paragraph(std::vector<Inline> content, ParaProps props = {}, CharPr
     return Block{std::move(p)};
 }
 
+// Single lines on all four sides, as a table grid draws them.
+inline BoxBorders gridLines() {
+    BoxBorders b;
+    b.top = b.left = b.bottom = b.right = Border{};
+    return b;
+}
+
 inline TableCell cell(Twips width, std::vector<Block> blocks) {
     TableCell c;
     c.width = width;
+    c.borders = gridLines();
     c.blocks = std::move(blocks);
     return c;
 }
@@ -212,6 +220,13 @@ inline Document sampleDocument() {
         p.keepLines = true;
         p.widowControl = false;
         p.shading = 0xDEEAF6;
+        // A box of dotted lines with room to the text, a line between paragraphs.
+        Border dotted;
+        dotted.style = BorderStyle::Dotted;
+        dotted.color = 0x2E74B5;
+        dotted.space = 80;
+        p.borders.top = p.borders.left = p.borders.bottom = p.borders.right = dotted;
+        p.borders.between = Border{};
         first.blocks.push_back(paragraph(std::move(runs), p, base));
     }
 
@@ -304,7 +319,15 @@ inline Document sampleDocument() {
                                    paragraph({run("after it", base)}, inCell, base)}),
                        cell(2000, {paragraph({}, inCell, base)}),
                        cell(2000, {paragraph({}, inCell, base)})};
-        third.cells[1].borders = false;
+        third.cells[1].borders = {};
+        // A heavier rule in colour under the header, a double line on the right.
+        Border rule;
+        rule.width = 30;
+        rule.color = 0x1F4E79;
+        header.cells[0].borders.bottom = rule;
+        Border twoLines;
+        twoLines.style = BorderStyle::Double;
+        header.cells[0].borders.right = twoLines;
         third.cells[2].vmerge = VMerge::Continue;
         third.cells[2].valign = CellVAlign::Bottom;
         table.rows = {header, second, third};

@@ -266,7 +266,7 @@ TEST(DumpModel, EveryFieldChangesTheDump) {
         {"cell.borders",
          [](Document& d) {
              for (Block& b : d.sections[0].blocks) {
-                 if (auto* t = std::get_if<Table>(&b.value)) t->rows[0].cells[0].borders = false;
+                 if (auto* t = std::get_if<Table>(&b.value)) t->rows[0].cells[0].borders = {};
              }
          }},
         {"image.pixelHeight",

@@ -409,6 +409,47 @@ TEST(RtfReader, CellPaddingFromTrpaddAndTrgaph) {
               (model::CellPadding{30, 120, 40, 9}));
 }
 
+// Border words: a side word starts a border that the words after it describe;
+// \box is all four sides; \brdrnone takes one away; cells without border words
+// of their own take the row's (\trbrdr*): the outer ones at the table's edges,
+// the inner rules between cells.
+TEST(RtfReader, BordersOfParagraphsCellsAndRows) {
+    const model::Document d = readOk(
+        "{\\rtf1{\\colortbl;\\red255\\green0\\blue0;}"
+        "\\pard\\box\\brdrdb\\brdrw15\\brdrcf1\\brdrsp40\\brdrl\\brdrnone boxed\\par"
+        "\\pard\\brdrb\\brdrdot plain after\\par\\pard\\brdrt bare\\par"
+        "\\trowd\\clbrdrb\\brdrth\\brdrw30\\cellx2000\\cellx4000\\pard\\intbl a\\cell b\\cell\\row"
+        "\\trowd\\trbrdrt\\brdrs\\trbrdrl\\brdrs\\trbrdrb\\brdrs\\trbrdrr\\brdrs\\trbrdrv\\brdrdash"
+        "\\cellx2000\\cellx4000\\pard\\intbl c\\cell d\\cell\\row}");
+    const auto& blocks = d.sections[0].blocks;
+    const auto& boxed = std::get<model::Paragraph>(blocks[0].value).props.borders;
+    ASSERT_TRUE(boxed.top && boxed.bottom && boxed.right);
+    EXPECT_FALSE(boxed.left);
+    EXPECT_EQ(boxed.top->style, model::BorderStyle::Double);
+    EXPECT_EQ(boxed.top->width, 15);
+    EXPECT_EQ(boxed.top->color, std::optional<model::Rgb>(0xFF0000));
+    EXPECT_EQ(boxed.top->space, 40);
+    const auto& after = std::get<model::Paragraph>(blocks[1].value).props.borders;
+    EXPECT_FALSE(after.top) << "\\pard starts without borders";
+    ASSERT_TRUE(after.bottom);
+    EXPECT_EQ(after.bottom->style, model::BorderStyle::Dotted);
+    EXPECT_FALSE(std::get<model::Paragraph>(blocks[2].value).props.borders.any()) << "a side word without a kind";
+    const auto& table = std::get<model::Table>(blocks[3].value);
+    ASSERT_EQ(table.rows.size(), 2u);
+    const model::TableCell& a = table.rows[0].cells[0];
+    EXPECT_FALSE(a.borders.top || a.borders.left || a.borders.right);
+    ASSERT_TRUE(a.borders.bottom);
+    EXPECT_EQ(a.borders.bottom->style, model::BorderStyle::Thick);
+    EXPECT_EQ(a.borders.bottom->width, 30);
+    const model::TableCell& c = table.rows[1].cells[0];
+    const model::TableCell& dd = table.rows[1].cells[1];
+    ASSERT_TRUE(c.borders.left && c.borders.right && dd.borders.left && dd.borders.right);
+    EXPECT_EQ(c.borders.left->style, model::BorderStyle::Single);
+    EXPECT_EQ(c.borders.right->style, model::BorderStyle::Dashed) << "between cells: the inner rule";
+    EXPECT_EQ(dd.borders.right->style, model::BorderStyle::Single);
+    EXPECT_TRUE(c.borders.bottom);
+}
+
 // ---------------------------------------------------------------------------
 // Damaged and hostile input
 
