@@ -23,9 +23,11 @@ void Writer::text(std::string_view utf8) {
     // a line end between two pieces never changes the text.
     constexpr std::size_t kLongestPiece = 32;
     std::size_t start = 0;
-    while (start < utf8.size()) {
-        std::size_t end = utf8.find(' ', start + 1);
-        if (end == std::string_view::npos) end = utf8.size();
+    while (start < utf8.size() && !m_failed) {
+        // The next space is looked for only as far as a piece may reach, so
+        // text without spaces costs the same per byte as any other.
+        const std::size_t space = utf8.substr(start + 1, kLongestPiece).find(' ');
+        std::size_t end = space == std::string_view::npos ? utf8.size() : start + 1 + space;
         if (end - start > kLongestPiece) {
             // No space near: cut before a character's first byte (a malformed
             // sequence never runs past one, so the decoding stays the same).
@@ -38,6 +40,7 @@ void Writer::text(std::string_view utf8) {
             m_out.push_back('\n');
             m_lineStart = m_out.size();
             m_lineCarry = 0;
+            flushIfFull();  // a run of megabytes goes out as it is written
         }
     }
 }
