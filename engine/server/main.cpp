@@ -16,6 +16,7 @@
 
 #include "AutomationServer.h"
 #include "Files.h"
+#include "TestFaults.h"
 
 #ifndef ORVANE_VERSION
 #define ORVANE_VERSION "0"
@@ -113,6 +114,7 @@ bool parseMegabytes(const char* text, unsigned long& value) {
 }  // namespace
 
 int main(int argc, char** argv) {
+    server::testfaults::configure();
     enum class Mode { None, ToRtf, Automation } mode = Mode::None;
     unsigned long memoryLimitMb = kDefaultMemoryLimitMb;
     server::ServerOptions serverOptions;

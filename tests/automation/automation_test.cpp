@@ -328,7 +328,7 @@ TEST_F(AutomationTest, SaveAsFailuresLeaveNoTemporaryAndKeepTheEarlierFile) {
     fs::create_directory(folder);
     auto shortDocument = asObject(documentsOf(word)->call("Open", {textFile("short.txt", "short")}));
     EXPECT_EQ(errorOf([&] { shortDocument->call("SaveAs", {}, saveAsArguments(folder)); }),
-              "Cannot write " + folder + ": Is a directory");
+              "Cannot write " + folder + ": It is a folder, not a file.");
     EXPECT_TRUE(fs::is_directory(folder));
 
     if (geteuid() != 0) {  // root writes into read-only folders regardless
@@ -344,6 +344,27 @@ TEST_F(AutomationTest, SaveAsFailuresLeaveNoTemporaryAndKeepTheEarlierFile) {
     EXPECT_TRUE(leftovers(temp.path()).empty());
     EXPECT_EQ(listFolder(temp.path()),
               (std::vector<std::string>{"long.txt", "out.rtf", "registry", "short.txt", "taken.rtf"}));
+}
+
+TEST_F(AutomationTest, SaveAsNeverReplacesAPipeOrADevice) {
+    auto word = createObject("Word.Application", options);
+    auto document = asObject(documentsOf(word)->call("Open", {textFile("letter.txt")}));
+    const std::string fifo = temp / "pipe.rtf";
+    ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+    EXPECT_EQ(errorOf([&] { document->call("SaveAs", {}, saveAsArguments(fifo)); }),
+              "Cannot write " + fifo + ": It is a named pipe, not an ordinary file; only an ordinary file is replaced.");
+    struct stat st {};
+    ASSERT_EQ(lstat(fifo.c_str(), &st), 0);
+    EXPECT_TRUE(S_ISFIFO(st.st_mode));
+    // Through a link the answer is the same: what the link points at decides.
+    const std::string link = temp / "link.rtf";
+    fs::create_symlink(fifo, link);
+    EXPECT_EQ(errorOf([&] { document->call("SaveAs", {}, saveAsArguments(link)); }),
+              "Cannot write " + link + ": It is a named pipe, not an ordinary file; only an ordinary file is replaced.");
+    ASSERT_EQ(lstat(fifo.c_str(), &st), 0);
+    EXPECT_TRUE(S_ISFIFO(st.st_mode));
+    EXPECT_TRUE(fs::is_symlink(link));
+    EXPECT_TRUE(leftovers(temp.path()).empty());
 }
 
 // --- Finding a running instance -----------------------------------------------
