@@ -17,6 +17,6 @@ if [ ! -e "$policy" ]; then
     chmod 755 "$policy"
     created_policy=1
 fi
-trap '[ -n "$created_policy" ] && rm -f "$policy"' EXIT
+trap 'if [ -n "$created_policy" ]; then rm -f "$policy"; fi' EXIT
 apt-get update -qq
 apt-get install -y -qq --no-install-recommends "${missing[@]}"
