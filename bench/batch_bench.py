@@ -17,6 +17,7 @@ least 80 times LibreOffice's batch speed; the coordinator's memory flat.
 import argparse
 import json
 import os
+import resource
 import shutil
 import subprocess
 import sys
@@ -48,12 +49,18 @@ def peak_kib(pid):
     return 0
 
 
+def children_cpu():
+    usage = resource.getrusage(resource.RUSAGE_CHILDREN)
+    return usage.ru_utime + usage.ru_stime
+
+
 def run_batch(engine, source, out, jobs, report=None, watch_memory=False):
-    """Runs one batch; returns (seconds, exit code, coordinator's peak KiB)."""
+    """Runs one batch; returns (seconds, exit code, coordinator's peak KiB, CPU seconds of the run)."""
     shutil.rmtree(out, ignore_errors=True)
     cmd = [engine, "batch", source, "--output-dir", out, "--jobs", str(jobs), "--quiet"]
     if report:
         cmd += ["--report", report]
+    cpu = children_cpu()
     start = time.perf_counter()
     proc = subprocess.Popen(cmd, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
     peak = [0]
@@ -68,7 +75,7 @@ def run_batch(engine, source, out, jobs, report=None, watch_memory=False):
     seconds = time.perf_counter() - start
     if watch_memory:
         watcher.join()
-    return seconds, code, peak[0]
+    return seconds, code, peak[0], children_cpu() - cpu
 
 
 def tally(report):
@@ -111,14 +118,19 @@ def main():
         n = len(inputs)
         print(f"{n} documents: {args.copies} copies of the {len(files)} of {args.corpus} (bad/ left out)")
 
+        # The machine may be shared: its load says how far the times can be trusted.
+        print(f"load average before: {os.getloadavg()[0]:.1f}")
         results = {}
         for jobs in (1, 2):
             report = os.path.join(work, f"report-{jobs}.jsonl")
-            best = min(run_batch(engine, source, os.path.join(work, "out"), jobs, report)[0]
-                       for _ in range(args.repeat))
-            results[f"batch --jobs {jobs}"] = best
+            runs = [run_batch(engine, source, os.path.join(work, "out"), jobs, report) for _ in range(args.repeat)]
+            best = min(runs, key=lambda run: run[0])
+            results[f"batch --jobs {jobs}"] = best[0]
+            print(f"batch --jobs {jobs}: runs {', '.join(f'{run[0]:.2f}' for run in runs)} s; "
+                  f"the best used {best[3]:.2f} CPU seconds ({best[3] / best[0]:.2f} processors busy)")
             counts = tally(report)
         print("statuses:", ", ".join(f"{k} {v}" for k, v in sorted(counts.items())))
+        print(f"load average after: {os.getloadavg()[0]:.1f}")
 
         if not args.no_libreoffice and shutil.which("soffice"):
             profile = os.path.join(work, "lo-profile")
@@ -158,7 +170,7 @@ def main():
                     os.makedirs(folder, exist_ok=True)
                     source_file = small[i % len(small)]
                     os.symlink(source_file, os.path.join(folder, f"d{i:05d}" + os.path.splitext(source_file)[1]))
-                seconds, code, peak = run_batch(engine, tree, os.path.join(work, "many-out"), 2, watch_memory=True)
+                seconds, code, peak, _ = run_batch(engine, tree, os.path.join(work, "many-out"), 2, watch_memory=True)
                 print(f"memory: {count:6d} documents in {seconds:6.1f} s, coordinator's peak {peak / 1024:6.1f} MiB")
                 shutil.rmtree(tree, ignore_errors=True)
     finally:

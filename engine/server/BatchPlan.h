@@ -27,9 +27,40 @@ struct PlannedDocument {
     std::string problem;  // set: not a document to convert, but a failure to report ("Permission denied.")
 };
 
-struct Plan {
-    std::vector<PlannedDocument> documents;  // this shard's, in input order
-    std::size_t totalDocuments = 0;          // in all shards together
+// This shard's documents, in input order. Kept compact (a few dozen bytes a
+// document besides its path below its folder), so that the coordinator's memory
+// stays about the same for ten or a million documents.
+class Plan {
+public:
+    std::size_t size() const { return m_mine.size(); }
+    PlannedDocument document(std::size_t index) const;  // 0 .. size()-1
+    std::size_t totalDocuments = 0;                      // in all shards together
+
+private:
+    friend Plan makePlan(const struct PlanOptions& options);
+    struct Prefix {
+        std::string given;      // "in/" or "" as the user wrote it, ending in "/" when not empty
+        std::string canonical;  // the same folder resolved, ending in "/"; "" for a problem's path
+    };
+    struct Entry {
+        std::uint64_t offset;   // of its path below the prefix, in m_paths
+        std::uint32_t prefix;
+        std::uint32_t length;
+        std::uint16_t number;   // 0 or 1: the plain output name; 2, 3, ...: "name (N).rtf"
+        bool walked;            // found in a folder: its folders are mirrored
+        bool problem;           // the reason is in m_problems
+    };
+    std::string_view relative(const Entry& entry) const { return {m_paths.data() + entry.offset, entry.length}; }
+    std::string key(const Entry& entry) const { return m_prefixes[entry.prefix].canonical + std::string(relative(entry)); }
+    std::string outputBelow(const Entry& entry) const;  // the output's path below outputDir
+
+    std::vector<Prefix> m_prefixes;
+    std::vector<Entry> m_entries;          // every document of every shard, in input order
+    std::vector<std::uint32_t> m_mine;     // this shard's, as indices into m_entries
+    std::vector<std::pair<std::uint32_t, std::string>> m_problems;  // (entry, reason), few
+    std::string m_paths;
+    std::string m_outputDir;
+    bool m_flat = false;
 };
 
 // The output's name for an input file name, as the window names it: the name

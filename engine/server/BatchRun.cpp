@@ -97,7 +97,7 @@ class Coordinator {
 public:
     Coordinator(const BatchSettings& settings, Plan plan, int reportFd)
         : m_settings(settings), m_plan(std::move(plan)), m_reportFd(reportFd) {
-        m_tally.total = m_plan.documents.size();
+        m_tally.total = m_plan.size();
         m_showProgress = !settings.quiet && isatty(2);
         m_executable = ownExecutable();
     }
@@ -207,7 +207,7 @@ bool Coordinator::startWorker() {
 
 void Coordinator::handOut(Worker& worker) {
     worker.deadline = Clock::time_point::max();
-    while (!m_interrupted && (!m_again.empty() || m_nextToHandOut < m_plan.documents.size())) {
+    while (!m_interrupted && (!m_again.empty() || m_nextToHandOut < m_plan.size())) {
         std::size_t index = 0;
         if (!m_again.empty()) {
             index = m_again.front();
@@ -215,7 +215,7 @@ void Coordinator::handOut(Worker& worker) {
         } else {
             index = m_nextToHandOut++;
         }
-        const PlannedDocument& document = m_plan.documents[index];
+        const PlannedDocument document = m_plan.document(index);
         if (!document.problem.empty()) {
             WorkResult result;
             result.status = "failed";
@@ -280,7 +280,7 @@ void Coordinator::workerEnded(std::list<Worker>::iterator it) {
     while (waitid(P_PID, static_cast<id_t>(worker.pid), &info, WEXITED | WNOWAIT) != 0 && errno == EINTR) {
     }
     if (worker.busy) {
-        const PlannedDocument& document = m_plan.documents[*worker.busy];
+        const PlannedDocument document = m_plan.document(*worker.busy);
         protocol::removeTemporariesOf(worker.pid, protocol::temporaryFolderFor(document.output));
     }
     int status = 0;
@@ -352,12 +352,12 @@ void Coordinator::record(std::size_t index, WorkResult result) {
     else if (result.status == "skipped") ++m_tally.skipped;
     else ++m_tally.failed;
     if (result.status == "failed" && !m_settings.quiet)
-        say("orvane-word: " + m_plan.documents[index].input + ": " + result.error);
+        say("orvane-word: " + m_plan.document(index).input + ": " + result.error);
     m_finished.emplace(index, std::move(result));
     // Records go out in input order: each waits for those before it.
     std::string lines;
     for (auto it = m_finished.begin(); it != m_finished.end() && it->first == m_nextToReport; it = m_finished.erase(it)) {
-        const PlannedDocument& document = m_plan.documents[it->first];
+        const PlannedDocument document = m_plan.document(it->first);
         if (m_reportFd >= 0) lines += reportRecord(document.input, document.output, it->second) + "\n";
         ++m_nextToReport;
     }
@@ -371,7 +371,10 @@ void Coordinator::flushReport() {
     // After an interruption: what finished goes out even where a document before it never started.
     std::string lines;
     for (auto& [index, result] : m_finished)
-        if (m_reportFd >= 0) lines += reportRecord(m_plan.documents[index].input, m_plan.documents[index].output, result) + "\n";
+        if (m_reportFd >= 0) {
+            const PlannedDocument document = m_plan.document(index);
+            lines += reportRecord(document.input, document.output, result) + "\n";
+        }
     m_finished.clear();
     if (!lines.empty() && !m_reportFailed && !writeAll(m_reportFd, lines)) {
         m_reportFailed = true;
@@ -407,7 +410,7 @@ void Coordinator::drawProgress(bool force) {
 }
 
 int Coordinator::run() {
-    const std::size_t wanted = std::min<std::size_t>(std::max(1u, m_settings.jobs), m_plan.documents.size());
+    const std::size_t wanted = std::min<std::size_t>(std::max(1u, m_settings.jobs), m_plan.size());
     for (std::size_t i = 0; i < wanted; ++i) {
         if (!startWorker()) {
             say(std::string("orvane-word: cannot start a worker: ") + std::strerror(errno));
@@ -425,7 +428,7 @@ int Coordinator::run() {
                 const bool hadWork = it->busy.has_value() || it->toWorker >= 0;
                 workerEnded(it);
                 const bool workLeft =
-                    !m_interrupted && (!m_again.empty() || m_nextToHandOut < m_plan.documents.size());
+                    !m_interrupted && (!m_again.empty() || m_nextToHandOut < m_plan.size());
                 if (hadWork && workLeft) {
                     if (startWorker()) {
                         handOut(m_workers.back());

@@ -200,11 +200,12 @@ TEST(BatchWalk, AFolderThatCannotBeListedIsAProblemAndTheRestIsWalked) {
     options.outputDir = temp.path();
     options.walk.extensions = {"doc"};
     const Plan plan = makePlan(options);
-    ASSERT_EQ(plan.documents.size(), 3u);
-    EXPECT_EQ(plan.documents[0].input, temp / "in/a.doc");
-    EXPECT_EQ(plan.documents[1].input, temp / "in/locked");
-    EXPECT_EQ(plan.documents[1].problem, "Cannot look into the folder: Permission denied.");
-    EXPECT_EQ(plan.documents[2].input, temp / "in/z.doc");
+    ASSERT_EQ(plan.size(), 3u);
+    EXPECT_EQ(plan.document(0).input, temp / "in/a.doc");
+    EXPECT_EQ(plan.document(1).input, temp / "in/locked");
+    EXPECT_EQ(plan.document(1).problem, "Cannot look into the folder: Permission denied.");
+    EXPECT_EQ(plan.document(1).output, "");
+    EXPECT_EQ(plan.document(2).input, temp / "in/z.doc");
 }
 
 // --- Naming -----------------------------------------------------------------------
@@ -234,8 +235,8 @@ protected:
 
     std::vector<std::string> outputs() {
         std::vector<std::string> names;
-        for (const PlannedDocument& document : makePlan(options).documents)
-            names.push_back(document.output.substr(options.outputDir.size() + 1));
+        const Plan plan = makePlan(options);
+        for (std::size_t i = 0; i < plan.size(); ++i) names.push_back(plan.document(i).output.substr(options.outputDir.size() + 1));
         return names;
     }
 
@@ -277,7 +278,7 @@ TEST_F(BatchPlanTest, TheOutputFolderInsideAnInputFolderIsNotWalked) {
 TEST_F(BatchPlanTest, ShardsCoverEveryDocumentOnceWhateverTheOrderOfTheInputs) {
     for (int i = 0; i < 20; ++i) makeFile(temp / ("in/many/doc" + std::to_string(i) + ".txt"));
     options.inputs = {temp / "in"};
-    const std::size_t all = makePlan(options).documents.size();
+    const std::size_t all = makePlan(options).size();
     ASSERT_EQ(all, 24u);
     for (unsigned count : {1u, 2u, 3u, 7u, 30u}) {
         std::multiset<std::string> seen;
@@ -290,9 +291,10 @@ TEST_F(BatchPlanTest, ShardsCoverEveryDocumentOnceWhateverTheOrderOfTheInputs) {
                                        : std::vector<std::string>{temp / "in"};
             const Plan plan = makePlan(options);
             EXPECT_EQ(plan.totalDocuments, all);
-            EXPECT_LE(plan.documents.size(), (all + count - 1) / count) << count;
-            EXPECT_GE(plan.documents.size(), all / count) << count;
-            for (const PlannedDocument& document : plan.documents) {
+            EXPECT_LE(plan.size(), (all + count - 1) / count) << count;
+            EXPECT_GE(plan.size(), all / count) << count;
+            for (std::size_t i = 0; i < plan.size(); ++i) {
+                const PlannedDocument document = plan.document(i);
                 seen.insert(fs::weakly_canonical(document.input).string());
                 outputs.insert(document.output);
             }
