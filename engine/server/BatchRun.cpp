@@ -339,7 +339,9 @@ void Coordinator::interrupt() {
     const bool again = m_interrupted;
     m_interrupted = true;
     m_interruptDeadline = again ? Clock::now() : Clock::now() + kInterruptGrace;
-    if (!again) say("Interrupted: waiting up to 5 seconds for the documents in progress (Ctrl+C again to stop now).");
+    const bool busy = std::any_of(m_workers.begin(), m_workers.end(), [](const Worker& worker) { return worker.busy; });
+    if (!again && busy)
+        say("orvane-word: interrupted; the documents in progress get 5 seconds to finish (Ctrl+C again stops them now).");
     for (Worker& worker : m_workers)
         if (!worker.busy && worker.toWorker >= 0) {
             ::close(worker.toWorker);

@@ -15,7 +15,10 @@
 //   ones the window leaves out;
 // - a folder whose name begins with "." (".git", ".Trash-1000") is neither
 //   looked into nor returned;
-// - a folder that cannot be listed is reported, not silently dropped.
+// - a folder that cannot be listed is reported, not silently dropped;
+// - a folder whose name holds control characters or bytes that are not UTF-8 is
+//   walked like any other (the window passes over such names, which its list
+//   cannot show); the report shows such bytes as U+FFFD.
 #pragma once
 
 #include <sys/types.h>

@@ -336,6 +336,25 @@ TEST(BatchCommandLine, UsageMistakesAreNamed) {
     EXPECT_EQ(good.settings.memoryLimitMb, 4096u);
 }
 
+TEST(BatchCommandLine, AUsageMistakeOrARunThatCannotStartIsExitTwoWithNothingDone) {
+    TempDir temp;
+    makeFile(temp / "in/a.doc");
+    makeFile(temp / "file");
+    Batch batch(temp);
+    Finished run = batch({temp / "in"});
+    EXPECT_EQ(run.exitStatus, 2);
+    EXPECT_EQ(run.err, "orvane-word: batch needs --output-dir DIR\nTry 'orvane-word batch --help'.\n");
+    run = batch({temp / "in", "--output-dir", temp / "file/out"});
+    EXPECT_EQ(run.exitStatus, 2);
+    EXPECT_EQ(run.err, "orvane-word: " + (temp / "file") + " is not a folder\n");
+    run = batch({temp / "in", "--output-dir", temp / "out", "--report", temp / "no/such/report.jsonl"});
+    EXPECT_EQ(run.exitStatus, 2);
+    EXPECT_EQ(run.err, "orvane-word: cannot write the report " + (temp / "no/such/report.jsonl") +
+                           ": No such file or directory\n");
+    EXPECT_FALSE(fs::exists(temp / "out/a.rtf"));
+    EXPECT_EQ(batch({"--help"}).exitStatus, 0);
+}
+
 TEST(BatchCommandLine, FileListsSplitByLineOrByNul) {
     EXPECT_EQ(splitFileList("a.doc\n\nb c.doc\n", false), (std::vector<std::string>{"a.doc", "b c.doc"}));
     EXPECT_EQ(splitFileList(std::string("a\nb.doc\0c.doc\0", 14), true), (std::vector<std::string>{"a\nb.doc", "c.doc"}));
