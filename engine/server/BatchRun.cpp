@@ -111,15 +111,20 @@ private:
         int toWorker = -1;
         int fromWorker = -1;
         std::string input;
-        std::optional<std::size_t> busy;  // the document it converts
-        Clock::time_point started;
-        Clock::time_point deadline;       // of the document, or of the stop
+        // The documents handed to it, oldest first: the one it works on, and
+        // perhaps the next, which it begins while the first is synced to disk.
+        std::deque<std::size_t> inFlight;
+        bool solo = false;                // on a document that must have the worker to itself
+        Clock::time_point started;        // of the oldest, as far as this side knows
+        Clock::time_point deadline;       // of the oldest document, or of the stop
+        bool busy() const { return !inFlight.empty(); }
         StopReason stopping = StopReason::None;
         bool killed = false;
     };
 
     bool startWorker();
     void handOut(Worker& worker);
+    void startClock(Worker& worker);
     void readFrom(Worker& worker);
     void workerEnded(std::list<Worker>::iterator worker);
     void stop(Worker& worker, StopReason reason);
@@ -138,7 +143,10 @@ private:
     std::string m_executable;
     std::list<Worker> m_workers;
     std::size_t m_nextToHandOut = 0;
-    std::deque<std::size_t> m_again;  // handed to a worker that ended before it began on them
+    // Documents handed to a worker that ended before it could answer for them,
+    // to be tried again each in a worker of its own, so that a crash is put down
+    // to the document that caused it.
+    std::deque<std::size_t> m_again;
     std::map<std::size_t, int> m_retries;
     std::size_t m_nextToReport = 0;
     std::map<std::size_t, WorkResult> m_finished;  // waiting for the documents before them
@@ -206,14 +214,19 @@ bool Coordinator::startWorker() {
 }
 
 void Coordinator::handOut(Worker& worker) {
-    worker.deadline = Clock::time_point::max();
-    while (!m_interrupted && (!m_again.empty() || m_nextToHandOut < m_plan.size())) {
+    // Two at a time: the worker converts the second while the first is synced.
+    constexpr std::size_t kDepth = 2;
+    while (!m_interrupted && worker.toWorker >= 0 && !worker.solo && worker.inFlight.size() < kDepth) {
         std::size_t index = 0;
         if (!m_again.empty()) {
+            if (worker.busy()) break;  // only to a worker that has nothing else
             index = m_again.front();
             m_again.pop_front();
-        } else {
+            worker.solo = true;
+        } else if (m_nextToHandOut < m_plan.size()) {
             index = m_nextToHandOut++;
+        } else {
+            break;
         }
         const PlannedDocument document = m_plan.document(index);
         if (!document.problem.empty()) {
@@ -223,23 +236,25 @@ void Coordinator::handOut(Worker& worker) {
             record(index, std::move(result));
             continue;
         }
-        const std::string line =
-            formatWorkOrder({document.input, document.output, m_settings.skipExisting}) + "\n";
-        worker.busy = index;
-        worker.started = Clock::now();
-        worker.deadline = m_settings.timeoutSeconds > 0
-                              ? worker.started + std::chrono::duration_cast<Clock::duration>(
-                                                     std::chrono::duration<double>(m_settings.timeoutSeconds))
-                              : Clock::time_point::max();
+        if (!worker.busy()) startClock(worker);
+        worker.inFlight.push_back(index);
         // A worker that died before it could read this is noticed by its end of file.
-        writeAll(worker.toWorker, line);
-        return;
+        writeAll(worker.toWorker, formatWorkOrder({document.input, document.output, m_settings.skipExisting}) + "\n");
     }
-    // Nothing left for it: the end of its input ends it.
-    if (worker.toWorker >= 0) {
+    // Nothing left for it: the end of its input ends it once it has answered.
+    const bool workLeft = !m_interrupted && (!m_again.empty() || m_nextToHandOut < m_plan.size());
+    if (!worker.busy() && !workLeft && worker.toWorker >= 0) {
         ::close(worker.toWorker);
         worker.toWorker = -1;
     }
+}
+
+void Coordinator::startClock(Worker& worker) {
+    worker.started = Clock::now();
+    worker.deadline = m_settings.timeoutSeconds > 0
+                          ? worker.started + std::chrono::duration_cast<Clock::duration>(
+                                                 std::chrono::duration<double>(m_settings.timeoutSeconds))
+                          : Clock::time_point::max();
 }
 
 void Coordinator::readFrom(Worker& worker) {
@@ -255,10 +270,13 @@ void Coordinator::readFrom(Worker& worker) {
     for (std::size_t newline; (newline = worker.input.find('\n')) != std::string::npos;) {
         const std::string line = worker.input.substr(0, newline);
         worker.input.erase(0, newline + 1);
-        if (!worker.busy) continue;
-        const std::size_t index = *worker.busy;
-        worker.busy.reset();
-        worker.deadline = Clock::time_point::max();
+        if (!worker.busy()) continue;
+        const std::size_t index = worker.inFlight.front();
+        worker.inFlight.pop_front();
+        worker.solo = false;
+        // The next one's time counts from here: until now the worker was on this one.
+        if (worker.busy()) startClock(worker);
+        else worker.deadline = Clock::time_point::max();
         auto result = parseWorkResult(line);
         if (!result) {
             WorkResult garbled;
@@ -279,33 +297,45 @@ void Coordinator::workerEnded(std::list<Worker>::iterator it) {
     siginfo_t info{};
     while (waitid(P_PID, static_cast<id_t>(worker.pid), &info, WEXITED | WNOWAIT) != 0 && errno == EINTR) {
     }
-    if (worker.busy) {
-        const PlannedDocument document = m_plan.document(*worker.busy);
-        protocol::removeTemporariesOf(worker.pid, protocol::temporaryFolderFor(document.output));
-    }
+    for (std::size_t index : worker.inFlight)
+        protocol::removeTemporariesOf(worker.pid, protocol::temporaryFolderFor(m_plan.document(index).output));
     int status = 0;
     while (waitpid(worker.pid, &status, 0) < 0 && errno == EINTR) {
     }
-    if (worker.busy) {
+    if (worker.busy()) {
+        const std::size_t index = worker.inFlight.front();
         WorkResult result;
         result.status = "failed";
         result.milliseconds = static_cast<std::uint64_t>(
             std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - worker.started).count());
-        if (worker.stopping == StopReason::Timeout)
-            result.error = "Converting it took longer than " + seconds(m_settings.timeoutSeconds) +
-                           "; it was stopped.";
-        else if (worker.stopping == StopReason::Interrupted)
+        if (worker.stopping == StopReason::Timeout) {
+            result.error = "Converting it took longer than " + seconds(m_settings.timeoutSeconds) + "; it was stopped.";
+            record(index, std::move(result));
+            worker.inFlight.pop_front();
+        } else if (worker.stopping == StopReason::Interrupted) {
             result.error = "The run was interrupted before the document was done.";
-        else
+            record(index, std::move(result));
+            worker.inFlight.clear();  // the one behind it had not begun: it is not converted, as those never handed out
+        } else if (worker.inFlight.size() == 1 && !(WIFEXITED(status) && WEXITSTATUS(status) == 0)) {
+            // It died on its only document: that document is the cause.
             result.error = describeEnd(status);
-        if (worker.stopping == StopReason::None && WIFEXITED(status) && WEXITSTATUS(status) == 0 &&
-            m_retries[*worker.busy]++ < 2) {
-            // It ended of its own accord (it retires after running out of memory)
-            // before it read this document: another worker takes it.
-            m_again.push_back(*worker.busy);
-        } else {
-            record(*worker.busy, std::move(result));
+            record(index, std::move(result));
+            worker.inFlight.clear();
         }
+        // What is left was not answered for: each is tried again in a worker of its
+        // own (a worker that ran out of memory retires before it reads its next
+        // order; one that died with two documents may have died of either).
+        for (std::size_t again : worker.inFlight) {
+            if (m_retries[again]++ < 2) {
+                m_again.push_back(again);
+                continue;
+            }
+            WorkResult failed;
+            failed.status = "failed";
+            failed.error = describeEnd(status);
+            record(again, std::move(failed));
+        }
+        worker.inFlight.clear();
     }
     m_workers.erase(it);
 }
@@ -321,11 +351,11 @@ void Coordinator::checkDeadlines() {
     const auto now = Clock::now();
     if (m_interrupted && now >= m_interruptDeadline)
         for (Worker& worker : m_workers)
-            if (worker.busy) stop(worker, StopReason::Interrupted);
+            if (worker.busy()) stop(worker, StopReason::Interrupted);
     for (Worker& worker : m_workers) {
         if (now < worker.deadline) continue;
         if (worker.stopping == StopReason::None) {
-            if (worker.busy) stop(worker, StopReason::Timeout);
+            if (worker.busy()) stop(worker, StopReason::Timeout);
         } else if (!worker.killed) {
             // It did not end in its grace (stopped with SIGSTOP, or stuck): no more waiting.
             ::kill(worker.pid, SIGKILL);
@@ -339,11 +369,12 @@ void Coordinator::interrupt() {
     const bool again = m_interrupted;
     m_interrupted = true;
     m_interruptDeadline = again ? Clock::now() : Clock::now() + kInterruptGrace;
-    const bool busy = std::any_of(m_workers.begin(), m_workers.end(), [](const Worker& worker) { return worker.busy; });
+    const bool busy = std::any_of(m_workers.begin(), m_workers.end(), [](const Worker& worker) { return worker.busy(); });
     if (!again && busy)
         say("orvane-word: interrupted; the documents in progress get 5 seconds to finish (Ctrl+C again stops them now).");
+    // Workers end once they have answered for what they have.
     for (Worker& worker : m_workers)
-        if (!worker.busy && worker.toWorker >= 0) {
+        if (worker.toWorker >= 0) {
             ::close(worker.toWorker);
             worker.toWorker = -1;
         }
@@ -427,7 +458,7 @@ int Coordinator::run() {
         for (auto it = m_workers.begin(); it != m_workers.end();) {
             auto next = std::next(it);
             if (it->fromWorker < 0) {
-                const bool hadWork = it->busy.has_value() || it->toWorker >= 0;
+                const bool hadWork = it->busy() || it->toWorker >= 0;
                 workerEnded(it);
                 const bool workLeft =
                     !m_interrupted && (!m_again.empty() || m_nextToHandOut < m_plan.size());

@@ -9,7 +9,11 @@
 #include <chrono>
 #include <csignal>
 #include <cstring>
+#include <condition_variable>
+#include <deque>
+#include <mutex>
 #include <new>
+#include <thread>
 
 #include "Files.h"
 #include "protocol/Protocol.h"
@@ -117,7 +121,7 @@ std::optional<WorkResult> parseWorkResult(std::string_view line) {
     return result;
 }
 
-WorkResult convertOne(const WorkOrder& order, bool& retire) {
+WorkResult convertOne(const WorkOrder& order, bool& retire, PendingSave* deferred) {
     const auto started = std::chrono::steady_clock::now();
     WorkResult result;
     auto finish = [&](std::string status, std::string error = {}) {
@@ -158,10 +162,19 @@ WorkResult convertOne(const WorkOrder& order, bool& retire) {
         result.warnings = std::move(read.warnings);
         if (std::string error = makeFolders(folderOf(order.output)); !error.empty())
             return finish("failed", asSentence(std::move(error)));
-        SaveDetails details;
-        if (std::string error = saveRtfAtomically(*read.document, order.output, &details); !error.empty())
+        PendingSave pending;
+        if (std::string error = writeRtfTemporary(*read.document, order.output, pending); !error.empty())
             return finish("failed", asSentence("Cannot write " + order.output + ": " + error));
-        result.bytesOut = details.bytesWritten;
+        result.bytesOut = pending.bytesWritten;
+        if (deferred) {
+            // Converted but not yet in place: the caller commits it, and only then is it converted.
+            *deferred = std::move(pending);
+            return finish("converted");
+        }
+        if (std::string error = commitRtfTemporary(pending); !error.empty()) {
+            result.bytesOut = 0;
+            return finish("failed", asSentence("Cannot write " + order.output + ": " + error));
+        }
         return finish("converted");
     } catch (const std::bad_alloc&) {
         // The heap of a process that ran out may stay large: a fresh worker takes over.
@@ -171,6 +184,84 @@ WorkResult convertOne(const WorkOrder& order, bool& retire) {
         return finish("failed", asSentence(std::string("The document engine failed: ") + e.what()));
     }
 }
+
+namespace {
+
+// Syncs and renames each written document, and answers for every document in
+// the order they came, on a thread of its own: the main thread converts the next
+// document meanwhile, so the wait for the disk costs no conversion time.
+class Committer {
+public:
+    Committer() : m_thread([this] { loop(); }) {}
+    ~Committer() { finish(); }
+
+    struct Answer {
+        WorkResult result;
+        std::string output;
+        std::optional<PendingSave> pending;  // to commit before answering
+    };
+
+    // Waits while one answer is still pending, so at most one document waits for the disk.
+    void push(Answer answer) {
+        std::unique_lock lock(m_mutex);
+        m_room.wait(lock, [this] { return m_queue.empty() || m_broken; });
+        m_queue.push_back(std::move(answer));
+        m_work.notify_one();
+    }
+    // Answers everything pushed, then ends the thread. False when the coordinator could not be answered.
+    bool finish() {
+        {
+            std::lock_guard lock(m_mutex);
+            m_done = true;
+        }
+        m_work.notify_one();
+        if (m_thread.joinable()) m_thread.join();
+        return !m_broken;
+    }
+    bool broken() {
+        std::lock_guard lock(m_mutex);
+        return m_broken;
+    }
+
+private:
+    void loop() {
+        for (;;) {
+            Answer answer;
+            {
+                std::unique_lock lock(m_mutex);
+                m_work.wait(lock, [this] { return !m_queue.empty() || m_done; });
+                if (m_queue.empty()) return;
+                answer = std::move(m_queue.front());
+            }
+            if (answer.pending) {
+                const auto started = std::chrono::steady_clock::now();
+                if (std::string error = commitRtfTemporary(*answer.pending); !error.empty()) {
+                    answer.result.status = "failed";
+                    answer.result.error = asSentence("Cannot write " + answer.output + ": " + error);
+                    answer.result.bytesOut = 0;
+                }
+                answer.result.milliseconds += static_cast<std::uint64_t>(
+                    std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - started)
+                        .count());
+            }
+            const bool answered = writeAll(1, formatWorkResult(answer.result) + "\n");
+            std::lock_guard lock(m_mutex);
+            m_queue.pop_front();
+            if (!answered) m_broken = true;
+            m_room.notify_one();
+        }
+    }
+
+    std::mutex m_mutex;
+    std::condition_variable m_work;
+    std::condition_variable m_room;
+    std::deque<Answer> m_queue;
+    bool m_done = false;
+    bool m_broken = false;
+    std::thread m_thread;  // last: it starts once everything above is ready
+};
+
+}  // namespace
 
 int runBatchWorker(pid_t coordinator) {
     // Dies with its coordinator, even while a document holds it; checked after
@@ -185,6 +276,7 @@ int runBatchWorker(pid_t coordinator) {
     sigemptyset(&action.sa_mask);
     for (int signal : {SIGTERM, SIGHUP}) sigaction(signal, &action, nullptr);
 
+    Committer committer;
     std::string input;
     char buffer[64 * 1024];
     for (;;) {
@@ -192,23 +284,27 @@ int runBatchWorker(pid_t coordinator) {
         if (newline == std::string::npos) {
             const ssize_t n = ::read(0, buffer, sizeof buffer);
             if (n < 0 && errno == EINTR) continue;
-            if (n <= 0) return 0;
+            if (n <= 0) return committer.finish() ? 0 : 1;
             input.append(buffer, static_cast<std::size_t>(n));
             continue;
         }
         const std::string line = input.substr(0, newline);
         input.erase(0, newline + 1);
         const auto order = parseWorkOrder(line);
-        WorkResult result;
+        Committer::Answer answer;
         bool retire = false;
         if (order) {
-            result = convertOne(*order, retire);
+            PendingSave pending;
+            answer.result = convertOne(*order, retire, &pending);
+            answer.output = order->output;
+            if (pending.fd >= 0) answer.pending = std::move(pending);
         } else {
-            result.status = "failed";
-            result.error = "The batch worker was given a request it does not understand.";
+            answer.result.status = "failed";
+            answer.result.error = "The batch worker was given a request it does not understand.";
         }
-        if (!writeAll(1, formatWorkResult(result) + "\n")) return 1;
-        if (retire) return 0;
+        committer.push(std::move(answer));
+        if (committer.broken()) return 1;
+        if (retire) return committer.finish() ? 0 : 1;
     }
 }
 

@@ -6,8 +6,10 @@
 // automation protocol, fields separated by TAB):
 //   coordinator -> worker   C <input> <output> <skip-existing 0|1>
 //   worker -> coordinator   R <status> <ms> <bytes in> <bytes out> <error> [<warning> ...]
-// with status "converted", "failed" or "skipped". The worker ends at the end of
-// its stdin; after running out of memory it answers and ends, so the coordinator
+// with status "converted", "failed" or "skipped", one answer per order in the
+// order they came. The coordinator may send the next order before the answer to
+// the last: the worker converts it while the last is synced to disk. It ends at the end of
+// its stdin, once everything is answered; after running out of memory it answers and ends, so the coordinator
 // starts a fresh one; it ignores SIGINT (Ctrl+C is the coordinator's to handle)
 // and removes its temporary file on SIGTERM or SIGHUP, and when its coordinator
 // dies it gets SIGTERM.
@@ -43,8 +45,12 @@ std::optional<WorkOrder> parseWorkOrder(std::string_view line);
 std::string formatWorkResult(const WorkResult& result);
 std::optional<WorkResult> parseWorkResult(std::string_view line);
 
+struct PendingSave;
+
 // Converts one document; `retire` is set when the process should end afterwards.
-WorkResult convertOne(const WorkOrder& order, bool& retire);
+// With `deferred`, a document written to its temporary is left there for the
+// caller to commit (commitRtfTemporary) instead of being put in place at once.
+WorkResult convertOne(const WorkOrder& order, bool& retire, PendingSave* deferred = nullptr);
 
 // The worker's life: `orvane-word --batch-worker <coordinator pid>`. Returns the exit status.
 int runBatchWorker(pid_t coordinator);

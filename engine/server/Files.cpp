@@ -256,7 +256,8 @@ std::string replaceableTarget(const std::string& target) {
     return std::string("It is ") + kind + ", not an ordinary file; only an ordinary file is replaced.";
 }
 
-std::string saveRtfAtomically(const model::Document& document, const std::string& path, SaveDetails* details) {
+std::string writeRtfTemporary(const model::Document& document, const std::string& path, PendingSave& pending) {
+    pending = PendingSave{};
     if (path.empty()) return "No file name was given.";
     const std::string target = resolveTarget(path);
     if (std::string refusal = replaceableTarget(target); !refusal.empty()) return refusal;
@@ -276,21 +277,44 @@ std::string saveRtfAtomically(const model::Document& document, const std::string
         error = outOfMemoryMessage();
     }
     testfaults::whileSaving();
-
-    if (error.empty()) {
-        // A replaced file keeps its permissions; a new one gets the usual ones.
-        struct stat st {};
-        const mode_t mode = (stat(target.c_str(), &st) == 0 && S_ISREG(st.st_mode)) ? (st.st_mode & 07777)
-                                                                                     : (0666 & ~g_umask);
-        if (fchmod(fd, mode) != 0 || fsync(fd) != 0) error = errnoText(errno);
+    if (!error.empty()) {
+        ::close(fd);
+        releaseTemporary(*slot, true);
+        return error;
     }
+    pending.target = target;
+    pending.fd = fd;
+    pending.slot = static_cast<int>(slot - g_slots);
+    pending.bytesWritten = written;
+    return {};
+}
+
+std::string commitRtfTemporary(PendingSave& pending) {
+    if (pending.slot < 0) return "Nothing was written.";
+    TemporarySlot& slot = g_slots[pending.slot];
+    const int fd = pending.fd;
+    const std::string& target = pending.target;
+    std::string error;
+    // A replaced file keeps its permissions; a new one gets the usual ones.
+    struct stat st {};
+    const mode_t mode = (stat(target.c_str(), &st) == 0 && S_ISREG(st.st_mode)) ? (st.st_mode & 07777)
+                                                                                 : (0666 & ~g_umask);
+    if (fchmod(fd, mode) != 0 || fsync(fd) != 0) error = errnoText(errno);
     if (::close(fd) != 0 && error.empty()) error = errnoText(errno);
     // The target may have become something else while the document was written.
     if (error.empty()) error = replaceableTarget(target);
-    if (error.empty() && std::rename(slot->path, target.c_str()) != 0) error = errnoText(errno);
+    if (error.empty() && std::rename(slot.path, target.c_str()) != 0) error = errnoText(errno);
+    releaseTemporary(slot, !error.empty());
+    pending.fd = -1;
+    pending.slot = -1;
+    return error;
+}
 
-    releaseTemporary(*slot, !error.empty());
-    if (details && error.empty()) details->bytesWritten = written;
+std::string saveRtfAtomically(const model::Document& document, const std::string& path, SaveDetails* details) {
+    PendingSave pending;
+    if (std::string error = writeRtfTemporary(document, path, pending); !error.empty()) return error;
+    std::string error = commitRtfTemporary(pending);
+    if (details && error.empty()) details->bytesWritten = pending.bytesWritten;
     return error;
 }
 

@@ -43,6 +43,20 @@ struct SaveDetails {
 std::string saveRtfAtomically(const model::Document& document, const std::string& path,
                               SaveDetails* details = nullptr);
 
+// saveRtfAtomically in two halves, so that a caller can convert its next document
+// while the last one is synced to disk (the batch workers do).
+struct PendingSave {
+    std::string target;  // the file it will replace, links resolved
+    int fd = -1;         // the temporary, written and still open
+    int slot = -1;       // where the temporary is known to removeTemporaryFilesNow()
+    std::size_t bytesWritten = 0;
+};
+// Checks the target and writes the temporary; the reason on failure, which leaves nothing.
+std::string writeRtfTemporary(const model::Document& document, const std::string& path, PendingSave& pending);
+// Syncs the temporary and renames it over the target, or removes it: either way the
+// pending save is over. The reason on failure (e.g. "No space left on device").
+std::string commitRtfTemporary(PendingSave& pending);
+
 // Writes everything, retrying after interruptions; false with errno set on failure.
 // With `interrupted`, an interruption while it is set ends the write instead.
 bool writeAll(int fd, std::string_view data, const volatile std::sig_atomic_t* interrupted = nullptr);
