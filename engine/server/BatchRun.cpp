@@ -111,8 +111,8 @@ private:
         int toWorker = -1;
         int fromWorker = -1;
         std::string input;
-        // The documents handed to it, oldest first: the one it works on, and
-        // perhaps the next, which it begins while the first is synced to disk.
+        // The documents handed to it, oldest first: the one it answers for next,
+        // and those behind it, which it converts while the first are synced to disk.
         std::deque<std::size_t> inFlight;
         bool solo = false;                // on a document that must have the worker to itself
         Clock::time_point started;        // of the oldest, as far as this side knows
@@ -214,8 +214,8 @@ bool Coordinator::startWorker() {
 }
 
 void Coordinator::handOut(Worker& worker) {
-    // Two at a time: the worker converts the second while the first is synced.
-    constexpr std::size_t kDepth = 2;
+    // A few at a time: the worker converts the next while the last ones are synced.
+    constexpr std::size_t kDepth = 4;
     while (!m_interrupted && worker.toWorker >= 0 && !worker.solo && worker.inFlight.size() < kDepth) {
         std::size_t index = 0;
         if (!m_again.empty()) {

@@ -201,10 +201,10 @@ public:
         std::optional<PendingSave> pending;  // to commit before answering
     };
 
-    // Waits while one answer is still pending, so at most one document waits for the disk.
+    // Waits while three answers are pending, so a few documents at most wait for the disk.
     void push(Answer answer) {
         std::unique_lock lock(m_mutex);
-        m_room.wait(lock, [this] { return m_queue.empty() || m_broken; });
+        m_room.wait(lock, [this] { return m_queue.size() < 3 || m_broken; });
         m_queue.push_back(std::move(answer));
         m_work.notify_one();
     }
