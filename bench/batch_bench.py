@@ -121,14 +121,21 @@ def main():
         # The machine may be shared: its load says how far the times can be trusted.
         print(f"load average before: {os.getloadavg()[0]:.1f}")
         results = {}
+        # Alternately, so that load from others falls on both alike; the paired
+        # ratios say how much of the difference is the machine's.
+        runs = {1: [], 2: []}
+        for _ in range(args.repeat):
+            for jobs in (1, 2):
+                report = os.path.join(work, f"report-{jobs}.jsonl")
+                runs[jobs].append(run_batch(engine, source, os.path.join(work, "out"), jobs, report))
         for jobs in (1, 2):
-            report = os.path.join(work, f"report-{jobs}.jsonl")
-            runs = [run_batch(engine, source, os.path.join(work, "out"), jobs, report) for _ in range(args.repeat)]
-            best = min(runs, key=lambda run: run[0])
+            best = min(runs[jobs], key=lambda run: run[0])
             results[f"batch --jobs {jobs}"] = best[0]
-            print(f"batch --jobs {jobs}: runs {', '.join(f'{run[0]:.2f}' for run in runs)} s; "
+            print(f"batch --jobs {jobs}: runs {', '.join(f'{run[0]:.2f}' for run in runs[jobs])} s; "
                   f"the best used {best[3]:.2f} CPU seconds ({best[3] / best[0]:.2f} processors busy)")
-            counts = tally(report)
+        ratios = sorted(one[0] / two[0] for one, two in zip(runs[1], runs[2]))
+        print(f"paired --jobs 1 / --jobs 2: {', '.join(f'{r:.2f}' for r in ratios)} (median {ratios[len(ratios) // 2]:.2f})")
+        counts = tally(os.path.join(work, "report-2.jsonl"))
         print("statuses:", ", ".join(f"{k} {v}" for k, v in sorted(counts.items())))
         print(f"load average after: {os.getloadavg()[0]:.1f}")
 
