@@ -1,6 +1,7 @@
 #include "Automation.h"
 
 #include <dirent.h>
+#include <fcntl.h>
 #include <signal.h>
 #include <unistd.h>
 
@@ -36,6 +37,23 @@ protocol::WireValue toWire(const Value& value, std::string_view member) {
         }
     };
     return std::visit(Visitor{member}, value);
+}
+
+// True when the process is stopped (SIGSTOP, a debugger): it would accept a
+// connection and never greet, so it is passed over without one.
+bool isStopped(long pid) {
+    const int fd = ::open(("/proc/" + std::to_string(pid) + "/stat").c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) return false;
+    char buffer[512];
+    const ssize_t n = ::read(fd, buffer, sizeof buffer - 1);
+    ::close(fd);
+    if (n <= 0) return false;
+    const std::string_view stat(buffer, static_cast<std::size_t>(n));
+    // "<pid> (<name>) <state> ...": the name may hold anything, so from the last ')'.
+    const std::size_t close = stat.rfind(')');
+    if (close == std::string_view::npos || close + 2 >= stat.size()) return false;
+    const char state = stat[close + 2];
+    return state == 'T' || state == 't';
 }
 
 }  // namespace
@@ -127,6 +145,8 @@ std::shared_ptr<Object> getObject(std::string_view progId, const ClientOptions& 
                 ::unlink(path.c_str());  // its instance died without cleaning up
                 continue;
             }
+            // Alive but stopped: its entry stays (it may be continued), and nobody waits for it.
+            if (isStopped(pid)) continue;
             if (auto channel = detail::Channel::connect(path, options))
                 return std::shared_ptr<Object>(new Object(std::move(channel), 0));
         }

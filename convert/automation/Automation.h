@@ -10,8 +10,10 @@
 //
 // Lifetime: every Object keeps its connection; releasing the last Object of a
 // connection ends it. For an instance made by createObject that ends the engine
-// process too: it is given about two seconds to exit and is then killed and
-// reaped, so no engine outlives the code that created it, on any path.
+// process too: it is given about two seconds to exit, then SIGTERM and a second
+// more, then SIGKILL, and is always reaped, so no engine outlives the code that
+// created it, on any path; whatever a killed engine left (its registry entry, the
+// temporary of a save in progress) is removed.
 //
 // Plain C++20 and POSIX, no Qt. Calls on one connection are serialised, so
 // objects may be used from several threads, though one at a time is the norm.

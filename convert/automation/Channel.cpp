@@ -1,5 +1,7 @@
 #include "Channel.h"
 
+#include "protocol/Leftovers.h"
+
 #include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
@@ -26,8 +28,12 @@ using namespace std::chrono_literals;
 
 // How long an engine gets to exit on its own once its connection is closed.
 constexpr auto kExitGrace = 2s;
-// A running instance answers its greeting at once, even while it converts.
-constexpr auto kRunningInstanceGreeting = 5s;
+// How long an engine told to stop (SIGTERM) gets to remove the temporary of a
+// save in progress and its registry entry before it is killed.
+constexpr auto kStopGrace = 1s;
+// A running instance answers its greeting at once, even while it converts (its
+// main thread never converts): one that does not is not waited for.
+constexpr auto kRunningInstanceGreeting = 500ms;
 // Replies stay short; the longest is a description with a path in it.
 constexpr std::size_t kMaxReplyBytes = protocol::kMaxLineBytes;
 
@@ -65,13 +71,26 @@ std::string describeDuration(std::chrono::milliseconds duration) {
     return text;
 }
 
+// The file a SaveAs request names, by name or first in place; empty for any other request.
+std::string saveTargetOf(const protocol::Request& request) {
+    if (!protocol::equalsIgnoreCase(request.member, "SaveAs") && !protocol::equalsIgnoreCase(request.member, "SaveAs2"))
+        return {};
+    for (std::size_t i = 0; i < request.arguments.size(); ++i) {
+        const protocol::Argument& argument = request.arguments[i];
+        const bool fileName = argument.name.empty() ? i == 0 : protocol::equalsIgnoreCase(argument.name, "FileName");
+        if (const auto* text = std::get_if<std::string>(&argument.value); fileName && text) return *text;
+    }
+    return {};
+}
+
 Channel::Channel(int fd, pid_t pid, bool ownsProcess, const ClientOptions& options, std::string enginePath)
     : m_fd(fd),
       m_pid(pid),
       m_ownsProcess(ownsProcess),
       m_callTimeout(options.callTimeout),
       m_startTimeout(options.startTimeout),
-      m_enginePath(std::move(enginePath)) {}
+      m_enginePath(std::move(enginePath)),
+      m_registryDir(options.registryDir) {}
 
 Channel::~Channel() { endProcess(kExitGrace); }
 
@@ -174,8 +193,11 @@ protocol::WireValue Channel::request(const protocol::Request& request) {
     std::lock_guard lock(m_mutex);
     if (!m_ended.empty()) throw AutomationError(m_ended);
     const Clock::time_point deadline = Clock::now() + m_callTimeout;
+    // Should the engine die or be stopped during a save, its temporary is ours to remove.
+    m_savingTo = m_ownsProcess ? saveTargetOf(request) : std::string();
     sendLine(protocol::formatRequest(request) + "\n", deadline);
     const std::string line = readLine(deadline, false);
+    m_savingTo.clear();
     auto reply = protocol::parseReply(line);
     if (!reply.value) fail("The document engine sent a reply this program does not understand (" + reply.error + ")");
     if (!reply.value->ok) throw AutomationError(reply.value->error);
@@ -261,7 +283,8 @@ void Channel::failClosed() {
     // The engine closed its end: normally because it is exiting. Give it a moment to finish dying.
     ::close(m_fd);
     m_fd = -1;
-    if (reapBefore(Clock::now() + kExitGrace)) {
+    if (exitedBefore(Clock::now() + kExitGrace)) {
+        collect();
         m_ended = m_statusKnown ? describeWaitStatus(m_waitStatus) : "The document engine stopped unexpectedly";
         throw AutomationError(m_ended);
     }
@@ -285,8 +308,49 @@ void Channel::endProcess(std::chrono::milliseconds grace) noexcept {
         m_fd = -1;
     }
     if (!m_ownsProcess || m_reaped) return;
-    if (reapBefore(Clock::now() + grace)) return;
-    ::kill(m_pid, SIGKILL);  // still our unreaped child, so the pid cannot name anyone else
+    if (!exitedBefore(Clock::now() + grace)) {
+        // Still our unreaped child, so the pid cannot name anyone else. SIGTERM
+        // first: the engine removes the temporary of a save in progress and its
+        // registry entry, which SIGKILL would leave behind.
+        ::kill(m_pid, SIGTERM);
+        if (!exitedBefore(Clock::now() + kStopGrace)) {
+            ::kill(m_pid, SIGKILL);  // stopped (SIGSTOP) or stuck: it cannot clean up itself
+            siginfo_t info{};
+            while (::waitid(P_PID, static_cast<id_t>(m_pid), &info, WEXITED | WNOWAIT) != 0 && errno == EINTR) {
+            }
+        }
+    }
+    collect();
+}
+
+bool Channel::exitedBefore(Clock::time_point deadline) noexcept {
+    if (m_reaped) return true;
+    long sleepNs = 500'000;
+    for (;;) {
+        // WNOWAIT: it stays a zombie, so its pid is still its own while collect() tidies up.
+        siginfo_t info{};
+        const int result = ::waitid(P_PID, static_cast<id_t>(m_pid), &info, WEXITED | WNOHANG | WNOWAIT);
+        if (result == 0 && info.si_pid == m_pid) return true;
+        if (result < 0 && errno == ECHILD) {
+            // The program ignores SIGCHLD, so the system reaped it for us; its pid
+            // may already name another process, so nothing is tidied in its name.
+            m_reaped = true;
+            m_statusKnown = false;
+            return true;
+        }
+        if (Clock::now() >= deadline) return false;
+        const timespec pause{0, sleepNs};
+        nanosleep(&pause, nullptr);
+        sleepNs = std::min(sleepNs * 2, 20'000'000L);
+    }
+}
+
+void Channel::collect() noexcept {
+    if (m_reaped) return;
+    // What a killed engine could not remove: its registry entry, and the
+    // temporary of the save it was in, named after its pid beside the target.
+    protocol::removeRegistryEntryOf(m_pid, m_registryDir);
+    if (!m_savingTo.empty()) protocol::removeTemporariesOf(m_pid, protocol::temporaryFolderFor(m_savingTo));
     int status = 0;
     pid_t result;
     do {
@@ -295,26 +359,6 @@ void Channel::endProcess(std::chrono::milliseconds grace) noexcept {
     m_reaped = true;
     m_statusKnown = result == m_pid;
     m_waitStatus = status;
-}
-
-bool Channel::reapBefore(Clock::time_point deadline) noexcept {
-    if (m_reaped) return true;
-    long sleepNs = 500'000;
-    for (;;) {
-        int status = 0;
-        const pid_t result = ::waitpid(m_pid, &status, WNOHANG);
-        if (result == m_pid || (result < 0 && errno == ECHILD)) {
-            // ECHILD: the program ignores SIGCHLD, so the system reaped it for us.
-            m_reaped = true;
-            m_statusKnown = result == m_pid;
-            m_waitStatus = status;
-            return true;
-        }
-        if (Clock::now() >= deadline) return false;
-        const timespec pause{0, sleepNs};
-        nanosleep(&pause, nullptr);
-        sleepNs = std::min(sleepNs * 2, 20'000'000L);
-    }
 }
 
 }  // namespace orvane::automation::detail

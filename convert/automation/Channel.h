@@ -56,10 +56,13 @@ private:
     // The connection closed under us: what became of the engine.
     [[noreturn]] void failClosed();
     [[noreturn]] void failTimeout(bool starting);
-    // Closes our end; a process of ours gets `grace` to exit, then SIGKILL. Always reaps.
+    // Closes our end; a process of ours gets `grace` to exit, then SIGTERM and a
+    // second to clean up, then SIGKILL. Always reaps, through collect().
     void endProcess(std::chrono::milliseconds grace) noexcept;
-    // Waits until the child exited or the deadline passed; true when reaped.
-    bool reapBefore(Clock::time_point deadline) noexcept;
+    // Waits until the child exited (not reaping it) or the deadline passed.
+    bool exitedBefore(Clock::time_point deadline) noexcept;
+    // For a child that exited: removes what it left behind, then reaps it.
+    void collect() noexcept;
 
     mutable std::mutex m_mutex;
     int m_fd = -1;
@@ -73,6 +76,8 @@ private:
     std::chrono::milliseconds m_callTimeout;
     std::chrono::milliseconds m_startTimeout;
     std::string m_enginePath;
+    std::string m_registryDir;  // where our engine registered; empty: the user's own registry
+    std::string m_savingTo;     // the target of the SaveAs in progress, if any
 };
 
 // "300 seconds", "1 second", "0.5 seconds".

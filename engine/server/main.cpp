@@ -12,11 +12,15 @@
 #include <cstdlib>
 #include <cstring>
 #include <exception>
+#include <unistd.h>
 #include <string>
 #include <vector>
 
 #include "AutomationServer.h"
+#include "BatchCommand.h"
+#include "BatchWorker.h"
 #include "Files.h"
+#include "TestFaults.h"
 
 #ifndef ORVANE_VERSION
 #define ORVANE_VERSION "0"
@@ -38,9 +42,12 @@ constexpr unsigned long kDefaultMemoryLimitMb = 4096;
 const char kUsage[] =
     "Usage: orvane-word [--memory-limit-mb N] --to-rtf INPUT OUTPUT [INPUT OUTPUT ...]\n"
     "       orvane-word [--memory-limit-mb N] --automation [--registry FOLDER | --no-registry]\n"
+    "       orvane-word batch [OPTIONS] INPUT... --output-dir DIR   (see orvane-word batch --help)\n"
     "\n"
     "Converts word-processor documents (.docx, .doc, .odt, .rtf, .txt) to RTF.\n"
     "\n"
+    "  batch               convert files and folder trees on every core, with progress,\n"
+    "                      a report, resuming and sharding over several machines\n"
     "  --to-rtf            convert each INPUT to the RTF file OUTPUT, one after the other;\n"
     "                      exit status 0 when every file was converted, 1 otherwise\n"
     "  --automation        serve the automation protocol on stdin/stdout until Quit or\n"
@@ -111,6 +118,22 @@ bool parseMegabytes(const char* text, unsigned long& value) {
     return errno == 0 && end != text && *end == '\0' && text[0] != '-' && value <= (1ul << 30);
 }
 
+int runBatchCommand(int argc, char** argv) {
+    const server::BatchCommand command =
+        server::parseBatchCommand(std::vector<std::string>(argv + 2, argv + argc), kDefaultMemoryLimitMb);
+    if (command.help) {
+        std::printf(server::kBatchUsage, server::availableProcessors(), kDefaultMemoryLimitMb);
+        return 0;
+    }
+    if (!command.error.empty()) {
+        std::fprintf(stderr, "orvane-word: %s\nTry 'orvane-word batch --help'.\n", command.error.c_str());
+        return 2;
+    }
+    // The coordinator stays small; each worker gets the memory limit.
+    server::rememberUmask();
+    return server::runBatch(command.settings);
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -119,7 +142,10 @@ int main(int argc, char** argv) {
     // is taken: numbers in RTF never get its decimal comma.
     std::setlocale(LC_PAPER, "");
 #endif
-    enum class Mode { None, ToRtf, Automation } mode = Mode::None;
+    server::testfaults::configure();
+    if (argc >= 2 && std::strcmp(argv[1], "batch") == 0) return runBatchCommand(argc, argv);
+    enum class Mode { None, ToRtf, Automation, BatchWorker } mode = Mode::None;
+    pid_t coordinator = 0;
     unsigned long memoryLimitMb = kDefaultMemoryLimitMb;
     server::ServerOptions serverOptions;
     std::vector<std::string> files;
@@ -145,6 +171,11 @@ int main(int argc, char** argv) {
             serverOptions.registry = false;
         } else if (argument == "--automation") {
             mode = Mode::Automation;
+        } else if (argument == "--batch-worker") {
+            // Started by `batch` itself, never by people: see BatchWorker.h.
+            if (i + 1 >= argc) return usageError("--batch-worker needs the coordinator's pid");
+            mode = Mode::BatchWorker;
+            coordinator = static_cast<pid_t>(std::atol(argv[++i]));
         } else if (argument == "--to-rtf") {
             // Everything after it is a file name, even when it begins with "-".
             mode = Mode::ToRtf;
@@ -162,5 +193,6 @@ int main(int argc, char** argv) {
     applyMemoryLimit(memoryLimitMb);
     server::rememberUmask();
     if (mode == Mode::ToRtf) return convertFiles(files);
+    if (mode == Mode::BatchWorker) return server::runBatchWorker(coordinator);
     return server::runAutomationServer(serverOptions);
 }

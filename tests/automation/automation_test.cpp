@@ -328,7 +328,7 @@ TEST_F(AutomationTest, SaveAsFailuresLeaveNoTemporaryAndKeepTheEarlierFile) {
     fs::create_directory(folder);
     auto shortDocument = asObject(documentsOf(word)->call("Open", {textFile("short.txt", "short")}));
     EXPECT_EQ(errorOf([&] { shortDocument->call("SaveAs", {}, saveAsArguments(folder)); }),
-              "Cannot write " + folder + ": Is a directory");
+              "Cannot write " + folder + ": It is a folder, not a file.");
     EXPECT_TRUE(fs::is_directory(folder));
 
     if (geteuid() != 0) {  // root writes into read-only folders regardless
@@ -344,8 +344,101 @@ TEST_F(AutomationTest, SaveAsFailuresLeaveNoTemporaryAndKeepTheEarlierFile) {
         EXPECT_TRUE(leftovers(locked).empty());
     }
     EXPECT_TRUE(leftovers(temp.path()).empty());
-    EXPECT_EQ(listFolder(temp.path()),
-              (std::vector<std::string>{"long.txt", "out.rtf", "registry", "short.txt", "taken.rtf"}));
+    std::vector<std::string> expected = {"long.txt", "out.rtf", "registry", "short.txt", "taken.rtf"};
+    if (geteuid() != 0) expected.insert(expected.begin(), "locked");  // the folder of the case above
+    EXPECT_EQ(listFolder(temp.path()), expected);
+}
+
+TEST_F(AutomationTest, SaveAsNeverReplacesAPipeOrADevice) {
+    auto word = createObject("Word.Application", options);
+    auto document = asObject(documentsOf(word)->call("Open", {textFile("letter.txt")}));
+    const std::string fifo = temp / "pipe.rtf";
+    ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+    EXPECT_EQ(errorOf([&] { document->call("SaveAs", {}, saveAsArguments(fifo)); }),
+              "Cannot write " + fifo + ": It is a named pipe, not an ordinary file; only an ordinary file is replaced.");
+    struct stat st {};
+    ASSERT_EQ(lstat(fifo.c_str(), &st), 0);
+    EXPECT_TRUE(S_ISFIFO(st.st_mode));
+    // Through a link the answer is the same: what the link points at decides.
+    const std::string link = temp / "link.rtf";
+    fs::create_symlink(fifo, link);
+    EXPECT_EQ(errorOf([&] { document->call("SaveAs", {}, saveAsArguments(link)); }),
+              "Cannot write " + link + ": It is a named pipe, not an ordinary file; only an ordinary file is replaced.");
+    ASSERT_EQ(lstat(fifo.c_str(), &st), 0);
+    EXPECT_TRUE(S_ISFIFO(st.st_mode));
+    EXPECT_TRUE(fs::is_symlink(link));
+    EXPECT_TRUE(leftovers(temp.path()).empty());
+}
+
+// --- An engine given up on in the middle of a save ----------------------------------
+
+// With the engine's test switch on, a document that hangs in its save once the
+// temporary holds it (see engine/server/TestFaults.h).
+class GivenUpSaveTest : public AutomationTest {
+protected:
+    GivenUpSaveTest() {
+        setenv("ORVANE_WORD_TEST_FAULTS", "1", 1);
+        fs::create_directory(out);
+        writeFile(output, "earlier");
+        options.callTimeout = 1s;
+    }
+    ~GivenUpSaveTest() override { unsetenv("ORVANE_WORD_TEST_FAULTS"); }
+
+    std::shared_ptr<Object> openHangingDocument(const std::shared_ptr<Object>& word) {
+        return asObject(documentsOf(word)->call("Open", {textFile("hang.txt", "ORVANE-TEST-FAULT hang-in-save\n")}));
+    }
+    // Once the engine's temporary exists, does `action` to the engine, from another thread.
+    std::thread whenSaving(pid_t engine, int signal) {
+        return std::thread([this, engine, signal] {
+            for (int i = 0; i < 500 && leftovers(out).empty(); ++i) std::this_thread::sleep_for(10ms);
+            kill(engine, signal);
+        });
+    }
+    void expectNothingLeft(pid_t engine) {
+        EXPECT_TRUE(leftovers(out).empty());
+        EXPECT_EQ(listFolder(out), std::vector<std::string>{"letter.rtf"});
+        EXPECT_EQ(readFile(output), "earlier");
+        EXPECT_TRUE(processGone(engine));
+        EXPECT_FALSE(fs::exists(options.registryDir + "/" + std::to_string(engine) + ".sock"));
+    }
+
+    const std::string out = temp / "out";
+    const std::string output = out + "/letter.rtf";
+};
+
+TEST_F(GivenUpSaveTest, AtTheTimeoutTheEngineRemovesItsTemporaryOnSigterm) {
+    auto word = createObject("Word.Application", options);
+    const pid_t engine = word->processId();
+    auto document = openHangingDocument(word);
+    EXPECT_EQ(errorOf([&] { document->call("SaveAs", {}, saveAsArguments(output)); }),
+              "The document engine did not answer within 1 second and was stopped");
+    expectNothingLeft(engine);
+}
+
+TEST_F(GivenUpSaveTest, AStoppedEngineIsKilledAndTheClientRemovesWhatItLeft) {
+    auto word = createObject("Word.Application", options);
+    const pid_t engine = word->processId();
+    auto document = openHangingDocument(word);
+    std::thread stopper = whenSaving(engine, SIGSTOP);
+    const auto started = std::chrono::steady_clock::now();
+    EXPECT_EQ(errorOf([&] { document->call("SaveAs", {}, saveAsArguments(output)); }),
+              "The document engine did not answer within 1 second and was stopped");
+    stopper.join();
+    // The timeout, the grace after SIGTERM, and no more.
+    EXPECT_LT(std::chrono::steady_clock::now() - started, 4s);
+    expectNothingLeft(engine);
+}
+
+TEST_F(GivenUpSaveTest, AnEngineKilledDuringASaveLeavesNothingEither) {
+    options.callTimeout = 30s;
+    auto word = createObject("Word.Application", options);
+    const pid_t engine = word->processId();
+    auto document = openHangingDocument(word);
+    std::thread killer = whenSaving(engine, SIGKILL);
+    EXPECT_EQ(errorOf([&] { document->call("SaveAs", {}, {{"FileName", output}}); }),
+              "The document engine stopped unexpectedly (signal 9, Killed)");
+    killer.join();
+    expectNothingLeft(engine);
 }
 
 // --- Finding a running instance -----------------------------------------------
@@ -401,6 +494,36 @@ TEST_F(AutomationTest, GetObjectRemovesStaleEntries) {
     auto word = createObject("Word.Application", options);
     EXPECT_EQ(getObject("Word.Application", options)->processId(), word->processId());
     EXPECT_FALSE(fs::exists(first));
+}
+
+TEST_F(AutomationTest, AStoppedOrSilentInstanceDoesNotMakeALookupWait) {
+    auto word = createObject("Word.Application", options);
+    const pid_t pid = word->processId();
+    const std::string entry = options.registryDir + "/" + std::to_string(pid) + ".sock";
+    ASSERT_EQ(kill(pid, SIGSTOP), 0);
+    // A stop takes effect when the process is next scheduled; the lookup is what is timed.
+    const std::string stat = "/proc/" + std::to_string(pid) + "/stat";
+    for (int i = 0; i < 200 && readFile(stat).find(") T ") == std::string::npos; ++i) std::this_thread::sleep_for(5ms);
+    auto started = std::chrono::steady_clock::now();
+    EXPECT_EQ(errorOf([&] { getObject("Word.Application", options); }), "No running instance of Word.Application");
+    EXPECT_LT(std::chrono::steady_clock::now() - started, 300ms);
+    EXPECT_TRUE(fs::exists(entry)) << "a stopped instance is alive: its entry stays";
+    ASSERT_EQ(kill(pid, SIGCONT), 0);
+    EXPECT_EQ(getObject("Word.Application", options)->processId(), pid);
+    word->call("Quit");
+
+    // One that listens and never greets (a hung instance of this very process) is given half a second.
+    const std::string silent = options.registryDir + "/" + std::to_string(getpid()) + ".sock";
+    const int fd = socket(AF_UNIX, SOCK_STREAM, 0);
+    sockaddr_un address{};
+    address.sun_family = AF_UNIX;
+    std::strcpy(address.sun_path, silent.c_str());
+    ASSERT_EQ(bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
+    ASSERT_EQ(listen(fd, 4), 0);
+    started = std::chrono::steady_clock::now();
+    EXPECT_EQ(errorOf([&] { getObject("Word.Application", options); }), "No running instance of Word.Application");
+    EXPECT_LT(std::chrono::steady_clock::now() - started, 1500ms);
+    close(fd);
 }
 
 TEST_F(AutomationTest, GetObjectWithoutRegistryFindsNothing) {

@@ -1,5 +1,6 @@
 // orvane-word --to-rtf, the way scripts and benchmarks use it.
 #include <gtest/gtest.h>
+#include <sys/sysmacros.h>
 
 #include "TestSupport.h"
 
@@ -48,6 +49,40 @@ TEST(EngineCommandLine, AllGoodMeansExitZeroAndSilence) {
     EXPECT_EQ(result.err, "");
     EXPECT_TRUE(isRtf(temp / "-a.rtf"));
     EXPECT_TRUE(isRtf(temp / "b.rtf"));
+}
+
+// Renaming over a device node or a pipe would put a regular file in its place
+// (as root, an output of /dev/null replaced the real one): only regular files are replaced.
+TEST(EngineCommandLine, AnOutputThatIsADeviceOrAPipeIsRefusedAndLeftAsItWas) {
+    TempDir temp;
+    writeFile(temp / "in.txt", "Some text.\n");
+    const std::string fifo = temp / "pipe.rtf";
+    ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+    std::vector<std::string> arguments = {kEngine, "--to-rtf", temp / "in.txt", fifo};
+    std::string expected = "orvane-word: " + fifo + ": It is a named pipe, not an ordinary file; only an ordinary file is replaced.\n";
+    const std::string device = temp / "null.rtf";
+    // Only root may make a device node; a copy of /dev/null's, never the real one.
+    const bool root = geteuid() == 0 && mknod(device.c_str(), S_IFCHR | 0666, makedev(1, 3)) == 0;
+    if (root) {
+        fs::create_symlink(device, temp / "to-device.rtf");
+        arguments.insert(arguments.end(), {temp / "in.txt", device, temp / "in.txt", temp / "to-device.rtf"});
+        expected += "orvane-word: " + device + ": It is a device, not an ordinary file; only an ordinary file is replaced.\n" +
+                    "orvane-word: " + (temp / "to-device.rtf") +
+                    ": It is a device, not an ordinary file; only an ordinary file is replaced.\n";
+    }
+    const ProgramResult result = runProgram(arguments, temp.path());
+    EXPECT_EQ(result.exitStatus, 1);
+    EXPECT_EQ(result.err, expected);
+    struct stat st {};
+    ASSERT_EQ(lstat(fifo.c_str(), &st), 0);
+    EXPECT_TRUE(S_ISFIFO(st.st_mode));
+    if (root) {
+        ASSERT_EQ(lstat(device.c_str(), &st), 0);
+        EXPECT_TRUE(S_ISCHR(st.st_mode));
+        EXPECT_EQ(st.st_rdev, makedev(1, 3));
+        EXPECT_TRUE(fs::is_symlink(temp / "to-device.rtf"));
+    }
+    for (const std::string& name : listFolder(temp.path())) EXPECT_NE(name.rfind(".orvane-word-", 0), 0u) << name;
 }
 
 TEST(EngineCommandLine, UsageMistakesConvertNothing) {
