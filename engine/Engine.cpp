@@ -95,6 +95,18 @@ bool isEncryptedPackage(const Probe& p) { return p.container == Container::Compo
 bool isWorkbook(const Probe& p) { return p.container == Container::Compound && p.holds("Workbook"); }
 bool isPresentation(const Probe& p) { return p.container == Container::Compound && p.holds("PowerPoint Document"); }
 bool isCompoundFile(const Probe& p) { return p.container == Container::Compound; }
+bool isDamagedCompoundFile(const Probe& p) { return p.container == Container::Compound && p.damaged(); }
+// Word processors whose files Orvane does not read, by their signatures.
+bool isOldWordForWindows(const Probe& p) {
+    return p.bytes.starts_with("\x9B\xA5"sv) || p.bytes.starts_with("\xDB\xA5"sv);  // Word 1 and 2
+}
+bool isWordForDos(const Probe& p) { return p.bytes.starts_with("\x31\xBE\x00\x00"sv); }
+bool isMacWord(const Probe& p) {
+    return p.bytes.starts_with("\xFE\x37\x00\x1C"sv) || p.bytes.starts_with("\xFE\x37\x00\x23"sv);
+}
+bool isWordPerfect(const Probe& p) { return p.bytes.starts_with("\xFFWPC"sv); }
+
+#define ORVANE_READS "Orvane reads Word 6 to 2003 (.doc), Word 2007 and later (.docx), OpenDocument (.odt), RTF and plain text"
 bool isArchive(const Probe& p) { return p.container == Container::Zip; }
 // A PDF starts with a line of text; its binary streams come later than the
 // text test looks.
@@ -117,12 +129,23 @@ constexpr FormatEntry kFormats[] = {
     kDocReader,
     {InputFormat::Unknown, &isWorkbook, "The file is an Excel workbook, not a word-processing document."},
     {InputFormat::Unknown, &isPresentation, "The file is a PowerPoint presentation, not a word-processing document."},
+    {InputFormat::Unknown, &isDamagedCompoundFile,
+     "The file is damaged or cut short: the directory of its streams cannot be read, and no Word document was "
+     "found in it."},
     {InputFormat::Unknown, &isCompoundFile,
      "The file is an Office compound file but holds no Word document (it has no WordDocument stream)."},
+    {InputFormat::Unknown, &isOldWordForWindows,
+     "The file is a Word for Windows 1 or 2 document, an older format than Orvane reads. " ORVANE_READS "."},
+    {InputFormat::Unknown, &isWordForDos, "The file is a Word for DOS document, which Orvane cannot read. " ORVANE_READS "."},
+    {InputFormat::Unknown, &isMacWord,
+     "The file is a Word for Macintosh 4 or 5 document, which Orvane cannot read. " ORVANE_READS "."},
+    {InputFormat::Unknown, &isWordPerfect, "The file is a WordPerfect document, which Orvane cannot read. " ORVANE_READS "."},
     {InputFormat::Unknown, &isPdf, nullptr},
     {InputFormat::Html, &isXmlWebPage, "The file is a web page (HTML), which this version cannot read yet."},
     kTextReader,
 };
+
+#undef ORVANE_READS
 
 // The first entry that recognises `bytes`, or null.
 const FormatEntry* recognise(std::string_view bytes) {

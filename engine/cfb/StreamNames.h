@@ -20,6 +20,7 @@ public:
 
     bool holds(std::string_view name) const override;
     bool holdsUnder(std::string_view) const override { return false; }
+    bool damaged() const override { return !m_directoryRead; }
 
 private:
     std::string_view m_bytes;

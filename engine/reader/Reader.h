@@ -50,6 +50,9 @@ public:
     virtual bool holds(std::string_view name) const = 0;
     // Whether any member name begins with `folder` ("word/").
     virtual bool holdsUnder(std::string_view folder) const = 0;
+    // Whether the container's own index could not be read (a file cut short
+    // or damaged); the names then come from a search of the bytes.
+    virtual bool damaged() const { return false; }
 };
 
 enum class Container { None, Zip, Compound };
@@ -67,6 +70,7 @@ struct Probe {
 
     bool holds(std::string_view name) const { return index && index->holds(name); }
     bool holdsUnder(std::string_view folder) const { return index && index->holdsUnder(folder); }
+    bool damaged() const { return index && index->damaged(); }
 };
 
 using ReadFunction = ReadResult (*)(std::string_view bytes, const ReadLimits& limits);

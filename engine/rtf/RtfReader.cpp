@@ -158,11 +158,19 @@ void Reader::openGroup() {
 }
 
 void Reader::skipGroup() {
+    // Only a group of its own is skipped: a \* or an \upr straight in the
+    // document's group (or after it) does not end the document.
+    if (m_stack.size() <= 2) {
+        top().starPending = false;
+        top().uprChild = false;
+        return;
+    }
     m_tz.skipGroup();
     closeGroup();
 }
 
 void Reader::closeGroup() {
+    if (m_stack.size() <= 1) return;  // the reader's own base state stays
     GroupState& g = top();
     if (m_stack.size() == 2) {
         // The document's group: a last paragraph without \par still counts.

@@ -423,11 +423,8 @@ void Coordinator::clearProgress() {
 void Coordinator::say(const std::string& line) {
     if (m_settings.quiet) return;
     clearProgress();
-    std::string shown = line;
     // One failure, one line, even when a file name holds a newline.
-    for (char& c : shown)
-        if (c == '\n' || c == '\r') c = ' ';
-    writeAll(2, shown + "\n");
+    writeAll(2, oneLine(line) + "\n");
     drawProgress(true);
 }
 

@@ -140,8 +140,8 @@ std::string resolveTarget(const std::string& path) {
     return path;
 }
 
-// strerror's texts stand as they are, the way every other program shows them.
-std::string errnoText(int error) { return std::strerror(error); }
+// strerror's texts as sentences, like every other message of the engine.
+std::string errnoText(int error) { return asSentence(std::strerror(error)); }
 
 }  // namespace
 
@@ -167,6 +167,31 @@ void setMemoryLimitForMessages(std::size_t megabytes) { g_memoryLimitMb = megaby
 std::string outOfMemoryMessage() {
     if (g_memoryLimitMb == 0) return "There is not enough memory to convert the document.";
     return "The document needs more memory than the engine's limit of " + std::to_string(g_memoryLimitMb) + " MB.";
+}
+
+std::string oneLine(std::string_view text) {
+    std::string out;
+    out.reserve(text.size());
+    for (const char ch : text) {
+        const auto c = static_cast<unsigned char>(ch);
+        if (c == '\\') {
+            out += "\\\\";
+        } else if (c == '\n') {
+            out += "\\n";
+        } else if (c == '\r') {
+            out += "\\r";
+        } else if (c == '\t') {
+            out += "\\t";
+        } else if (c < 0x20 || c == 0x7F) {
+            static constexpr char kHex[] = "0123456789abcdef";
+            out += "\\x";
+            out += kHex[c >> 4];
+            out += kHex[c & 0xF];
+        } else {
+            out += ch;
+        }
+    }
+    return out;
 }
 
 std::string asSentence(std::string text) {

@@ -76,5 +76,9 @@ void setMemoryLimitForMessages(std::size_t megabytes);
 
 // "The file is encrypted" -> "The file is encrypted.": readers' texts end a sentence.
 std::string asSentence(std::string text);
+// `text` on one line: control characters written as \n, \r, \t or \xHH, and
+// a backslash as \\, so a file name holding a newline cannot split a
+// one-line message.
+std::string oneLine(std::string_view text);
 
 }  // namespace orvane::server

@@ -80,7 +80,8 @@ void applyMemoryLimit(unsigned long megabytes) {
 }
 
 void reportFailure(const std::string& path, const std::string& reason) {
-    std::fprintf(stderr, "orvane-word: %s: %s\n", path.c_str(), reason.c_str());
+    std::fprintf(stderr, "orvane-word: %s: %s\n", server::oneLine(path).c_str(),
+                 server::oneLine(server::asSentence(reason)).c_str());
 }
 
 int convertFiles(const std::vector<std::string>& paths) {

@@ -195,7 +195,9 @@ void Writer::paraPropsToRtf(const ParaProps& p, const Baselines<ParaProps>& base
     const std::pair<std::string_view, Side> sides[] = {
         {"brdrt", &BoxBorders::top}, {"brdrl", &BoxBorders::left}, {"brdrb", &BoxBorders::bottom},
         {"brdrr", &BoxBorders::right}, {"brdrbtw", &ParaBorders::between}};
-    for (const auto& [side, member] : sides) {
+    for (const auto& entry : sides) {
+        const std::string_view side = entry.first;
+        const Side member = entry.second;  // not a structured binding: clang 14 cannot capture those
         const std::optional<Border>& border = p.borders.*member;
         if (border) {
             word(side);

@@ -199,7 +199,7 @@ TEST_F(AutomationTest, OpenFailuresSayWhichFileAndWhy) {
     const std::string damaged = textFile("damaged.docx", std::string("PK\x03\x04\x14\0\0\0garbage", 16));
 
     EXPECT_EQ(errorOf([&] { documents->call("Open", {missing}); }),
-              "Cannot open " + missing + ": No such file or directory");
+              "Cannot open " + missing + ": No such file or directory.");
     EXPECT_EQ(errorOf([&] { documents->call("Open", {empty}); }), "Cannot open " + empty + ": The file is empty.");
     EXPECT_EQ(errorOf([&] { documents->call("Open", {folder}); }),
               "Cannot open " + folder + ": It is a folder, not a file.");
@@ -316,12 +316,12 @@ TEST_F(AutomationTest, SaveAsFailuresLeaveNoTemporaryAndKeepTheEarlierFile) {
 
     auto document = asObject(documentsOf(word)->call("Open", {input}));
     EXPECT_EQ(errorOf([&] { document->call("SaveAs", {}, saveAsArguments(output)); }),
-              "Cannot write " + output + ": File too large");
+              "Cannot write " + output + ": File too large.");
     EXPECT_EQ(readFile(output), "earlier");
 
     const std::string intoMissing = temp / "no-such-folder/out.rtf";
     EXPECT_EQ(errorOf([&] { document->call("SaveAs", {}, saveAsArguments(intoMissing)); }),
-              "Cannot write " + intoMissing + ": No such file or directory");
+              "Cannot write " + intoMissing + ": No such file or directory.");
 
     // The temporary is written, then cannot replace a folder: it must go again.
     const std::string folder = temp / "taken.rtf";
@@ -339,7 +339,7 @@ TEST_F(AutomationTest, SaveAsFailuresLeaveNoTemporaryAndKeepTheEarlierFile) {
         writeFile(locked + "/out.rtf", "earlier");
         chmod(locked.c_str(), 0500);
         EXPECT_EQ(errorOf([&] { shortDocument->call("SaveAs", {}, saveAsArguments(locked + "/out.rtf")); }),
-                  "Cannot write " + locked + "/out.rtf: Permission denied");
+                  "Cannot write " + locked + "/out.rtf: Permission denied.");
         EXPECT_EQ(readFile(locked + "/out.rtf"), "earlier");
         EXPECT_TRUE(leftovers(locked).empty());
     }

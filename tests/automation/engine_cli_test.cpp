@@ -26,10 +26,10 @@ TEST(EngineCommandLine, ConvertsEveryGoodFileAndReportsEachBadOneOnItsOwnLine) {
                    temp.path());
 
     EXPECT_EQ(result.exitStatus, 1);
-    EXPECT_EQ(result.err, "orvane-word: " + (temp / "missing.txt") + ": No such file or directory\n" +
+    EXPECT_EQ(result.err, "orvane-word: " + (temp / "missing.txt") + ": No such file or directory.\n" +
                               "orvane-word: " + (temp / "empty.txt") + ": The file is empty.\n" +
                               "orvane-word: " + (temp / "folder.txt") + ": It is a folder, not a file.\n" +
-                              "orvane-word: " + (temp / "no-folder/a.rtf") + ": No such file or directory\n");
+                              "orvane-word: " + (temp / "no-folder/a.rtf") + ": No such file or directory.\n");
     EXPECT_TRUE(isRtf(temp / "a.rtf"));
     EXPECT_TRUE(isRtf(temp / "c.rtf"));
     EXPECT_FALSE(fs::exists(temp / "b.rtf"));
@@ -49,6 +49,18 @@ TEST(EngineCommandLine, AllGoodMeansExitZeroAndSilence) {
     EXPECT_EQ(result.err, "");
     EXPECT_TRUE(isRtf(temp / "-a.rtf"));
     EXPECT_TRUE(isRtf(temp / "b.rtf"));
+}
+
+// A failure stays one line whatever the file's name holds: control characters
+// and backslashes are escaped, so a name with a newline cannot pass for two
+// failures.
+TEST(EngineCommandLine, AFailureIsOneLineWhateverTheNameHolds) {
+    TempDir temp;
+    const std::string odd = temp / "two\nlines\\ and\ta tab.txt";
+    writeFile(odd, "");
+    const ProgramResult result = runProgram({kEngine, "--to-rtf", odd, temp / "out.rtf"}, temp.path());
+    EXPECT_EQ(result.exitStatus, 1);
+    EXPECT_EQ(result.err, "orvane-word: " + (temp / "two\\nlines\\\\ and\\ta tab.txt") + ": The file is empty.\n");
 }
 
 // Renaming over a device node or a pipe would put a regular file in its place

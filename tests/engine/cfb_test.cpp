@@ -176,6 +176,17 @@ TEST(CompoundFile, FormatIsJudgedByTheDirectory) {
     EXPECT_EQ(orvane::detectFormat(encrypted.bytes), orvane::InputFormat::Encrypted);
 }
 
+// What a user is told: a whole file without a Word document says so; the same
+// file cut off before its directory says it is damaged or cut short.
+TEST(CompoundFile, MessagesTellACompoundFileWithoutWordFromADamagedOne) {
+    const Built other = build({{"Contents", pattern(600, 10)}});
+    EXPECT_EQ(orvane::readDocument(other.bytes).error,
+              "The file is an Office compound file but holds no Word document (it has no WordDocument stream).");
+    EXPECT_EQ(orvane::readDocument(other.bytes.substr(0, 512)).error,
+              "The file is damaged or cut short: the directory of its streams cannot be read, and no Word document "
+              "was found in it.");
+}
+
 TEST(CompoundFile, RefusesWhatIsNotACompoundFile) {
     CompoundFile file;
     std::string error;

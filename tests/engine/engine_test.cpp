@@ -172,7 +172,14 @@ TEST(ReadDocument, FailuresSayWhatTheFileIsAndWhatIsWrong) {
         {compoundFile("Workbook"), "The file is an Excel workbook, not a word-processing document."},
         {compoundFile("PowerPoint Document"), "The file is a PowerPoint presentation, not a word-processing document."},
         {compoundFile("Contents"),
-         "The file is an Office compound file but holds no Word document (it has no WordDocument stream)."},
+         "The file is damaged or cut short: the directory of its streams cannot be read, and no Word document was "
+         "found in it."},
+        {"\xDB\xA5\x2D\x00\x31\x40\x09\x04"s + std::string(100, '\0'),
+         "The file is a Word for Windows 1 or 2 document, an older format than Orvane reads. Orvane reads Word 6 to "
+         "2003 (.doc), Word 2007 and later (.docx), OpenDocument (.odt), RTF and plain text."},
+        {"\xFFWPC\x10\x00\x00\x00\x01\x0A"s, "The file is a WordPerfect document, which Orvane cannot read. Orvane "
+                                              "reads Word 6 to 2003 (.doc), Word 2007 and later (.docx), OpenDocument "
+                                              "(.odt), RTF and plain text."},
         {"<html><body>hi</body></html>", "The file is a web page (HTML), which this version cannot read yet."},
         {"%PDF-1.4\n", "The file is not a document that Orvane can read: it begins with 25 50 44 46 2D 31 2E 34 "
                        "(\"%PDF-1.4\")."},
