@@ -18,6 +18,7 @@
 #include "cfb/CompoundFile.h"
 #include "doc/DocFormat.h"
 #include "doc/DocProps.h"
+#include "picture/PictureConvert.h"
 
 namespace orvane::encoding {
 class CodePage;
@@ -131,6 +132,7 @@ private:
     std::string m_wordStream, m_tableStream, m_dataStream;
     Bytes m_word, m_table, m_data;
     ReadLimits m_limits;
+    picture::PixelBudget m_pixels{m_limits.maxPicturePixels, m_limits.maxDocumentPixels};
     std::vector<std::string>& m_warnings;
     std::set<std::string> m_warned;
     model::Document m_doc;

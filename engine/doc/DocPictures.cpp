@@ -61,10 +61,10 @@ bool inflateInto(std::string_view in, std::size_t limit, std::string& out) {
 // Device-independent bitmaps into PNG (RTF carries PNG; a DIB it does not):
 // given the file header a .bmp would have, the BMP converter does the rest.
 
-bool dibToPng(std::string_view dib, std::size_t maxPixels, model::Image& image) {
+picture::Conversion dibToPng(std::string_view dib, picture::PixelBudget& budget, model::Image& image) {
     const Bytes b{dib};
     const std::size_t headerSize = b.u32(0);
-    if (headerSize < 40 || headerSize > dib.size() || dib.size() > 0x7FFFFFF0u) return false;
+    if (headerSize < 40 || headerSize > dib.size() || dib.size() > 0x7FFFFFF0u) return picture::Conversion::Undecodable;
     const int bpp = static_cast<int>(b.u16(14));
     const std::uint32_t compression = b.u32(16);
     std::size_t colors = b.u32(32);
@@ -82,12 +82,13 @@ bool dibToPng(std::string_view dib, std::size_t maxPixels, model::Image& image) 
     putLe32(14 + pixelsAt);
     bmp.append(dib);
     picture::PngImage png;
-    if (!picture::bmpToPng(bmp, maxPixels, png)) return false;
-    image.format = model::ImageFormat::Png;
-    image.data = std::move(png.data);
+    const picture::Conversion outcome = picture::bmpToPng(bmp, budget, png);
     image.pixelWidth = png.width;
     image.pixelHeight = png.height;
-    return true;
+    if (outcome != picture::Conversion::Converted) return outcome;
+    image.format = model::ImageFormat::Png;
+    image.data = std::move(png.data);
+    return outcome;
 }
 
 struct Record {
@@ -264,9 +265,18 @@ std::optional<model::Image> DocConverter::blipRecord(std::string_view bytes) {
         return image;
     }
     case 0xF01F:
-        if (data.size() > uids + 1 && dibToPng(data.substr(uids + 1), 16u * 1024 * 1024, image)) return image;
-        warnOnce("A bitmap (DIB) picture that could not be converted was left out");
+    {
+        const picture::Conversion outcome = data.size() > uids + 1 ? dibToPng(data.substr(uids + 1), m_pixels, image)
+                                                                   : picture::Conversion::Undecodable;
+        if (outcome == picture::Conversion::Converted) return image;
+        picture::PngImage claimed;
+        claimed.width = image.pixelWidth;
+        claimed.height = image.pixelHeight;
+        warnOnce(outcome == picture::Conversion::Undecodable
+                     ? "A bitmap (DIB) picture that could not be converted was left out"
+                     : picture::leftOutWarning(outcome, "bitmap (DIB)", claimed, m_pixels));
         break;
+    }
     case 0xF029: warnOnce("A TIFF picture was left out: RTF output carries PNG, JPEG and metafiles"); break;
     case 0xF01C: warnOnce("A Macintosh PICT picture was left out"); break;
     default: break;

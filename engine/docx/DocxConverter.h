@@ -18,6 +18,7 @@
 #include "docx/DocxFormat.h"
 #include "docx/DocxPackage.h"
 #include "docx/DocxParse.h"
+#include "picture/PictureConvert.h"
 
 namespace orvane::docx {
 
@@ -200,6 +201,7 @@ private:
 
     Package& m_pkg;
     const ReadLimits m_limits;
+    picture::PixelBudget m_pixels{m_limits.maxPicturePixels, m_limits.maxDocumentPixels};
     std::string m_mainPart;
     std::vector<std::string>& m_warnings;
     std::set<std::string> m_warned;

@@ -564,18 +564,16 @@ void DocxConverter::emitImage(const std::string& relId, const CharProps& props, 
             if (kind == Sniffed::Gif || kind == Sniffed::Bmp) {
                 // RTF has no place for these: they travel as PNG.
                 picture::PngImage png;
-                const std::size_t maxPixels = std::min<std::size_t>(40u * 1000 * 1000, m_limits.maxEntryBytes);
-                const bool converted = kind == Sniffed::Gif ? picture::gifToPng(bytes, maxPixels, png)
-                                                            : picture::bmpToPng(bytes, maxPixels, png);
-                if (converted) {
+                const picture::Conversion outcome = kind == Sniffed::Gif ? picture::gifToPng(bytes, m_pixels, png)
+                                                                         : picture::bmpToPng(bytes, m_pixels, png);
+                if (outcome == picture::Conversion::Converted) {
                     image = std::make_shared<model::Image>();
                     image->format = model::ImageFormat::Png;
                     image->pixelWidth = png.width;
                     image->pixelHeight = png.height;
                     image->data = std::move(png.data);
                 } else {
-                    warnOnce(std::string("A picture in ") + sniffedName(kind) +
-                             " format could not be decoded and was left out");
+                    warnOnce(picture::leftOutWarning(outcome, sniffedName(kind), png, m_pixels));
                 }
             } else if (!format) {
                 warnOnce(std::string("Pictures in ") + sniffedName(kind) + " format are left out");

@@ -1326,13 +1326,15 @@ bool OdtConverter::loadImage(pugi::xml_node image, model::Image& out, std::strin
     Sniffed kind = sniff(data);
     if (kind == Sniffed::Gif || kind == Sniffed::Bmp) {
         // RTF carries neither; as PNG they keep their place and look.
-        const std::size_t maxPixels = std::min<std::size_t>(25'000'000, m_limits.maxEntryBytes / 4);
         picture::PngImage png;
-        const bool converted = kind == Sniffed::Gif ? picture::gifToPng(data, maxPixels, png) : picture::bmpToPng(data, maxPixels, png);
-        if (converted) {
-            data = std::move(png.data);
-            kind = Sniffed::Png;
+        const picture::Conversion outcome =
+            kind == Sniffed::Gif ? picture::gifToPng(data, m_pixels, png) : picture::bmpToPng(data, m_pixels, png);
+        if (outcome != picture::Conversion::Converted) {
+            problem = picture::leftOutWarning(outcome, kind == Sniffed::Gif ? "GIF" : "BMP", png, m_pixels);
+            return false;
         }
+        data = std::move(png.data);
+        kind = Sniffed::Png;
     }
     switch (kind) {
     case Sniffed::Png:
@@ -1352,8 +1354,8 @@ bool OdtConverter::loadImage(pugi::xml_node image, model::Image& out, std::strin
         return true;
     }
     case Sniffed::Svm: problem = "A picture in StarView metafile format (SVM) was left out"; break;
-    case Sniffed::Gif: problem = "A GIF picture that could not be decoded was left out"; break;
-    case Sniffed::Bmp: problem = "A BMP picture that could not be decoded was left out"; break;
+    case Sniffed::Gif:
+    case Sniffed::Bmp: break;  // converted above, or left out with a warning of their own
     case Sniffed::Tiff: problem = "A TIFF picture was left out"; break;
     case Sniffed::Svg: problem = "An SVG picture without a fallback picture was left out"; break;
     case Sniffed::Unknown: problem = "A picture in an unknown format was left out"; break;

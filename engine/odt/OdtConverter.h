@@ -18,6 +18,7 @@
 
 #include "reader/Reader.h"
 #include "odt/OdtStyles.h"
+#include "picture/PictureConvert.h"
 
 namespace orvane::odt {
 
@@ -146,6 +147,7 @@ private:
 
     const OdtSources& m_src;
     const ReadLimits m_limits;
+    picture::PixelBudget m_pixels{m_limits.maxPicturePixels, m_limits.maxDocumentPixels};
     std::vector<std::string>& m_warnings;
     std::set<std::string> m_warned;
     model::Document m_doc;

@@ -217,16 +217,48 @@ bool lzwDecode(const std::vector<unsigned char>& data, int minCodeSize, std::vec
 
 }  // namespace
 
-bool gifToPng(std::string_view gif, std::size_t maxPixels, PngImage& out) {
+namespace {
+
+// Whether a picture of this size may be decoded, charging the budget if so;
+// `out` keeps the claimed size for the warning.
+Conversion admit(int width, int height, PixelBudget& budget, PngImage& out) {
+    out.width = width;
+    out.height = height;
+    const std::size_t pixels = static_cast<std::size_t>(width) * static_cast<std::size_t>(height);
+    if (pixels > budget.perPicture()) return Conversion::TooLarge;
+    if (!budget.take(pixels)) return Conversion::OverBudget;
+    return Conversion::Converted;
+}
+
+}  // namespace
+
+std::string leftOutWarning(Conversion outcome, std::string_view format, const PngImage& claimed,
+                           const PixelBudget& budget) {
+    const std::string kind(format);
+    switch (outcome) {
+    case Conversion::TooLarge:
+        return "A " + kind + " picture of " + std::to_string(claimed.width) + " by " +
+               std::to_string(claimed.height) + " pixels is too large to convert and was left out";
+    case Conversion::OverBudget:
+        return "Pictures in GIF and BMP format beyond " + std::to_string(budget.total() / 1000000) +
+               " million pixels in all were left out";
+    case Conversion::Undecodable:
+    case Conversion::Converted: break;
+    }
+    return "A " + kind + " picture that could not be decoded was left out";
+}
+
+Conversion gifToPng(std::string_view gif, PixelBudget& budget, PngImage& out) {
     out = PngImage{};
+    constexpr Conversion kDamaged = Conversion::Undecodable;
     const auto* b = reinterpret_cast<const unsigned char*>(gif.data());
     const std::size_t n = gif.size();
-    if (n < 13 || std::memcmp(b, "GIF8", 4) != 0) return false;
+    if (n < 13 || std::memcmp(b, "GIF8", 4) != 0) return kDamaged;
     std::string palette;
     std::size_t pos = 13;
     if (b[10] & 0x80) {
         const std::size_t size = 3u * (2u << (b[10] & 7));
-        if (pos + size > n) return false;
+        if (pos + size > n) return kDamaged;
         palette.assign(gif.substr(pos, size));
         pos += size;
     }
@@ -234,25 +266,28 @@ bool gifToPng(std::string_view gif, std::size_t maxPixels, PngImage& out) {
     while (pos < n) {
         const unsigned char kind = b[pos++];
         if (kind == 0x21) {
-            if (pos >= n) return false;
+            if (pos >= n) return kDamaged;
             const unsigned char label = b[pos++];
             if (label == 0xF9 && pos + 5 <= n && b[pos] >= 4 && (b[pos + 1] & 1)) transparent = b[pos + 4];
             while (pos < n && b[pos] != 0) pos += 1 + b[pos];
             ++pos;
         } else if (kind == 0x2C) {
-            if (pos + 9 > n) return false;
+            if (pos + 9 > n) return kDamaged;
             const int width = static_cast<int>(le16(b + pos + 4));
             const int height = static_cast<int>(le16(b + pos + 6));
             const unsigned char flags = b[pos + 8];
             pos += 9;
             if (flags & 0x80) {
                 const std::size_t size = 3u * (2u << (flags & 7));
-                if (pos + size > n) return false;
+                if (pos + size > n) return kDamaged;
                 palette.assign(gif.substr(pos, size));
                 pos += size;
             }
             const std::size_t pixels = static_cast<std::size_t>(width) * static_cast<std::size_t>(height);
-            if (width <= 0 || height <= 0 || pixels > maxPixels || pos >= n) return false;
+            if (width <= 0 || height <= 0 || pos >= n) return kDamaged;
+            if (const Conversion admitted = admit(width, height, budget, out); admitted != Conversion::Converted) {
+                return admitted;
+            }
             const int minCode = b[pos++];
             std::vector<unsigned char> data;
             while (pos < n && b[pos] != 0) {
@@ -263,7 +298,10 @@ bool gifToPng(std::string_view gif, std::size_t maxPixels, PngImage& out) {
             }
             std::vector<unsigned char> indexes;
             indexes.reserve(pixels);
-            if (!lzwDecode(data, minCode, indexes, pixels)) return false;
+            if (!lzwDecode(data, minCode, indexes, pixels)) {
+                out = PngImage{};
+                return kDamaged;
+            }
             indexes.resize(pixels, transparent >= 0 ? static_cast<unsigned char>(transparent) : 0);
             std::string rows(pixels, '\0');
             if (flags & 0x40) {
@@ -292,42 +330,51 @@ bool gifToPng(std::string_view gif, std::size_t maxPixels, PngImage& out) {
             out.data = encodePng(width, height, 3, rows, palette, alpha);
             out.width = width;
             out.height = height;
-            return true;
+            return Conversion::Converted;
         } else {
-            return false;  // the trailer, or damage, before any picture
+            return kDamaged;  // the trailer, or damage, before any picture
         }
     }
-    return false;
+    return kDamaged;
 }
 
-bool bmpToPng(std::string_view bmp, std::size_t maxPixels, PngImage& out) {
+Conversion bmpToPng(std::string_view bmp, PixelBudget& budget, PngImage& out) {
     out = PngImage{};
+    constexpr Conversion kDamaged = Conversion::Undecodable;
     const auto* b = reinterpret_cast<const unsigned char*>(bmp.data());
     const std::size_t n = bmp.size();
-    if (n < 54 || b[0] != 'B' || b[1] != 'M') return false;
+    if (n < 54 || b[0] != 'B' || b[1] != 'M') return kDamaged;
     const std::uint32_t offset = le32(b + 10);
     const std::uint32_t header = le32(b + 14);
-    if (header < 40 || 14u + header > n) return false;
+    if (header < 40 || 14u + header > n) return kDamaged;
     const auto width = static_cast<std::int32_t>(le32(b + 18));
     auto height = static_cast<std::int32_t>(le32(b + 22));
     const std::uint32_t bpp = le16(b + 28);
     const std::uint32_t compression = le32(b + 30);
     const bool topDown = height < 0;
     if (topDown) height = -height;
-    if (width <= 0 || height <= 0 || width > 100000 || height > 100000) return false;
+    if (width <= 0 || height <= 0) return kDamaged;
+    if (!(compression == 0 || (compression == 3 && bpp == 32))) return kDamaged;
+    if (bpp != 1 && bpp != 4 && bpp != 8 && bpp != 24 && bpp != 32) return kDamaged;
+    // The size claimed is judged before the pixel rows are looked for.
     const std::size_t pixels = static_cast<std::size_t>(width) * static_cast<std::size_t>(height);
-    if (pixels > maxPixels) return false;
-    if (!(compression == 0 || (compression == 3 && bpp == 32))) return false;
-    if (bpp != 1 && bpp != 4 && bpp != 8 && bpp != 24 && bpp != 32) return false;
+    if (width > 100000 || height > 100000 || pixels > budget.perPicture()) {
+        out.width = width;
+        out.height = height;
+        return Conversion::TooLarge;
+    }
     const std::size_t stride = ((static_cast<std::size_t>(bpp) * static_cast<std::size_t>(width) + 31) / 32) * 4;
-    if (offset > n || stride * static_cast<std::size_t>(height) > n - offset) return false;
+    if (offset > n || stride * static_cast<std::size_t>(height) > n - offset) return kDamaged;
+    if (const Conversion admitted = admit(width, height, budget, out); admitted != Conversion::Converted) {
+        return admitted;
+    }
 
     std::string palette;
     if (bpp <= 8) {
         std::uint32_t colors = le32(b + 46);
         if (colors == 0 || colors > (1u << bpp)) colors = 1u << bpp;
         const std::size_t at = 14u + header;
-        if (at + colors * 4u > n) return false;
+        if (at + colors * 4u > n) return kDamaged;
         for (std::uint32_t i = 0; i < colors; ++i) {
             // Stored as blue, green, red, reserved.
             palette.push_back(static_cast<char>(b[at + i * 4 + 2]));
@@ -359,7 +406,7 @@ bool bmpToPng(std::string_view bmp, std::size_t maxPixels, PngImage& out) {
     out.data = encodePng(width, height, 2, rows);
     out.width = width;
     out.height = height;
-    return true;
+    return Conversion::Converted;
 }
 
 void pixelSize(const std::string& data, model::ImageFormat format, int& w, int& h) {

@@ -23,6 +23,9 @@ struct ReadLimits {
     std::size_t maxArchiveEntries = 10000;
     std::size_t maxEntryBytes = 256u * 1024 * 1024;     // one inflated archive member
     int maxNesting = 200;                               // tables in tables, RTF groups, XML depth
+    // GIF and BMP pictures decoded to PNG: one picture, and all of a document's.
+    std::size_t maxPicturePixels = 40u * 1000 * 1000;
+    std::size_t maxDocumentPixels = 300u * 1000 * 1000;
 };
 
 // The outcome of reading a document: the model, or a message a user can act on.

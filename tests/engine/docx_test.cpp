@@ -1139,8 +1139,9 @@ bool pngPixelsAre(const std::string& png, const std::string& expectedRows) {
 
 TEST(DocxImages, GifAndBmpBecomePng) {
     using namespace orvane::picture;
+    PixelBudget budget(1000, 1000000);
     PngImage png;
-    ASSERT_TRUE(gifToPng(kGif, 1000, png));
+    ASSERT_EQ(gifToPng(kGif, budget, png), Conversion::Converted);
     EXPECT_EQ(png.width, 2);
     EXPECT_EQ(png.height, 2);
     EXPECT_NE(png.data.find("PLTE\xFF\x00\x00\x00\x00\xFF"), std::string::npos) << "the palette as given";
@@ -1151,20 +1152,87 @@ TEST(DocxImages, GifAndBmpBecomePng) {
     const std::string interlaced("GIF89a\x01\x00\x04\x00\x80\x00\x00\x00\x00\x00\xFF\xFF\xFF"
                                  "\x21\xF9\x04\x01\x00\x00\x01\x00"
                                  "\x2C\x00\x00\x00\x00\x01\x00\x04\x00\x40\x02\x02\x44\x5C\x00\x3B", 43);
-    ASSERT_TRUE(gifToPng(interlaced, 1000, png));
+    ASSERT_EQ(gifToPng(interlaced, budget, png), Conversion::Converted);
     EXPECT_EQ(png.height, 4);
     EXPECT_NE(png.data.find(std::string("tRNS\xFF\x00", 6)), std::string::npos);
     EXPECT_TRUE(pngPixelsAre(png.data, std::string("\0\0\0\0\0\1\0\1", 8)));
 
-    EXPECT_FALSE(gifToPng(kGif, 3, png)) << "larger than allowed";
-    EXPECT_FALSE(gifToPng("GIF89a\x02\x00", 1000, png));
-    EXPECT_FALSE(gifToPng(kGif.substr(0, 20), 1000, png));
+    EXPECT_EQ(gifToPng("GIF89a\x02\x00", budget, png), Conversion::Undecodable);
+    EXPECT_EQ(gifToPng(kGif.substr(0, 20), budget, png), Conversion::Undecodable);
 
-    ASSERT_TRUE(bmpToPng(kBmp, 1000, png));
+    ASSERT_EQ(bmpToPng(kBmp, budget, png), Conversion::Converted);
     EXPECT_EQ(png.width, 2);
     EXPECT_EQ(png.height, 1);
     EXPECT_TRUE(pngPixelsAre(png.data, std::string("\0\xFF\0\0\0\xFF\0", 7)));
-    EXPECT_FALSE(bmpToPng(kBmp.substr(0, 60), 1000, png)) << "pixel rows cut short";
+    EXPECT_EQ(bmpToPng(kBmp.substr(0, 60), budget, png), Conversion::Undecodable) << "pixel rows cut short";
+}
+
+// A BMP header claiming the given size, with no pixels behind it.
+std::string claimedBmp(std::uint32_t width, std::uint32_t height) {
+    std::string bmp = kBmp.substr(0, 54);
+    for (int i = 0; i < 4; ++i) {
+        bmp[18 + i] = static_cast<char>((width >> (8 * i)) & 0xFF);
+        bmp[22 + i] = static_cast<char>((height >> (8 * i)) & 0xFF);
+    }
+    return bmp;
+}
+
+TEST(DocxImages, PicturesTooLargeOrBeyondTheDocumentsBudgetAreNamedNotDecoded) {
+    using namespace orvane::picture;
+    PixelBudget budget(6, 10);
+    PngImage png;
+    // Over the bound for one picture: said with the size it claims, before
+    // anything is decoded, and nothing is charged.
+    PixelBudget tight(3, 10);
+    EXPECT_EQ(gifToPng(kGif, tight, png), Conversion::TooLarge);
+    EXPECT_EQ(leftOutWarning(Conversion::TooLarge, "GIF", png, budget),
+              "A GIF picture of 2 by 2 pixels is too large to convert and was left out");
+    EXPECT_EQ(bmpToPng(claimedBmp(100000, 100000), budget, png), Conversion::TooLarge);
+    EXPECT_EQ(png.width, 100000);
+    EXPECT_EQ(bmpToPng(claimedBmp(200000, 1), budget, png), Conversion::TooLarge) << "wider than any picture";
+
+    // 2x2 + 2x1 + 2x2 = 10 pixels fit; the next picture does not, however small.
+    EXPECT_EQ(gifToPng(kGif, budget, png), Conversion::Converted);
+    EXPECT_EQ(bmpToPng(kBmp, budget, png), Conversion::Converted);
+    EXPECT_EQ(gifToPng(kGif, budget, png), Conversion::Converted);
+    EXPECT_EQ(bmpToPng(kBmp, budget, png), Conversion::OverBudget);
+    EXPECT_TRUE(png.data.empty());
+    PixelBudget large(40000000, 300000000);
+    EXPECT_EQ(leftOutWarning(Conversion::OverBudget, "BMP", png, large),
+              "Pictures in GIF and BMP format beyond 300 million pixels in all were left out");
+}
+
+TEST(DocxReader, ManyHugePicturesStopAtTheDocumentsPixelBudget) {
+    // Each GIF says it is 300x300 in a few bytes; 40 of them claim more than
+    // the document may decode. Those past the budget are left out with one
+    // warning instead of keeping the engine busy.
+    std::string huge = kGif;
+    huge[6] = huge[24] = static_cast<char>(300 & 0xFF);  // screen and picture width
+    huge[7] = huge[25] = static_cast<char>(300 >> 8);
+    huge[8] = huge[26] = static_cast<char>(300 & 0xFF);  // and height
+    huge[9] = huge[27] = static_cast<char>(300 >> 8);
+    DocxBuilder b;
+    b.body = "<w:p>";
+    for (int i = 0; i < 40; ++i) {
+        const std::string name = "media/huge" + std::to_string(i) + ".gif";
+        const std::string id = b.rel("image", name);
+        b.file("word/" + name, huge);
+        b.body += R"(<w:r><w:drawing><wp:inline><wp:extent cx="6350" cy="6350"/><a:graphic><a:graphicData><pic:pic>
+          <pic:blipFill><a:blip r:embed=")" + id + R"("/></pic:blipFill></pic:pic></a:graphicData></a:graphic></wp:inline></w:drawing></w:r>)";
+    }
+    b.body += "</w:p>";
+    ReadLimits limits;
+    limits.maxDocumentPixels = 1000000;
+    const ReadResult r = read(b.build(), limits);
+    ASSERT_TRUE(r.ok()) << r.error;
+    int images = 0;
+    for (const auto& inl : std::get<orvane::model::Paragraph>(r.document->sections.at(0).blocks.at(0).value).content) {
+        images += std::holds_alternative<orvane::model::Image>(inl.value);
+    }
+    EXPECT_EQ(images, 11) << "a million pixels hold 11 pictures of 90 000";
+    EXPECT_EQ(std::count(r.warnings.begin(), r.warnings.end(),
+                         "Pictures in GIF and BMP format beyond 1 million pixels in all were left out"),
+              1);
 }
 
 // ---------------------------------------------------------------------------
