@@ -402,7 +402,7 @@ void DocxConverter::applyParaPr(model::ParaProps& p, const ParaPr& x) const {
     }
     if (!x.tabs.empty()) applyTabs(p.tabs, x.tabs);
     if (x.shading) p.shading = *x.shading;
-    const auto side = [&](std::optional<model::Border>& into, BorderSide from) {
+    const auto side = [&](model::Rare<model::Border>& into, BorderSide from) {
         if (const auto& b = x.borders[static_cast<std::size_t>(from)]) into = *b;
     };
     side(p.borders.top, BorderTop);

@@ -16,6 +16,8 @@
 #include <variant>
 #include <vector>
 
+#include "model/Rare.h"
+
 namespace orvane::model {
 
 using Twips = std::int32_t;
@@ -24,7 +26,7 @@ using Rgb = std::uint32_t;  // 0xRRGGBB
 // ---------------------------------------------------------------------------
 // Fonts
 
-enum class FontFamily { Nil, Roman, Swiss, Modern, Script, Decor, Tech, Bidi };
+enum class FontFamily : std::uint8_t { Nil, Roman, Swiss, Modern, Script, Decor, Tech, Bidi };
 
 struct Font {
     std::string name;          // face name, e.g. "Times New Roman"
@@ -37,30 +39,30 @@ struct Font {
 // ---------------------------------------------------------------------------
 // Character formatting (effective values)
 
-enum class Underline { None, Single, Words, Double, Dotted, Dash, DotDash, DotDotDash, Thick, Wave };
-enum class VerticalAlign { Baseline, Superscript, Subscript };
+enum class Underline : std::uint8_t { None, Single, Words, Double, Dotted, Dash, DotDash, DotDotDash, Thick, Wave };
+enum class VerticalAlign : std::uint8_t { Baseline, Superscript, Subscript };
 
 struct CharProps {
     int font = 0;                      // index into Document::fonts (Latin text)
+    int sizeHalfPoints = 24;           // 12 pt
+    Twips spacing = 0;                 // character spacing expansion (+) or condensing (-)
+    int lang = 0;                      // Windows language id, 0 unknown
     std::optional<int> eastAsiaFont;   // index into Document::fonts for East Asian text
     std::optional<int> complexFont;    // index into Document::fonts for complex scripts
-    int sizeHalfPoints = 24;           // 12 pt
-    bool bold = false;
-    bool italic = false;
-    Underline underline = Underline::None;
-    bool strike = false;
-    bool doubleStrike = false;
+    std::optional<int> charStyle;      // index into Document::styles (a character style)
     std::optional<Rgb> color;          // none: automatic
     std::optional<Rgb> highlight;      // none: no highlight
     std::optional<Rgb> shading;        // run background, none: clear
+    Underline underline = Underline::None;
     VerticalAlign verticalAlign = VerticalAlign::Baseline;
+    bool bold = false;
+    bool italic = false;
+    bool strike = false;
+    bool doubleStrike = false;
     bool caps = false;
     bool smallCaps = false;
     bool hidden = false;
     bool rtl = false;                  // right-to-left run
-    Twips spacing = 0;                 // character spacing expansion (+) or condensing (-)
-    int lang = 0;                      // Windows language id, 0 unknown
-    std::optional<int> charStyle;      // index into Document::styles (a character style)
 
     bool operator==(const CharProps&) const = default;
 };
@@ -68,10 +70,10 @@ struct CharProps {
 // ---------------------------------------------------------------------------
 // Paragraph formatting (effective values)
 
-enum class Alignment { Left, Center, Right, Justify, Distribute };
-enum class LineRule { Auto, AtLeast, Exact };
-enum class TabKind { Left, Center, Right, Decimal, Bar };
-enum class TabLeader { None, Dots, Hyphens, Underline, ThickLine, Equals, MiddleDots };
+enum class Alignment : std::uint8_t { Left, Center, Right, Justify, Distribute };
+enum class LineRule : std::uint8_t { Auto, AtLeast, Exact };
+enum class TabKind : std::uint8_t { Left, Center, Right, Decimal, Bar };
+enum class TabLeader : std::uint8_t { None, Dots, Hyphens, Underline, ThickLine, Equals, MiddleDots };
 
 struct TabStop {
     Twips position = 0;
@@ -81,7 +83,7 @@ struct TabStop {
 };
 
 // A line along one side of a paragraph or a table cell.
-enum class BorderStyle {
+enum class BorderStyle : std::uint8_t {
     Single, Thick, Double, Dotted, Dashed, DotDash, DotDotDash, Triple,
     ThinThickSmall, ThickThinSmall, ThinThickThinSmall, ThinThickMedium, ThickThinMedium,
     ThinThickThinMedium, ThinThickLarge, ThickThinLarge, ThinThickThinLarge,
@@ -96,12 +98,13 @@ struct Border {
     bool operator==(const Border&) const = default;
 };
 
-// The four sides of a box; a side without a border has none.
+// The four sides of a box; a side without a border has none. Most boxes
+// have none, so each side costs a pointer until it has one.
 struct BoxBorders {
-    std::optional<Border> top;
-    std::optional<Border> left;
-    std::optional<Border> bottom;
-    std::optional<Border> right;
+    Rare<Border> top;
+    Rare<Border> left;
+    Rare<Border> bottom;
+    Rare<Border> right;
     bool any() const { return top || left || bottom || right; }
     bool operator==(const BoxBorders&) const = default;
 };
@@ -109,7 +112,7 @@ struct BoxBorders {
 // A paragraph's borders: its box, and the line between it and the next
 // paragraph with the same borders.
 struct ParaBorders : BoxBorders {
-    std::optional<Border> between;
+    Rare<Border> between;
     bool any() const { return BoxBorders::any() || between; }
     bool operator==(const ParaBorders&) const = default;
 };
@@ -172,10 +175,10 @@ struct Revision {
 struct TextRun {
     std::string text;
     CharProps props;
-    std::optional<Revision> revision{};  // none: not a tracked change
+    Rare<Revision> revision{};     // none: not a tracked change
 };
 
-enum class BreakKind { Page, Column };
+enum class BreakKind : std::uint8_t { Page, Column };
 struct Break {
     BreakKind kind = BreakKind::Page;
     CharProps props;
@@ -204,7 +207,7 @@ struct FieldEnd {};
 
 // What a frame's position is measured from. Text: the column horizontally,
 // the anchoring paragraph vertically.
-enum class FrameRelative { Text, Margin, Page };
+enum class FrameRelative : std::uint8_t { Text, Margin, Page };
 
 struct FramePosition {
     FrameRelative horizontal = FrameRelative::Text;
@@ -216,9 +219,9 @@ struct FramePosition {
 
 // How the text around a frame flows: TopBottom leaves the lines beside it
 // empty, Square/Tight/Through wrap around it, InFront/Behind ignore it.
-enum class FrameWrap { Square, TopBottom, Tight, Through, InFront, Behind };
+enum class FrameWrap : std::uint8_t { Square, TopBottom, Tight, Through, InFront, Behind };
 
-enum class ImageFormat { Png, Jpeg, Emf, Wmf };
+enum class ImageFormat : std::uint8_t { Png, Jpeg, Emf, Wmf };
 struct Image {
     ImageFormat format = ImageFormat::Png;
     std::string data;              // the picture's bytes as stored
@@ -298,11 +301,11 @@ struct Paragraph {
     ParaProps props;
     CharProps markProps;           // the paragraph mark's character properties
     std::vector<Inline> content;
-    std::optional<Revision> markRevision{};  // the mark inserted or deleted as a tracked change
+    Rare<Revision> markRevision{};  // the mark inserted or deleted as a tracked change
 };
 
-enum class VMerge { None, Start, Continue };
-enum class CellVAlign { Top, Center, Bottom };
+enum class VMerge : std::uint8_t { None, Start, Continue };
+enum class CellVAlign : std::uint8_t { Top, Center, Bottom };
 
 struct TableCell {
     Twips width = 0;

@@ -250,7 +250,7 @@ const char* name(BorderStyle b) {
 }
 
 // " top=single:10:#000000:sp4 ..." for the sides that have a border.
-void borderSides(std::string& s, std::initializer_list<std::pair<const char*, const std::optional<Border>*>> sides) {
+void borderSides(std::string& s, std::initializer_list<std::pair<const char*, const Rare<Border>*>> sides) {
     const Border usual;
     for (const auto& [key, side] : sides) {
         if (!*side) continue;

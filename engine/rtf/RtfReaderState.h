@@ -231,7 +231,7 @@ struct RowDef {
     // \trbrdr*: the table's outer borders and its inner rules, for cells
     // that state none of their own.
     BoxBorders outer;
-    std::optional<Border> insideH, insideV;
+    Rare<Border> insideH, insideV;
     Twips left = 0;
     Twips height = 0;
     bool header = false;

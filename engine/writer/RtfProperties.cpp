@@ -191,14 +191,14 @@ void Writer::paraPropsToRtf(const ParaProps& p, const Baselines<ParaProps>& base
     if (p.shading) word("cbpat", colorIndex(*p.shading & 0xFFFFFF));
     // The sides with a border; a side the style (or default) has a border on
     // and this paragraph has none says \brdrnone.
-    using Side = std::optional<Border> ParaBorders::*;
+    using Side = Rare<Border> ParaBorders::*;
     const std::pair<std::string_view, Side> sides[] = {
         {"brdrt", &BoxBorders::top}, {"brdrl", &BoxBorders::left}, {"brdrb", &BoxBorders::bottom},
         {"brdrr", &BoxBorders::right}, {"brdrbtw", &ParaBorders::between}};
     for (const auto& entry : sides) {
         const std::string_view side = entry.first;
         const Side member = entry.second;  // not a structured binding: clang 14 cannot capture those
-        const std::optional<Border>& border = p.borders.*member;
+        const Rare<Border>& border = p.borders.*member;
         if (border) {
             word(side);
             borderToRtf(*border, true);

@@ -50,7 +50,7 @@ void Writer::rowDefinitionToRtf(const Table& table, const TableRow& row, Twips a
         if (cell.vmerge == VMerge::Continue) word("clvmrg");
         if (cell.valign == CellVAlign::Center) word("clvertalc");
         if (cell.valign == CellVAlign::Bottom) word("clvertalb");
-        const std::pair<std::string_view, const std::optional<Border>*> sides[] = {
+        const std::pair<std::string_view, const Rare<Border>*> sides[] = {
             {"clbrdrt", &cell.borders.top}, {"clbrdrl", &cell.borders.left},
             {"clbrdrb", &cell.borders.bottom}, {"clbrdrr", &cell.borders.right}};
         for (const auto& [side, border] : sides) {
