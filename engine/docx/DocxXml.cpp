@@ -54,7 +54,7 @@ constexpr std::array<xml::KnownNamespace, 33> kNamespaces{{
 
 bool parseXmlPart(std::string name, std::string bytes, const ReadLimits& limits, xml::Part& out,
                   std::string& error, bool* refuse) {
-    const xml::ParseOptions options{kNamespaces, limits.maxNesting, false, "The package part "};
+    const xml::ParseOptions options{kNamespaces, limits.maxNesting, limits.maxXmlElements, false, "The package part "};
     return xml::parse(out, std::move(name), std::move(bytes), options, error, refuse);
 }
 

@@ -46,7 +46,7 @@ constexpr std::array<xml::KnownNamespace, 22> kNamespaces{{
 bool parseXml(std::string name, std::string bytes, const ReadLimits& limits, xml::Part& out, std::string& error) {
     // Whitespace-only text matters inside paragraphs (the space between two
     // spans), so it is kept everywhere; the reader skips it between blocks.
-    const xml::ParseOptions options{kNamespaces, limits.maxNesting, true, "The file's "};
+    const xml::ParseOptions options{kNamespaces, limits.maxNesting, limits.maxXmlElements, true, "The file's "};
     return xml::parse(out, std::move(name), std::move(bytes), options, error);
 }
 

@@ -23,6 +23,7 @@ struct ReadLimits {
     std::size_t maxArchiveEntries = 10000;
     std::size_t maxEntryBytes = 256u * 1024 * 1024;     // one inflated archive member
     int maxNesting = 200;                               // tables in tables, RTF groups, XML depth
+    std::size_t maxXmlElements = 10u * 1000 * 1000;     // in one XML stream of a package
     // GIF and BMP pictures decoded to PNG: one picture, and all of a document's.
     std::size_t maxPicturePixels = 40u * 1000 * 1000;
     std::size_t maxDocumentPixels = 300u * 1000 * 1000;

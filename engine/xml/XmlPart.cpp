@@ -1,11 +1,38 @@
 #include "xml/XmlPart.h"
 
+#include <cstring>
+
 namespace orvane::xml {
+
+namespace {
+
+// How many element start tags the text holds, counted up to `bound` + 1.
+std::size_t countElements(std::string_view text, std::size_t bound) {
+    std::size_t count = 0;
+    const char* at = text.data();
+    const char* const end = at + text.size();
+    while (count <= bound) {
+        at = static_cast<const char*>(std::memchr(at, '<', static_cast<std::size_t>(end - at)));
+        if (!at || ++at == end) break;
+        if (*at != '/' && *at != '!' && *at != '?') ++count;
+    }
+    return count;
+}
+
+}  // namespace
 
 bool parse(Part& out, std::string name, std::string bytes, const ParseOptions& options, std::string& error,
            bool* refused) {
     out.name = std::move(name);
     out.text = std::move(bytes);
+    if (countElements(out.text, options.maxElements) > options.maxElements) {
+        const std::size_t n = options.maxElements;
+        error = "The document is too large to convert: " + out.name + " holds more than " +
+                (n >= 1000000 && n % 1000000 == 0 ? std::to_string(n / 1000000) + " million" : std::to_string(n)) +
+                " XML elements";
+        if (refused) *refused = true;
+        return false;
+    }
     const bool rewrite = needsPrefixRewrite(out.text, options.known);
     const unsigned flags = pugi::parse_default | pugi::parse_doctype |
                            (options.keepBlankText ? pugi::parse_ws_pcdata : pugi::parse_ws_pcdata_single);

@@ -7,6 +7,7 @@
 // bring their own namespace tables and value parsers.
 #pragma once
 
+#include <cstddef>
 #include <string>
 #include <string_view>
 
@@ -31,14 +32,17 @@ struct Part {
 struct ParseOptions {
     Namespaces known;           // the namespaces the reader compares names under
     int maxNesting = 200;       // deepest element nesting accepted
+    std::size_t maxElements = 10u * 1000 * 1000;  // most elements one stream may hold
     bool keepBlankText = false; // keep text that is only blanks everywhere, not just as an element's only child
     std::string_view subject;   // how messages name the stream, before its name: "The package part "
 };
 
 // Parses `bytes` (taken over) as the XML of `name`. On failure returns false
 // with `error` set to a message for the user; `refused` is set when the file
-// must be refused as a whole (a DOCTYPE, excessive nesting), not just this
-// stream.
+// must be refused as a whole (a DOCTYPE, excessive nesting, more elements than
+// allowed), not just this stream. The elements are counted before the tree is
+// built, so a small archive that inflates into millions of them fails at once
+// instead of after its tree has taken gigabytes.
 bool parse(Part& out, std::string name, std::string bytes, const ParseOptions& options, std::string& error,
            bool* refused = nullptr);
 

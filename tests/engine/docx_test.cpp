@@ -1260,6 +1260,18 @@ TEST(DocxReader, RepeatedContentStopsAtTheGrowthLimit) {
     ASSERT_FALSE(r.warnings.empty());
 }
 
+TEST(DocxReader, PartsOfMoreElementsThanAnyDocumentFailAtOnce) {
+    DocxBuilder b;
+    for (int i = 0; i < 600; ++i) b.body += "<w:p/>";
+    ReadLimits limits;
+    limits.maxXmlElements = 500;
+    const ReadResult r = read(b.build(), limits);
+    ASSERT_FALSE(r.ok());
+    EXPECT_EQ(r.error, "The document is too large to convert: word/document.xml holds more than 500 XML elements");
+    limits.maxXmlElements = 1000;
+    EXPECT_TRUE(read(b.build(), limits).ok()) << "all but the bound";
+}
+
 TEST(DocxReader, FieldsNestedBeyondTheCapKeepTheirText) {
     DocxBuilder b;
     std::string runs;

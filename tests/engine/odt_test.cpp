@@ -688,6 +688,16 @@ std::vector<BadCase> badCases() {
                                                        "<text:p>deep</text:p>"))),
                          "nested more than 40", tight});
     }
+    {
+        // Counted before a tree is built: a small archive of millions of
+        // empty paragraphs fails at once.
+        ReadLimits tight;
+        tight.maxXmlElements = 50;
+        std::string many;
+        for (int i = 0; i < 60; ++i) many += "<text:p/>";
+        cases.push_back({"ElementsBeyondTheBound", withContent(contentXml(many)),
+                         "too large to convert: content.xml holds more than 50 XML elements", tight});
+    }
     // Work is budgeted in proportion to what the package may expand to.
     ReadLimits small;
     small.maxExpandedBytes = 8u * 1024 * 1024;
