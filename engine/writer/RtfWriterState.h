@@ -133,7 +133,8 @@ private:
     const ListLevel* listLevel(const ListRef& ref) const {
         if (ref.listId < 0 || static_cast<std::size_t>(ref.listId) >= m_doc.lists.size()) return nullptr;
         const List& list = m_doc.lists[ref.listId];
-        if (ref.level < 0 || static_cast<std::size_t>(ref.level) >= list.levels.size()) return nullptr;
+        // RTF numbers nine levels (and the counters hold nine): deeper ones are not list items.
+        if (ref.level < 0 || ref.level >= 9 || static_cast<std::size_t>(ref.level) >= list.levels.size()) return nullptr;
         return &list.levels[ref.level];
     }
     int colorIndex(Rgb color) const {

@@ -327,6 +327,31 @@ TEST(RtfWriterStructure, NumbersFollowTheirFormats) {
     EXPECT_EQ(numbers, expected);
 }
 
+TEST(RtfWriterStructure, ListsDeeperThanNineLevelsNumberOnlyTheirFirstNine) {
+    // A reader may hand over more levels than RTF numbers; items below the
+    // ninth are plain paragraphs (their counters would not exist).
+    model::Document d;
+    model::List list;
+    for (int i = 0; i < 12; ++i) {
+        model::ListLevel level;
+        level.text = "%" + std::to_string(std::min(i, 8) + 1) + ".";
+        list.levels.push_back(level);
+    }
+    d.lists = {list};
+    model::Section s;
+    for (int level : {0, 8, 9, 11}) {
+        model::ParaProps p;
+        p.list = model::ListRef{0, level};
+        s.blocks.push_back(paragraph({run("level " + std::to_string(level))}, p));
+    }
+    d.sections = {s};
+    const std::string rtf = toRtf(d);
+    EXPECT_NE(rtf.find("\\ilvl8{\\listtext"), std::string::npos);
+    EXPECT_EQ(rtf.find("\\ilvl9"), std::string::npos);
+    EXPECT_EQ(rtf.find("\\ilvl11"), std::string::npos);
+    EXPECT_NE(rtf.find("level 11"), std::string::npos);
+}
+
 // Properties are stated wherever the style or the defaults would say otherwise.
 TEST(RtfWriterProperties, OffValuesAreWrittenWhenTheStyleTurnsThemOn) {
     model::Document d;
