@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Installs the Debian 12 packages that Orvane needs to build, run, test and
-# package. Installing packages is the one step that needs root: an ordinary
+# package, and any more named as arguments. Installing packages is the one step that needs root: an ordinary
 # user is asked for sudo, and only for the apt-get commands. When every package
 # is already there, nothing is installed and neither root nor sudo is needed.
 set -euo pipefail
@@ -14,6 +14,8 @@ packages=(
     xvfb xauth x11-utils
     desktop-file-utils file
 )
+# More for one purpose, named by the caller (the sanitizer build: clang ...).
+packages+=("$@")
 
 missing=()
 for p in "${packages[@]}"; do
