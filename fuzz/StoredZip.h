@@ -3,29 +3,17 @@
 // real package.
 #pragma once
 
-#include <array>
 #include <cstdint>
 #include <string>
 #include <string_view>
 #include <utility>
 #include <vector>
 
-namespace orvane::fuzzing {
+#include <zlib.h>
 
-inline std::uint32_t crc32(std::string_view data) {
-    static const std::array<std::uint32_t, 256> table = [] {
-        std::array<std::uint32_t, 256> t{};
-        for (std::uint32_t i = 0; i < 256; ++i) {
-            std::uint32_t c = i;
-            for (int k = 0; k < 8; ++k) c = (c & 1) ? 0xEDB88320u ^ (c >> 1) : c >> 1;
-            t[i] = c;
-        }
-        return t;
-    }();
-    std::uint32_t crc = 0xFFFFFFFFu;
-    for (const char ch : data) crc = table[(crc ^ static_cast<unsigned char>(ch)) & 0xFF] ^ (crc >> 8);
-    return crc ^ 0xFFFFFFFFu;
-}
+#include "Engine.h"
+
+namespace orvane::fuzzing {
 
 inline void put(std::string& out, std::uint32_t v, int bytes) {
     for (int i = 0; i < bytes; ++i) out.push_back(static_cast<char>((v >> (8 * i)) & 0xFF));
@@ -35,7 +23,8 @@ inline std::string storedZip(const std::vector<std::pair<std::string, std::strin
     std::string out, directory;
     for (const auto& [name, data] : members) {
         const auto offset = static_cast<std::uint32_t>(out.size());
-        const std::uint32_t crc = crc32(data);
+        const auto crc = static_cast<std::uint32_t>(
+            ::crc32(0, reinterpret_cast<const Bytef*>(data.data()), static_cast<uInt>(data.size())));
         const auto size = static_cast<std::uint32_t>(data.size());
         put(out, 0x04034b50, 4);
         put(out, 20, 2);  // version needed
@@ -91,6 +80,21 @@ inline std::vector<std::string> splitAtNul(std::string_view input, std::size_t p
     }
     out.emplace_back(input);
     return out;
+}
+
+// Reads a package the way every XML target does, with the fuzzing limits,
+// and writes what it reads as RTF.
+template <typename Read>
+int readAndWrite(const std::string& package, Read read) {
+    ReadLimits limits;
+    limits.maxExpandedBytes = 64u * 1024 * 1024;
+    limits.maxEntryBytes = 32u * 1024 * 1024;
+    const ReadResult result = read(package, limits);
+    if (result.ok()) {
+        StringSink sink;
+        writeRtf(*result.document, sink);
+    }
+    return 0;
 }
 
 }  // namespace orvane::fuzzing

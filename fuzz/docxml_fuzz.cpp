@@ -31,14 +31,5 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         {"word/document.xml", parts[0]}};
     if (parts.size() > 1) members.emplace_back("word/styles.xml", parts[1]);
     if (parts.size() > 2) members.emplace_back("word/numbering.xml", parts[2]);
-    const std::string package = orvane::fuzzing::storedZip(members);
-    orvane::ReadLimits limits;
-    limits.maxExpandedBytes = 64u * 1024 * 1024;
-    limits.maxEntryBytes = 32u * 1024 * 1024;
-    const orvane::ReadResult result = orvane::readDocx(package, limits);
-    if (result.ok()) {
-        orvane::StringSink sink;
-        orvane::writeRtf(*result.document, sink);
-    }
-    return 0;
+    return orvane::fuzzing::readAndWrite(orvane::fuzzing::storedZip(members), orvane::readDocx);
 }

@@ -14,14 +14,5 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     std::vector<std::pair<std::string, std::string>> members = {
         {"mimetype", "application/vnd.oasis.opendocument.text"}, {"content.xml", parts[0]}};
     if (parts.size() > 1) members.emplace_back("styles.xml", parts[1]);
-    const std::string package = orvane::fuzzing::storedZip(members);
-    orvane::ReadLimits limits;
-    limits.maxExpandedBytes = 64u * 1024 * 1024;
-    limits.maxEntryBytes = 32u * 1024 * 1024;
-    const orvane::ReadResult result = orvane::readOdt(package, limits);
-    if (result.ok()) {
-        orvane::StringSink sink;
-        orvane::writeRtf(*result.document, sink);
-    }
-    return 0;
+    return orvane::fuzzing::readAndWrite(orvane::fuzzing::storedZip(members), orvane::readOdt);
 }
