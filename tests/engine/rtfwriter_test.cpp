@@ -135,6 +135,10 @@ TEST(DumpModelGolden, EveryNoteCommentAndFrameFieldChangesTheDump) {
         {"frame.border", [&](Document& d) { box(d).border.reset(); }},
         {"frame.fill", [&](Document& d) { box(d).fill = 0x123456; }},
         {"frame.blocks", [&](Document& d) { box(d).blocks.pop_back(); }},
+        {"frame.shapeType", [&](Document& d) { box(d).shapeType = 3; }},
+        {"frame.rotation", [&](Document& d) { box(d).rotation = 30; }},
+        {"frame.wordArt", [&](Document& d) { box(d).wordArt = "DRAFT"; }},
+        {"frame.wordArtFont", [&](Document& d) { box(d).wordArtFont = "Arial"; }},
         {"notes.footnotes.format", [](Document& d) { d.notes.footnotes.format = NoteNumberFormat::Chicago; }},
         {"notes.footnotes.start", [](Document& d) { d.notes.footnotes.start = 5; }},
         {"notes.footnotes.restart", [](Document& d) { d.notes.footnotes.restart = NoteRestart::Continuous; }},
@@ -797,6 +801,40 @@ model::Image floatingPicture() {
     image.position = model::FramePosition{model::FrameRelative::Page, model::FrameRelative::Text, 720, -360};
     image.wrap = model::FrameWrap::Behind;
     return image;
+}
+
+// Drawn shapes keep their outline and turn; WordArt is a text-path shape
+// carrying its text and font, with nothing in \shptxt or in the result.
+TEST(RtfWriterFrames, DrawnShapesKeepTheirKindRotationAndWordArt) {
+    model::Frame ellipse;
+    ellipse.width = 2000;
+    ellipse.height = 1000;
+    ellipse.position = model::FramePosition{};
+    ellipse.shapeType = 3;
+    ellipse.rotation = 30;
+    model::Frame art;
+    art.width = 9000;
+    art.height = 1200;
+    art.position = model::FramePosition{model::FrameRelative::Margin, model::FrameRelative::Margin, 0, 4000};
+    art.wrap = model::FrameWrap::Behind;
+    art.rotation = -45;
+    art.fill = 0xC0C0C0;
+    art.wordArt = "DRAFT {1}";
+    art.wordArtFont = "Calibri";
+    const std::string rtf = flat(toRtf(oneParagraph({run("a"), model::Inline{ellipse}, model::Inline{art}})));
+    const std::size_t first = rtf.find("{\\shp{");
+    const std::string drawn = groupAt(rtf, first);
+    EXPECT_NE(drawn.find("{\\sp{\\sn shapeType}{\\sv 3}}"), std::string::npos) << drawn;
+    EXPECT_NE(drawn.find("{\\sp{\\sn rotation}{\\sv 1966080}}"), std::string::npos) << drawn;
+
+    const std::string wordArt = groupAt(rtf, rtf.find("{\\shp{", first + 1));
+    for (const char* expected : {"\\shpleft0\\shptop4000\\shpright9000\\shpbottom5200", "\\shpfblwtxt1",
+                                 "{\\sp{\\sn shapeType}{\\sv 136}}", "{\\sp{\\sn rotation}{\\sv -2949120}}",
+                                 "{\\sp{\\sn gtextUNICODE}{\\sv DRAFT \\{1\\}}}", "{\\sp{\\sn gtextFont}{\\sv Calibri}}",
+                                 "{\\sp{\\sn fillColor}{\\sv 12632256}}", "{\\sp{\\sn fBehindDocument}{\\sv 1}}"}) {
+        EXPECT_NE(wordArt.find(expected), std::string::npos) << expected << "\n" << wordArt;
+    }
+    for (const char* none : {"shptxt", "shprslt", "fFitShapeToText"}) EXPECT_EQ(wordArt.find(none), std::string::npos) << none;
 }
 
 TEST(RtfWriterFrames, FloatingPicturesAndDrawnBoxesAreShapes) {
