@@ -1039,27 +1039,11 @@ TEST(RtfWriterRevisions, NoTableWithoutRevisionsAndAuthorsFromEveryStory) {
 // ---------------------------------------------------------------------------
 // Round trips: what the writer writes, the RTF reader reads back unchanged.
 
-// A page break opening a body paragraph is written as the paragraph's
-// "page break before", and read back as that.
-model::Document asWritten(model::Document d) {
-    for (model::Section& section : d.sections) {
-        for (model::Block& block : section.blocks) {
-            auto* p = std::get_if<model::Paragraph>(&block.value);
-            if (!p || p->content.empty()) continue;
-            const auto* opening = std::get_if<model::Break>(&p->content.front().value);
-            if (!opening || opening->kind != model::BreakKind::Page) continue;
-            p->content.erase(p->content.begin());
-            p->props.pageBreakBefore = true;
-        }
-    }
-    return d;
-}
-
 void expectRoundTrip(const model::Document& original) {
     const std::string rtf = toRtf(original);
     const ReadResult back = readRtf(rtf, ReadLimits{});
     ASSERT_TRUE(back.ok()) << back.error;
-    EXPECT_EQ(dumpModel(*back.document), dumpModel(asWritten(original)));
+    EXPECT_EQ(dumpModel(*back.document), dumpModel(testing::asWritten(original)));
     // Writing what was read gives the same RTF again.
     EXPECT_EQ(toRtf(*back.document), rtf);
 }
