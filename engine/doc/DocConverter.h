@@ -5,6 +5,7 @@
 // where paragraphs say they are in one.
 #pragma once
 
+#include <array>
 #include <functional>
 #include <map>
 #include <optional>
@@ -66,8 +67,15 @@ private:
         int pib = 0;             // picture in the blip store, 1-based; 0 none
         bool textBox = false;
         std::string text;        // WordArt
+        std::string font;        // WordArt's font
         std::optional<model::Rgb> fill, line;
         bool noFill = false, noLine = false;
+        int type = 0;            // the preset shape (1 rectangle, 3 ellipse, 136 WordArt ...)
+        double rotation = 0;     // degrees clockwise
+        // In a group: its box in the group's own coordinates. A group: the
+        // box those coordinates span.
+        std::optional<std::array<int, 4>> childAnchor, groupBox;
+        std::uint32_t parent = 0;  // the group it belongs to; 0 none
     };
 
     // setup (DocConverter.cpp)

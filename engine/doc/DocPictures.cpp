@@ -142,7 +142,15 @@ void DocConverter::loadDrawings() {
                     Record c;
                     std::size_t p = r.dataAt;
                     while (readRecord(m_table, p, r.dataAt + r.length, c)) {
-                        if (c.type == 0xF00A) spid = m_table.u32(c.dataAt);
+                        if (c.type == 0xF00A) {
+                            spid = m_table.u32(c.dataAt);
+                            shape.type = static_cast<int>(c.instance);
+                        }
+                        if ((c.type == 0xF009 || c.type == 0xF00F) && c.length >= 16) {
+                            const std::array<int, 4> box{m_table.i32(c.dataAt), m_table.i32(c.dataAt + 4),
+                                                         m_table.i32(c.dataAt + 8), m_table.i32(c.dataAt + 12)};
+                            (c.type == 0xF009 ? shape.groupBox : shape.childAnchor) = box;
+                        }
                         if (c.type == 0xF00B || c.type == 0xF122) {
                             // Fixed-size values first; complex ones follow in the same order.
                             std::size_t complexAt = c.dataAt + 6 * static_cast<std::size_t>(c.instance);
@@ -151,6 +159,7 @@ void DocConverter::loadDrawings() {
                                 const std::uint32_t opid = raw & 0x3FFF;
                                 const std::uint32_t value = m_table.u32(c.dataAt + 6 * k + 2);
                                 if (opid == 0x104) shape.pib = static_cast<int>(value);
+                                if (opid == 0x004) shape.rotation = static_cast<std::int32_t>(value) / 65536.0;
                                 if (opid == 0x80) shape.textBox = true;
                                 if (opid == 0x181 && (value >> 24) == 0) shape.fill = colorRef(value);
                                 if (opid == 0x1C0 && (value >> 24) == 0) shape.line = colorRef(value);
@@ -163,6 +172,11 @@ void DocConverter::loadDrawings() {
                                         while (!text.empty() && text.back() == '\0') text.pop_back();
                                         shape.text = std::move(text);
                                     }
+                                    if (opid == 0xC5 && value < 1u << 12 && complexAt + value <= c.dataAt + c.length) {
+                                        std::string font = utf16ToUtf8(m_table.sub(complexAt, value & ~1u));
+                                        while (!font.empty() && font.back() == '\0') font.pop_back();
+                                        shape.font = std::move(font);
+                                    }
                                     complexAt += value;
                                 }
                             }
@@ -173,6 +187,7 @@ void DocConverter::loadDrawings() {
                     else if (!shape.fill) shape.fill = 0xFFFFFF;
                     if (shape.noLine) shape.line.reset();
                     else if (!shape.line) shape.line = 0x000000;
+                    if (group && !first) shape.parent = groupSpid;
                     if (spid != 0 && m_shapes.size() < 100000) m_shapes[spid] = shape;
                     if (group) {
                         if (first) groupSpid = spid;
@@ -182,6 +197,9 @@ void DocConverter::loadDrawings() {
                 } else if (r.type == 0xF003) {  // a group of shapes
                     std::vector<std::uint32_t> members;
                     walk(r.dataAt, r.dataAt + r.length, depth + 1, &members);
+                    if (group && groupSpid != 0 && !members.empty()) {
+                        if (auto inner = m_shapes.find(members.front()); inner != m_shapes.end()) inner->second.parent = groupSpid;
+                    }
                     if (group) {
                         for (const std::uint32_t m : members) group->push_back(m);
                     }
@@ -442,72 +460,104 @@ void DocConverter::drawnObject(std::uint32_t cp, Story story, std::uint32_t stor
     default: wrap = model::FrameWrap::Square; break;
     }
 
+    // Where each shape of a group stands: its box in its group's coordinates,
+    // carried up through the groups it is in to the anchor's box.
+    using Box = std::array<int, 4>;
+    const Box anchorBox{position.x, position.y, position.x + std::max(0, width), position.y + std::max(0, height)};
+    const auto mapBox = [](const Box& b, const Box& from, const Box& to) {
+        const double fw = from[2] - from[0], fh = from[3] - from[1];
+        const double sx = fw != 0 ? (to[2] - to[0]) / fw : 1.0, sy = fh != 0 ? (to[3] - to[1]) / fh : 1.0;
+        const auto x = [&](int v) { return static_cast<int>(to[0] + (v - from[0]) * sx + (v >= from[0] ? 0.5 : -0.5)); };
+        const auto y = [&](int v) { return static_cast<int>(to[1] + (v - from[1]) * sy + (v >= from[1] ? 0.5 : -0.5)); };
+        return Box{x(b[0]), y(b[1]), x(b[2]), y(b[3])};
+    };
+    const auto boxOf = [&](std::uint32_t id) -> std::optional<Box> {
+        if (id == spid) return anchorBox;
+        auto s = m_shapes.find(id);
+        if (s == m_shapes.end() || !s->second.childAnchor) return std::nullopt;
+        Box box = *s->second.childAnchor;
+        for (int depth = 0; depth < 32; ++depth) {
+            auto g = m_shapes.find(s->second.parent);
+            if (g == m_shapes.end() || !g->second.groupBox) return std::nullopt;
+            if (g->first == spid) return mapBox(box, *g->second.groupBox, anchorBox);
+            if (!g->second.childAnchor) return std::nullopt;
+            box = mapBox(box, *g->second.groupBox, *g->second.childAnchor);
+            s = g;
+        }
+        return std::nullopt;
+    };
+
     std::vector<std::uint32_t> spids{spid};
     if (auto g = m_groupMembers.find(spid); g != m_groupMembers.end()) {
         for (const std::uint32_t m : g->second) spids.push_back(m);
     }
+    const bool grouped = spids.size() > 1;
     bool shown = false;
     for (const std::uint32_t id : spids) {
+        auto s = m_shapes.find(id);
+        const Shape* shape = s != m_shapes.end() ? &s->second : nullptr;
+        if (shape && shape->groupBox) continue;  // a group draws nothing of its own
+        // A member of a group floats in its own box, with the group's wrapping.
+        const std::optional<Box> box = boxOf(id);
+        const auto placeAt = [&](auto& object) {
+            if (!box) return;
+            object.width = std::max(0, (*box)[2] - (*box)[0]);
+            object.height = std::max(0, (*box)[3] - (*box)[1]);
+            model::FramePosition at = position;
+            at.x = (*box)[0];
+            at.y = (*box)[1];
+            object.position = at;
+            object.wrap = wrap;
+        };
         if (auto t = m_textBoxes.find(id); t != m_textBoxes.end() && !m_placedTextBoxes.count(id)) {
             m_placedTextBoxes.insert(id);
             model::Frame frame;
             frame.blocks = t->second;
-            if (id == spid) {
-                frame.width = std::max(0, width);
-                frame.height = std::max(0, height);
-                frame.position = position;
-                frame.wrap = wrap;
-            }
+            placeAt(frame);
+            if (shape) frame.rotation = shape->rotation;
             emitInline(model::Inline{std::move(frame)});
             shown = true;
+            continue;
         }
-        auto s = m_shapes.find(id);
-        if (s != m_shapes.end() && !s->second.text.empty() && !m_placedTextBoxes.count(id)) {
-            m_placedTextBoxes.insert(id);
+        if (!shape) continue;
+        if (!shape->text.empty()) {
+            // WordArt: the text is the shape, drawn in its fill.
             model::Frame frame;
-            model::Paragraph para{m_doc.defaultPara, m_doc.defaultChars, {}};
-            std::string text = s->second.text;
-            std::replace(text.begin(), text.end(), '\r', '\n');
-            para.content.push_back(model::Inline{model::TextRun{std::move(text), props}});
-            model::Block block;
-            block.value = std::move(para);
-            frame.blocks.push_back(std::move(block));
-            if (id == spid) {
-                frame.width = std::max(0, width);
-                frame.height = std::max(0, height);
-            }
+            frame.wordArt = shape->text;
+            std::replace(frame.wordArt.begin(), frame.wordArt.end(), '\r', '\n');
+            while (!frame.wordArt.empty() && frame.wordArt.back() == '\n') frame.wordArt.pop_back();
+            frame.wordArtFont = shape->font;
+            frame.shapeType = shape->type > 0 ? shape->type : 136;
+            frame.rotation = shape->rotation;
+            frame.fill = shape->fill;
+            frame.border = shape->line;
+            placeAt(frame);
             emitInline(model::Inline{std::move(frame)});
             shown = true;
+            continue;
         }
-        if (s == m_shapes.end() || s->second.pib == 0) continue;
-        if (auto image = blipImage(s->second.pib)) {
-            if (spids.size() == 1 || id == spid) {
-                image->width = std::max(0, width);
-                image->height = std::max(0, height);
-                // A picture of its own floats where its anchor says; the
-                // members of a group stay in line.
-                image->position = position;
-                image->wrap = wrap;
+        if (shape->pib != 0) {
+            if (auto image = blipImage(shape->pib)) {
+                placeAt(*image);
+                emitInline(model::Inline{std::move(*image)});
+                shown = true;
             }
-            emitInline(model::Inline{std::move(*image)});
-            shown = true;
+            continue;
         }
-    }
-    if (!shown && m_shapes.count(spid)) {
-        // A drawing shape (a line, an arrow, a filled box): kept as an empty
-        // box of its size and colour, so the page keeps its room.
-        const Shape& shape = m_shapes[spid];
+        if (grouped && !box) continue;
+        // A drawn shape (a line, an arrow, a filled box): its outline, size
+        // and colours, so the page keeps its look and its room.
         model::Frame frame;
-        frame.width = std::max(0, width);
-        frame.height = std::max(0, height);
-        frame.fill = shape.fill;
-        frame.border = shape.line;
-        frame.position = position;
-        frame.wrap = wrap;
+        frame.fill = shape->fill;
+        frame.border = shape->line;
+        frame.shapeType = shape->type == 202 || shape->type == 75 ? 0 : shape->type;
+        frame.rotation = shape->rotation;
+        placeAt(frame);
         emitInline(model::Inline{std::move(frame)});
-    } else if (!shown) {
-        warnOnce("A drawing object that is not a picture or text box was left out");
+        shown = true;
     }
+    (void)props;
+    if (!shown) warnOnce("A drawing object that is not a picture or text box was left out");
 }
 
 }  // namespace orvane::doc

@@ -286,6 +286,13 @@ struct Frame {
     std::optional<Rgb> border;     // the line around the box; none: no line
     std::optional<Rgb> fill;       // the background; none: transparent
     std::vector<Block> blocks;
+    // A drawn shape's outline, as Word numbers its preset shapes (1 rectangle,
+    // 2 rounded rectangle, 3 ellipse, 20 line, ...); 0: a plain box.
+    int shapeType = 0;
+    double rotation = 0;           // degrees clockwise about the box's centre
+    // WordArt: text drawn as a shape filling the box, in `fill`; blocks stay empty.
+    std::string wordArt;
+    std::string wordArtFont;       // empty: the document's default font
 };
 
 struct Inline {

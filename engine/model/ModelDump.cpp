@@ -489,6 +489,10 @@ void Dumper::inlines(const std::vector<Inline>& items, int indent) {
             if (frame->wrap != FrameWrap::Square) s += std::string(" wrap=") + name(frame->wrap);
             color(s, "border", frame->border);
             color(s, "fill", frame->fill);
+            number(s, "shape", frame->shapeType, 0);
+            if (frame->rotation != 0) s += " rotation=" + std::to_string(static_cast<int>(frame->rotation));
+            if (!frame->wordArt.empty()) s += " wordart=\"" + frame->wordArt + "\"";
+            if (!frame->wordArtFont.empty()) s += " font=\"" + frame->wordArtFont + "\"";
             line(indent, s);
             blocks(frame->blocks, indent + 1);
         }

@@ -62,7 +62,18 @@ void Writer::fieldStartToRtf(const FieldStart& start) {
 
 void Writer::blockToRtf(const Block& block, int itap, Ending ending, int depth) {
     if (const auto* p = std::get_if<Paragraph>(&block.value)) {
-        paragraphToRtf(*p, itap, ending, depth);
+        // A page break that opens a paragraph puts the whole paragraph on the
+        // next page, its mark too: the paragraph starts a page. Readers that
+        // split the paragraph at an inline \page lose the line that opens the
+        // new page, so it is written as the paragraph's property.
+        const Break* opening = p->content.empty() ? nullptr : std::get_if<Break>(&p->content.front().value);
+        if (opening && opening->kind == BreakKind::Page && itap == 0 && m_story == Story::Body) {
+            Paragraph rest{p->props, p->markProps, {p->content.begin() + 1, p->content.end()}, p->markRevision};
+            rest.props.pageBreakBefore = true;
+            paragraphToRtf(rest, itap, ending, depth);
+        } else {
+            paragraphToRtf(*p, itap, ending, depth);
+        }
     } else if (const auto* t = std::get_if<Table>(&block.value)) {
         tableToRtf(*t, itap + 1, m_textWidth, depth + 1);
     }

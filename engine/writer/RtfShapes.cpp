@@ -5,6 +5,7 @@
 #include "writer/RtfWriterState.h"
 
 #include <algorithm>
+#include <cmath>
 #include <string>
 #include <utility>
 
@@ -55,6 +56,17 @@ void Writer::shapePropertyToRtf(std::string_view name, long long value) {
     close();
 }
 
+void Writer::shapeStringPropertyToRtf(std::string_view name, std::string_view value) {
+    group("sp");
+    group("sn");
+    text(name);
+    close();
+    group("sv");
+    text(value);
+    close();
+    close();
+}
+
 // A text box's paragraphs where it stands, splitting the paragraph around
 // it, in a group so that the paragraph goes on as it was after them.
 void Writer::frameTextInPlace(const Frame& frame, int depth) {
@@ -77,11 +89,21 @@ void Writer::frameToRtf(const Frame& frame, int depth) {
     // Word's text box: a shape of type 202 with its text in \shptxt. A frame
     // without a position stands at its paragraph's top left, the text below it.
     // A frame without text is a drawn box: a rectangle with nothing inside.
+    // WordArt: a text-path shape (136 and the other text presets) whose
+    // outline is its text, filled with the box's fill.
     const bool hasText = !frame.blocks.empty();
+    const bool wordArt = !frame.wordArt.empty();
     const Twips width = frame.width > 0 ? frame.width : m_textWidth;
-    const Twips height = frame.height > 0 ? frame.height : grownBoxHeight(frame.blocks);
-    shapeStart(hasText ? 202 : 1, frame.position, frame.position ? frame.wrap : FrameWrap::TopBottom, width, height);
-    if (frame.height <= 0) shapePropertyToRtf("fFitShapeToText", 1);
+    const Twips height = frame.height > 0 ? frame.height : wordArt ? 720 : grownBoxHeight(frame.blocks);
+    const int type = hasText ? 202 : frame.shapeType > 0 ? frame.shapeType : wordArt ? 136 : 1;
+    shapeStart(type, frame.position, frame.position ? frame.wrap : FrameWrap::TopBottom, width, height);
+    if (frame.rotation != 0) shapePropertyToRtf("rotation", std::llround(frame.rotation * 65536));
+    if (wordArt) {
+        shapeStringPropertyToRtf("gtextUNICODE", frame.wordArt);
+        if (!frame.wordArtFont.empty()) shapeStringPropertyToRtf("gtextFont", frame.wordArtFont);
+        shapePropertyToRtf("fGtext", 1);
+    }
+    if (frame.height <= 0 && !wordArt) shapePropertyToRtf("fFitShapeToText", 1);
     shapePropertyToRtf("fLine", frame.border ? 1 : 0);
     if (frame.border) shapePropertyToRtf("lineColor", shapeColor(*frame.border));
     shapePropertyToRtf("fFilled", frame.fill ? 1 : 0);

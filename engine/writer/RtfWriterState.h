@@ -239,6 +239,7 @@ private:
                     Twips height);
     void shapeEnd(FrameWrap wrap);
     void shapePropertyToRtf(std::string_view name, long long value);
+    void shapeStringPropertyToRtf(std::string_view name, std::string_view value);
 
     // --- properties (RtfProperties.cpp) ------------------------------------
     // `inStyleSheet`: a style states only what it changes, where text always

@@ -503,4 +503,20 @@ inline Document sampleDocumentWithNotes() {
     return d;
 }
 
+// A page break opening a body paragraph is written as the paragraph's
+// "page break before", and read back as that.
+inline Document asWritten(Document d) {
+    for (Section& section : d.sections) {
+        for (Block& block : section.blocks) {
+            auto* p = std::get_if<Paragraph>(&block.value);
+            if (!p || p->content.empty()) continue;
+            const auto* opening = std::get_if<Break>(&p->content.front().value);
+            if (!opening || opening->kind != BreakKind::Page) continue;
+            p->content.erase(p->content.begin());
+            p->props.pageBreakBefore = true;
+        }
+    }
+    return d;
+}
+
 }  // namespace orvane::testing

@@ -135,6 +135,10 @@ TEST(DumpModelGolden, EveryNoteCommentAndFrameFieldChangesTheDump) {
         {"frame.border", [&](Document& d) { box(d).border.reset(); }},
         {"frame.fill", [&](Document& d) { box(d).fill = 0x123456; }},
         {"frame.blocks", [&](Document& d) { box(d).blocks.pop_back(); }},
+        {"frame.shapeType", [&](Document& d) { box(d).shapeType = 3; }},
+        {"frame.rotation", [&](Document& d) { box(d).rotation = 30; }},
+        {"frame.wordArt", [&](Document& d) { box(d).wordArt = "DRAFT"; }},
+        {"frame.wordArtFont", [&](Document& d) { box(d).wordArtFont = "Arial"; }},
         {"notes.footnotes.format", [](Document& d) { d.notes.footnotes.format = NoteNumberFormat::Chicago; }},
         {"notes.footnotes.start", [](Document& d) { d.notes.footnotes.start = 5; }},
         {"notes.footnotes.restart", [](Document& d) { d.notes.footnotes.restart = NoteRestart::Continuous; }},
@@ -824,6 +828,56 @@ model::Image floatingPicture() {
     return image;
 }
 
+// Drawn shapes keep their outline and turn; WordArt is a text-path shape
+// carrying its text and font, with nothing in \shptxt or in the result.
+TEST(RtfWriterFrames, DrawnShapesKeepTheirKindRotationAndWordArt) {
+    model::Frame ellipse;
+    ellipse.width = 2000;
+    ellipse.height = 1000;
+    ellipse.position = model::FramePosition{};
+    ellipse.shapeType = 3;
+    ellipse.rotation = 30;
+    model::Frame art;
+    art.width = 9000;
+    art.height = 1200;
+    art.position = model::FramePosition{model::FrameRelative::Margin, model::FrameRelative::Margin, 0, 4000};
+    art.wrap = model::FrameWrap::Behind;
+    art.rotation = -45;
+    art.fill = 0xC0C0C0;
+    art.wordArt = "DRAFT {1}";
+    art.wordArtFont = "Calibri";
+    const std::string rtf = flat(toRtf(oneParagraph({run("a"), model::Inline{ellipse}, model::Inline{art}})));
+    const std::size_t first = rtf.find("{\\shp{");
+    const std::string drawn = groupAt(rtf, first);
+    EXPECT_NE(drawn.find("{\\sp{\\sn shapeType}{\\sv 3}}"), std::string::npos) << drawn;
+    EXPECT_NE(drawn.find("{\\sp{\\sn rotation}{\\sv 1966080}}"), std::string::npos) << drawn;
+
+    const std::string wordArt = groupAt(rtf, rtf.find("{\\shp{", first + 1));
+    for (const char* expected : {"\\shpleft0\\shptop4000\\shpright9000\\shpbottom5200", "\\shpfblwtxt1",
+                                 "{\\sp{\\sn shapeType}{\\sv 136}}", "{\\sp{\\sn rotation}{\\sv -2949120}}",
+                                 "{\\sp{\\sn gtextUNICODE}{\\sv DRAFT \\{1\\}}}", "{\\sp{\\sn gtextFont}{\\sv Calibri}}",
+                                 "{\\sp{\\sn fillColor}{\\sv 12632256}}", "{\\sp{\\sn fBehindDocument}{\\sv 1}}"}) {
+        EXPECT_NE(wordArt.find(expected), std::string::npos) << expected << "\n" << wordArt;
+    }
+    for (const char* none : {"shptxt", "shprslt", "fFitShapeToText"}) EXPECT_EQ(wordArt.find(none), std::string::npos) << none;
+}
+
+// A page break that opens a paragraph starts the paragraph on the next page:
+// written as \pagebb, so the paragraph's line opens that page. Elsewhere in a
+// paragraph, and in a table cell, it stays a \page where it stands.
+TEST(RtfWriterStructure, PageBreakOpeningAParagraphStartsItOnTheNextPage) {
+    model::Document d;
+    model::Section s;
+    s.blocks = {paragraph({run("one")}), paragraph({model::Inline{model::Break{}}}), paragraph({model::Inline{model::Break{}}, run("two")}),
+                paragraph({run("three"), model::Inline{model::Break{}}, run("four")})};
+    d.sections = {s};
+    const std::string rtf = flat(toRtf(d));
+    EXPECT_EQ(count(rtf, "\\pagebb"), 2u) << rtf;
+    EXPECT_EQ(count(rtf, "\\page}") + count(rtf, "\\page\\") + count(rtf, "\\page "), 1u) << rtf;
+    EXPECT_NE(rtf.find("\\pagebb\\widctlpar{\\f0\\fs24 two}"), std::string::npos) << rtf;
+    EXPECT_NE(rtf.find("three}{\\f0\\fs24\\page}{\\f0\\fs24 four}"), std::string::npos) << rtf;
+}
+
 TEST(RtfWriterFrames, FloatingPicturesAndDrawnBoxesAreShapes) {
     model::Frame box;
     box.width = 2000;
@@ -1014,7 +1068,7 @@ void expectRoundTrip(const model::Document& original) {
     const std::string rtf = toRtf(original);
     const ReadResult back = readRtf(rtf, ReadLimits{});
     ASSERT_TRUE(back.ok()) << back.error;
-    EXPECT_EQ(dumpModel(*back.document), dumpModel(original));
+    EXPECT_EQ(dumpModel(*back.document), dumpModel(testing::asWritten(original)));
     // Writing what was read gives the same RTF again.
     EXPECT_EQ(toRtf(*back.document), rtf);
 }
