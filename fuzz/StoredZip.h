@@ -21,40 +21,38 @@ inline void put(std::string& out, std::uint32_t v, int bytes) {
 
 inline std::string storedZip(const std::vector<std::pair<std::string, std::string>>& members) {
     std::string out, directory;
-    for (const auto& [name, data] : members) {
+    for (const auto& member : members) {
+        const std::string& name = member.first;
+        const std::string& data = member.second;
         const auto offset = static_cast<std::uint32_t>(out.size());
         const auto crc = static_cast<std::uint32_t>(
             ::crc32(0, reinterpret_cast<const Bytef*>(data.data()), static_cast<uInt>(data.size())));
         const auto size = static_cast<std::uint32_t>(data.size());
-        put(out, 0x04034b50, 4);
-        put(out, 20, 2);  // version needed
-        put(out, 0, 2);   // flags
-        put(out, 0, 2);   // stored
-        put(out, 0, 4);   // time and date
-        put(out, crc, 4);
-        put(out, size, 4);
-        put(out, size, 4);
-        put(out, static_cast<std::uint32_t>(name.size()), 2);
-        put(out, 0, 2);
-        out += name;
+        // The local header, then the same fields in the central directory's entry.
+        const auto header = [&](std::string& into, bool central) {
+            put(into, central ? 0x02014b50 : 0x04034b50, 4);
+            if (central) put(into, 20, 2);  // made by
+            put(into, 20, 2);               // version needed
+            put(into, 0, 2);                // flags
+            put(into, 0, 2);                // stored
+            put(into, 0, 4);                // time and date
+            put(into, crc, 4);
+            put(into, size, 4);
+            put(into, size, 4);
+            put(into, static_cast<std::uint32_t>(name.size()), 2);
+            put(into, 0, 2);
+            if (central) {
+                put(into, 0, 2);  // comment, disk, attributes
+                put(into, 0, 2);
+                put(into, 0, 2);
+                put(into, 0, 4);
+                put(into, offset, 4);
+            }
+            into += name;
+        };
+        header(out, false);
         out += data;
-        put(directory, 0x02014b50, 4);
-        put(directory, 20, 2);
-        put(directory, 20, 2);
-        put(directory, 0, 2);
-        put(directory, 0, 2);
-        put(directory, 0, 4);
-        put(directory, crc, 4);
-        put(directory, size, 4);
-        put(directory, size, 4);
-        put(directory, static_cast<std::uint32_t>(name.size()), 2);
-        put(directory, 0, 2);
-        put(directory, 0, 2);
-        put(directory, 0, 2);
-        put(directory, 0, 2);
-        put(directory, 0, 4);
-        put(directory, offset, 4);
-        directory += name;
+        header(directory, true);
     }
     const auto directoryAt = static_cast<std::uint32_t>(out.size());
     out += directory;
